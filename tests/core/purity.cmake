@@ -1,0 +1,7 @@
+file(GLOB_RECURSE files ${ROOT}/*.hpp ${ROOT}/*.cpp)
+foreach(f IN LISTS files)
+  file(READ ${f} text)
+  if(text MATCHES "Python\\.h" OR text MATCHES "[^_a-z]throw[ ;(]")
+    message(FATAL_ERROR "${f} includes Python.h or throws")
+  endif()
+endforeach()
