@@ -1,0 +1,62 @@
+# The two commands a newcomer needs: `make demo` and `make test`. Both install what
+# they need (Debian packages, a virtual environment) on first use and are quick
+# when nothing changed.
+SHELL := /bin/bash
+PYTHON ?= python3
+VENV := .venv
+PY := $(VENV)/bin/python
+BUILD := build
+BUILD_ASAN := build-asan
+JOBS ?= 2
+DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config
+PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy
+CMAKE := $(VENV)/bin/cmake
+CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
+export PYTHONPATH := $(CURDIR)/python
+
+.PHONY: demo test build test-core test-asan test-python bench clean system-deps
+
+demo: build
+	$(PY) -m zoret demo
+
+test: build test-core test-asan test-python
+
+build: $(VENV)/.deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD) $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build $(BUILD) -j$(JOBS)
+
+test-core: build
+	$(VENV)/bin/ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The core suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: $(VENV)/.deps
+	@[ -f $(BUILD_ASAN)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD_ASAN) $(CMAKE_ARGS) \
+	  -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_PYTHON=OFF
+	$(CMAKE) --build $(BUILD_ASAN) -j$(JOBS)
+	$(VENV)/bin/ctest --test-dir $(BUILD_ASAN) --output-on-failure -j$(JOBS)
+
+test-python: build
+	$(PY) -m pytest tests/python
+
+bench: $(VENV)/.deps
+	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
+	  -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON -DZORET_BUILD_TESTS=OFF
+	$(CMAKE) --build build-bench -j$(JOBS)
+	$(PY) bench/run.py
+
+system-deps:
+	@missing=""; for p in $(DEBIAN_PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing Debian packages:$$missing"; \
+	  SUDO=$$([ "$$(id -u)" = 0 ] || echo sudo); \
+	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(VENV)/.deps: pyproject.toml Makefile | system-deps
+	@[ -x $(PY) ] || $(PYTHON) -m venv $(VENV)
+	$(PY) -m pip install -q --disable-pip-version-check $(PY_PACKAGES)
+	@touch $@
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) build-bench python/zoret/_zoret_native*.so

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "box.hpp"
+#include "errors.hpp"
+#include "ref.hpp"
+#include "zoret/json.hpp"
+
+namespace zoret::py {
+
+/// Type name of `obj` for messages ("NoneType", "dict").
+std::string type_name(PyObject* obj);
+
+// Conversions from Python. Each returns false with a Python exception set; none
+// attaches the parameter note (see `arg`).
+bool convert(PyObject* obj, std::string& out);
+/// A view into the str's cached UTF-8; valid while `obj` lives.
+bool convert(PyObject* obj, std::string_view& out);
+bool convert(PyObject* obj, bool& out);
+bool convert(PyObject* obj, std::uint32_t& out);
+bool convert(PyObject* obj, std::int32_t& out);
+bool convert(PyObject* obj, std::uint64_t& out);
+
+bool instance_error(PyObject* obj, const char* class_name);
+
+/// A boxed record argument is copied out of its Python object.
+template <Boxed T>
+bool convert(PyObject* obj, T& out) {
+  if (!Box<T>::is_instance(obj)) return instance_error(obj, kClassName<T>);
+  out = Box<T>::of(obj);
+  return true;
+}
+
+template <class T>
+bool convert(PyObject* obj, std::optional<T>& out) {
+  if (obj == Py_None) {
+    out.reset();
+    return true;
+  }
+  T value{};
+  if (!convert(obj, value)) return false;
+  out = std::move(value);
+  return true;
+}
+
+/// Refuses `str` (which would otherwise split into characters) and non-sequences.
+bool check_sequence(PyObject* obj, Py_ssize_t& size);
+
+template <class T>
+bool convert(PyObject* obj, std::vector<T>& out) {
+  Py_ssize_t size = 0;
+  if (!check_sequence(obj, size)) return false;
+  std::vector<T> items;
+  items.reserve(static_cast<std::size_t>(size));
+  for (Py_ssize_t i = 0; i < size; ++i) {
+    Ref item = Ref::steal(PySequence_GetItem(obj, i));
+    if (!item) return false;
+    T value{};
+    if (!convert(item.get(), value)) return false;
+    items.push_back(std::move(value));
+  }
+  out = std::move(items);
+  return true;
+}
+
+/// A two-item tuple.
+template <class A, class B>
+bool convert(PyObject* obj, std::pair<A, B>& out) {
+  if (!PyTuple_Check(obj)) {
+    raise_type_error("'" + type_name(obj) + "' object cannot be converted to 'tuple'");
+    return false;
+  }
+  const Py_ssize_t size = PyTuple_Size(obj);
+  if (size != 2) {
+    raise_type_error("expected tuple of length 2, but got tuple of length " + std::to_string(size));
+    return false;
+  }
+  return convert(PyTuple_GetItem(obj, 0), out.first) && convert(PyTuple_GetItem(obj, 1), out.second);
+}
+
+/// Borrows the record held by a class-typed argument without copying it.
+template <Boxed T>
+bool borrow(PyObject* obj, const T*& out) {
+  if (!Box<T>::is_instance(obj)) return instance_error(obj, kClassName<T>);
+  out = &Box<T>::of(obj);
+  return true;
+}
+
+/// Converts one bound argument: absent leaves `out` at its default; a failure gets
+/// the note "while processing '<name>'".
+template <class T>
+bool arg(PyObject* obj, const char* name, T& out) {
+  if (obj == nullptr || convert(obj, out)) return true;
+  add_processing_note(name);
+  return false;
+}
+
+template <Boxed T>
+bool arg_ref(PyObject* obj, const char* name, const T*& out) {
+  if (borrow(obj, out)) return true;
+  add_processing_note(name);
+  return false;
+}
+
+// Conversions to Python.
+PyObject* to_py(std::string_view text);
+PyObject* to_py(const std::optional<std::string>& text);
+PyObject* to_py(bool value);
+PyObject* to_py_list(const std::vector<std::string>& items);
+
+/// Python object -> JSON value through `json.dumps` and the strict parser. A text
+/// that does not parse (NaN, Infinity, too deep) raises ValueError with the
+/// parser's message.
+bool py_to_json_value(PyObject* obj, Json& out);
+/// The same, but a text that does not parse gives JSON null instead of an error.
+bool py_to_json_value_or_null(PyObject* obj, Json& out);
+
+inline constexpr std::size_t kMaxPyDepth = 128;
+/// JSON value -> new Python object; nesting deeper than 128 raises ValueError.
+PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth);
+/// JSON object -> new dict (anything else gives an empty dict).
+PyObject* json_to_pydict(const Json& value);
+/// Compact record text -> dict, with parser failures as ValueError.
+PyObject* record_text_to_pydict(std::string_view compact_text);
+
+}  // namespace zoret::py

@@ -1,0 +1,64 @@
+// The module `_zoret_native`: registers, in this order, the classes, the
+// functions and the exception classes.
+#include <Python.h>
+
+#include <vector>
+
+#include "box.hpp"
+#include "errors.hpp"
+#include "functions.hpp"
+#include "types/classes.hpp"
+
+namespace zoret::py {
+namespace {
+
+int add_classes(PyObject* module) {
+  for (const ClassDef& def : all_classes()) {
+    PyObject* type = PyType_FromModuleAndSpec(module, def.spec, nullptr);
+    if (type == nullptr) return -1;
+    PyTypeObject* old = *def.type_slot;
+    *def.type_slot = reinterpret_cast<PyTypeObject*>(type);  // keeps the new reference
+    Py_XDECREF(old);
+    if (PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(type)) < 0) return -1;
+  }
+  return 0;
+}
+
+int add_functions(PyObject* module) {
+  // Held for the life of the process: function objects point into this table.
+  static PyMethodDef functions[] = {
+      kCleanQueryFnDef,
+      kCleanUrlFnDef,
+      {nullptr, nullptr, 0, nullptr},
+  };
+  return PyModule_AddFunctions(module, functions);
+}
+
+int exec_module(PyObject* module) {
+  return guard<int>(-1, [&] {
+    if (add_classes(module) < 0 || add_functions(module) < 0) return -1;
+    return add_exception_classes(module);
+  });
+}
+
+PyModuleDef_Slot kSlots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(&exec_module)},
+    {0, nullptr},
+};
+
+PyModuleDef kModule = {
+    PyModuleDef_HEAD_INIT,
+    "_zoret_native",
+    "Python bindings of the zoret core library.",
+    0,
+    nullptr,
+    kSlots,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+}  // namespace
+}  // namespace zoret::py
+
+PyMODINIT_FUNC PyInit__zoret_native() { return PyModuleDef_Init(&zoret::py::kModule); }

@@ -1,0 +1,3 @@
+from zoret.cli import main
+
+raise SystemExit(main())
