@@ -142,14 +142,13 @@ PyObject* to_py(std::string_view text) {
   return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
-PyObject* to_py(const std::optional<std::string>& text) {
-  if (!text) Py_RETURN_NONE;
-  return to_py(std::string_view(*text));
-}
+PyObject* to_py(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
+PyObject* to_py(std::int32_t value) { return PyLong_FromLong(value); }
+PyObject* to_py(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
 
 PyObject* to_py(bool value) { return PyBool_FromLong(value ? 1 : 0); }
 
-PyObject* to_py_list(const std::vector<std::string>& items) {
+PyObject* to_py(const std::vector<std::string>& items) {
   Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < items.size(); ++i) {

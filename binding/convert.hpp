@@ -112,9 +112,16 @@ bool arg_ref(PyObject* obj, const char* name, const T*& out) {
 
 // Conversions to Python.
 PyObject* to_py(std::string_view text);
-PyObject* to_py(const std::optional<std::string>& text);
 PyObject* to_py(bool value);
-PyObject* to_py_list(const std::vector<std::string>& items);
+PyObject* to_py(std::uint32_t value);
+PyObject* to_py(std::int32_t value);
+PyObject* to_py(std::uint64_t value);
+PyObject* to_py(const std::vector<std::string>& items);
+template <class T>
+PyObject* to_py(const std::optional<T>& value) {
+  if (!value) Py_RETURN_NONE;
+  return to_py(*value);
+}
 
 /// Python object -> JSON value through `json.dumps` and the strict parser. A text
 /// that does not parse (NaN, Infinity, too deep) raises ValueError with the
@@ -130,5 +137,28 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth);
 PyObject* json_to_pydict(const Json& value);
 /// Compact record text -> dict, with parser failures as ValueError.
 PyObject* record_text_to_pydict(std::string_view compact_text);
+
+}  // namespace zoret::py
+
+namespace zoret::py {
+
+template <class M>
+struct member_traits;
+template <class C, class V>
+struct member_traits<V C::*> {
+  using owner = C;
+};
+
+/// A read-only property returning a converted copy of one record field.
+template <auto Member>
+PyObject* member_getter(PyObject* self, void*) {
+  using Owner = typename member_traits<decltype(Member)>::owner;
+  return guard([&] { return to_py(Box<Owner>::of(self).*Member); });
+}
+
+template <auto Member>
+constexpr PyGetSetDef property(const char* name, const char* doc) {
+  return PyGetSetDef{name, &member_getter<Member>, nullptr, doc, nullptr};
+}
 
 }  // namespace zoret::py

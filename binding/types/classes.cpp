@@ -3,7 +3,9 @@
 namespace zoret::py {
 
 std::vector<ClassDef> all_classes() {
-  return {};
+  return {
+      author_class(),
+  };
 }
 
 }  // namespace zoret::py

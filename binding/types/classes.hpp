@@ -6,6 +6,9 @@
 
 namespace zoret::py {
 
+// One accessor per class, defined in the file of its family.
+ClassDef author_class();
+
 /// Every class of the module in registration order.
 std::vector<ClassDef> all_classes();
 
