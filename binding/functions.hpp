@@ -7,7 +7,7 @@ namespace zoret::py {
 /// Signature of every module function and method: vectorcall arguments.
 using FastFunction = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
 
-constexpr PyMethodDef fast_def(const char* name, FastFunction fn, const char* doc) {
+inline PyMethodDef fast_def(const char* name, FastFunction fn, const char* doc) {
   return PyMethodDef{name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(fn)),
                      METH_FASTCALL | METH_KEYWORDS, doc};
 }

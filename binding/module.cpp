@@ -14,11 +14,11 @@ namespace {
 
 int add_classes(PyObject* module) {
   for (const ClassDef& def : all_classes()) {
-    PyObject* type = PyType_FromModuleAndSpec(module, def.spec, nullptr);
+    PyObject* type = PyType_FromModuleAndSpec(module, def.spec, nullptr);  // new reference
     if (type == nullptr) return -1;
     PyTypeObject* old = *def.type_slot;
     *def.type_slot = reinterpret_cast<PyTypeObject*>(type);  // keeps the new reference
-    Py_XDECREF(old);
+    Py_XDECREF(reinterpret_cast<PyObject*>(old));
     if (PyModule_AddType(module, reinterpret_cast<PyTypeObject*>(type)) < 0) return -1;
   }
   return 0;
