@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zoret/json.hpp"
+#include "zoret/result.hpp"
+
+namespace zoret {
+
+/// Open Graph metadata of a payload.
+struct OGPayload {
+  std::string type;
+  std::optional<std::string> title;
+  std::optional<std::string> description;
+  std::optional<std::string> url;
+  std::optional<std::string> image;
+  std::optional<std::uint32_t> image_width;
+  std::optional<std::uint32_t> image_height;
+  std::optional<std::string> image_alt;
+  std::optional<std::string> site_name;
+  std::optional<std::string> locale;
+  std::optional<std::vector<std::string>> locale_alternate;
+  std::optional<std::string> audio;
+  std::optional<std::string> video;
+
+  friend bool operator==(const OGPayload&, const OGPayload&) = default;
+};
+
+/// Twitter Card metadata of a payload.
+struct TwitterPayload {
+  std::string card;
+  std::optional<std::string> title;
+  std::optional<std::string> description;
+  std::optional<std::string> image;
+  std::optional<std::string> image_alt;
+  std::optional<std::string> site;
+  std::optional<std::string> creator;
+
+  friend bool operator==(const TwitterPayload&, const TwitterPayload&) = default;
+};
+
+/// The resolved metadata of one page. `extra` holds top-level members that are
+/// none of the known fields (only payloads read back by `from_dict` have any).
+struct SEOPayload {
+  std::string title;
+  std::string description;
+  std::string canonical;
+  std::string robots;
+  OGPayload og;
+  TwitterPayload twitter;
+  std::optional<Json> schema_jsonld;
+  std::map<std::string, Json> extra;
+
+  /// Field-by-field equality; JSON numbers are equal only when held the same way
+  /// (1 and 1.0 differ).
+  friend bool operator==(const SEOPayload& a, const SEOPayload& b);
+
+  /// The dictionary form: a JSON object whose keys are sorted at every level.
+  /// Errors: Serialization with the encoder's message.
+  [[nodiscard]] Result<Json> to_dict() const;
+
+  /// Reads a payload back from its dictionary form. Errors: Serialization with a
+  /// message such as "missing field `robots`".
+  [[nodiscard]] static Result<SEOPayload> from_dict(const Json& value);
+};
+
+/// Writes the field-by-field form (declaration order, `extra` last).
+void write_json(JsonWriter& writer, const OGPayload& og);
+void write_json(JsonWriter& writer, const TwitterPayload& twitter);
+void write_json(JsonWriter& writer, const SEOPayload& payload);
+
+}  // namespace zoret
