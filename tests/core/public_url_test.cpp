@@ -1,0 +1,89 @@
+#include "zoret/url/public_url.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zoret {
+namespace {
+
+struct Row {
+  const char* input;
+  const char* base;
+  void (*adjust)(URLPolicy&);
+  const char* expected;
+};
+
+void none(URLPolicy&) {}
+
+TEST(NormalizePublicUrl, ResolvesRoutesAndUrls) {
+  const std::vector<Row> rows = {
+      {"/blog/Post/", "https://b.example", none, "https://h.example/blog/Post"},
+      {"blog", "https://b.example", none, "https://h.example/blog"},
+      {"http://o.example/a/../b?x=1#top", "https://b.example", none, "https://h.example/b?x=1"},
+      {"/a?utm_source=n&id=7#top", "https://b.example", none, "https://h.example/a?id=7"},
+      {"/a?utm_source=n", "https://b.example", [](URLPolicy& p) { p.strip_tracking_params = false; },
+       "https://h.example/a?utm_source=n"},
+      {"/a?UTM_Medium=x&page=2", "https://b.example", none, "https://h.example/a?page=2"},
+      {"/a?page=2&ref=x&utm_source=n", "https://b.example",
+       [](URLPolicy& p) { p.allowed_query_params = {"page", "utm_source"}; },
+       "https://h.example/a?page=2&utm_source=n"},
+      {"/a?Page=2", "https://b.example", [](URLPolicy& p) { p.allowed_query_params = {"page"}; },
+       "https://h.example/a"},
+      {"/a?&&x=1&=y", "https://b.example", none, "https://h.example/a?x=1"},
+      {"/a?fbclid=1&mine=2", "https://b.example",
+       [](URLPolicy& p) { p.extra_tracking_params = {"MINE"}; }, "https://h.example/a"},
+      {"/blog", "https://b.example/app/", none, "https://h.example/app/blog"},
+      {"/app/blog", "https://b.example/app", none, "https://h.example/app/blog"},
+      {"/app", "https://b.example/app", none, "https://h.example/app"},
+      {"/apple", "https://b.example/app", none, "https://h.example/app/apple"},
+      {"blog", "https://b.example/app", none, "https://h.example/app/blog"},
+      {"?q=1", "https://b.example/app", none, "https://h.example/app?q=1"},
+      {"/a", "http://b.example:8080", [](URLPolicy& p) { p.enforce_https = false; },
+       "http://h.example/a"},
+      {"/a b", "https://b.example", none, "https://h.example/a b"},
+      {"//o.example/x", "https://b.example", none, "https://h.example/o.example/x"},
+      {"a:b", "https://b.example", none, "https://h.example/b"},
+      {"/a?x=%20+y&utm_source=1", "https://b.example", none, "https://h.example/a?x=%20+y"},
+      {" \t/a\n", "https://b.example", none, "https://h.example/a"},
+  };
+  for (const Row& row : rows) {
+    SEOConfig config;
+    config.canonical_host = "h.example";
+    config.public_base_url = row.base;
+    row.adjust(config.url_policy);
+    auto result = normalize_public_url(row.input, config);
+    ASSERT_TRUE(result) << row.input << ": " << result.error().display();
+    EXPECT_EQ(*result, row.expected) << row.input;
+  }
+}
+
+TEST(NormalizePublicUrl, ReportsBlankInputBeforeTheBase) {
+  SEOConfig config;
+  config.canonical_host = "h.example";
+  config.public_base_url = "not a url";
+  auto blank = normalize_public_url(" \u3000 ", config);
+  ASSERT_FALSE(blank);
+  EXPECT_EQ(blank.error(), ZoretError(ErrorKind::InvalidUrl, "url_or_path must be a non-empty string"));
+  auto bad_base = normalize_public_url("/fine", config);
+  ASSERT_FALSE(bad_base);
+  EXPECT_EQ(bad_base.error(), ZoretError(ErrorKind::InvalidConfiguration,
+                                         "invalid public_base_url: relative URL without a base"));
+  config.public_base_url = "http://b.example:99999";
+  EXPECT_EQ(normalize_public_url("/a", config).error().message(),
+            "invalid public_base_url: invalid port number");
+}
+
+TEST(FilterQuery, KeepsPairsWholeAndInOrder) {
+  URLPolicy policy;
+  EXPECT_EQ(filter_query("b=2&a=1&gclid=x&a=3", policy), "b=2&a=1&a=3");
+  EXPECT_EQ(filter_query("utm%5Fsource=1&x", policy), "x");
+  policy.allowed_query_params = {"a", "a"};
+  EXPECT_EQ(filter_query("b=2&a=1&gclid=x&a=3", policy), "a=1&a=3");
+  policy.allowed_query_params.clear();
+  policy.strip_tracking_params = false;
+  EXPECT_EQ(filter_query("=1&gclid=x&&", policy), "gclid=x");
+}
+
+}  // namespace
+}  // namespace zoret
