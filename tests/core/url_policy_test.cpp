@@ -70,7 +70,7 @@ TEST(TrailingSlashFromStr, ExactLowerCaseTextsOnly) {
 }
 
 TEST(URLPolicyJson, FieldsInDeclarationOrder) {
-  URLPolicy p;
+  const URLPolicy p;
   std::string out;
   JsonWriter w(out, /*pretty=*/false);
   write_json(w, p);
@@ -79,13 +79,6 @@ TEST(URLPolicyJson, FieldsInDeclarationOrder) {
             R"("collapse_duplicate_slashes":true,"strip_tracking_params":true,)"
             R"("allowed_query_params":[],"extra_tracking_params":[]})");
 
-  p.trailing_slash = TrailingSlash::Preserve;
-  p.allowed_query_params = {"page", "page"};
-  out.clear();
-  JsonWriter w2(out, /*pretty=*/false);
-  write_json(w2, p);
-  EXPECT_NE(out.find(R"("trailing_slash":"Preserve")"), std::string::npos) << out;
-  EXPECT_NE(out.find(R"("allowed_query_params":["page","page"])"), std::string::npos) << out;
 }
 
 }  // namespace
