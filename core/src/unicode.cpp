@@ -1,0 +1,256 @@
+#include "zoret/unicode.hpp"
+
+#include <unicode/casemap.h>
+#include <unicode/uchar.h>
+#include <unicode/utypes.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "zoret/result.hpp"
+
+namespace zoret {
+namespace {
+
+constexpr char32_t kReplacementChar = 0xFFFD;
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+constexpr bool is_ascii_white_space(unsigned char c) noexcept {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+constexpr bool is_continuation(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
+
+constexpr char ascii_lower(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+unsigned char byte_at(std::string_view s, std::size_t i) noexcept {
+  return static_cast<unsigned char>(s[i]);
+}
+
+/// Length of the well-formed sequence starting at `i` (Unicode Table 3-7), or,
+/// when there is none, the negated length of its maximal ill-formed subpart.
+/// The subpart always covers at least the first byte, so decoding makes progress.
+std::ptrdiff_t sequence_at(std::string_view s, std::size_t i) noexcept {
+  const unsigned char lead = byte_at(s, i);
+  std::size_t len = 0;
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3;
+    if (lead == 0xE0) lo = 0xA0;  // overlong below U+0800
+    if (lead == 0xED) hi = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4;
+    if (lead == 0xF0) lo = 0x90;  // overlong below U+10000
+    if (lead == 0xF4) hi = 0x8F;  // beyond U+10FFFF
+  } else {
+    return -1;
+  }
+  std::size_t k = 1;
+  if (i + 1 < s.size() && byte_at(s, i + 1) >= lo && byte_at(s, i + 1) <= hi) {
+    k = 2;
+    while (k < len && i + k < s.size() && is_continuation(byte_at(s, i + k))) ++k;
+  }
+  return k == len ? static_cast<std::ptrdiff_t>(len) : -static_cast<std::ptrdiff_t>(k);
+}
+
+std::string ascii_lower_copy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_lower(c);
+  return out;
+}
+
+/// Appends the lower-case form of `piece` (at most INT32_MAX bytes). Returns false
+/// when ICU failed, which only happens when it cannot allocate.
+///
+/// The static CaseMap call is as fast as reusing a UCaseMap (about 120 ns for a
+/// short title either way; opening a UCaseMap per call adds 20 ns) and needs no
+/// per-thread state. Locale "" is the root locale, so Turkish or Lithuanian rules
+/// never apply whatever the process's default locale is.
+bool append_icu_lower(std::string_view piece, std::string& out) {
+  const std::size_t start = out.size();
+  const auto src_len = static_cast<int32_t>(piece.size());
+  // Lower-casing rarely grows text; a little slack avoids the second call.
+  std::size_t capacity =
+      std::min<std::size_t>(piece.size() + piece.size() / 8 + 16,
+                            static_cast<std::size_t>(std::numeric_limits<int32_t>::max()));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    out.resize(start + capacity);
+    UErrorCode err = U_ZERO_ERROR;
+    const int32_t len =
+        icu::CaseMap::utf8ToLower("", 0, piece.data(), src_len, out.data() + start,
+                                  static_cast<int32_t>(capacity), nullptr, err);
+    if (err == U_BUFFER_OVERFLOW_ERROR && attempt == 0) {
+      capacity = static_cast<std::size_t>(len);
+      continue;
+    }
+    if (U_FAILURE(err)) break;
+    out.resize(start + static_cast<std::size_t>(len));
+    return true;
+  }
+  out.resize(start);
+  return false;
+}
+
+/// Where to end a piece of at most `limit` bytes of `s` (limit < s.size()) for ICU,
+/// whose lengths are 32-bit. Right after an ASCII space is best: a space is neither
+/// cased nor case-ignorable, so no final-sigma context reaches across it.
+std::size_t piece_end(std::string_view s, std::size_t limit) noexcept {
+  const std::size_t space = s.substr(0, limit).rfind(' ');
+  if (space != std::string_view::npos) return space + 1;
+  std::size_t end = limit;
+  while (end > 0 && is_continuation(byte_at(s, end))) --end;
+  return end > 0 ? end : limit;
+}
+
+}  // namespace
+
+bool is_white_space(char32_t cp) noexcept {
+  if (cp < 0x80) return is_ascii_white_space(static_cast<unsigned char>(cp));
+  if (cp > 0x10FFFF) return false;
+  return u_isUWhiteSpace(static_cast<UChar32>(cp)) != 0;
+}
+
+std::string_view trim_white_space(std::string_view s) noexcept {
+  std::size_t begin = 0;
+  while (begin < s.size()) {
+    const unsigned char c = byte_at(s, begin);
+    if (c < 0x80) {
+      if (!is_ascii_white_space(c)) break;
+      ++begin;
+      continue;
+    }
+    std::size_t next = begin;
+    if (!is_white_space(next_code_point(s, next))) break;
+    begin = next;
+  }
+  std::size_t end = s.size();
+  while (end > begin) {
+    const unsigned char c = byte_at(s, end - 1);
+    if (c < 0x80) {
+      if (!is_ascii_white_space(c)) break;
+      --end;
+      continue;
+    }
+    std::size_t lead = end - 1;
+    while (lead > begin && end - lead < 4 && is_continuation(byte_at(s, lead))) --lead;
+    std::size_t next = lead;
+    if (!is_white_space(next_code_point(s, next)) || next != end) break;
+    end = lead;
+  }
+  return s.substr(begin, end - begin);
+}
+
+std::string to_lower_full(std::string_view s) {
+  const bool ascii = std::all_of(s.begin(), s.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return ascii_lower_copy(s);
+
+  constexpr auto kMaxPiece = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
+  std::string out;
+  out.reserve(s.size());
+  std::string_view rest = s;
+  while (!rest.empty()) {
+    const std::size_t len = rest.size() <= kMaxPiece ? rest.size() : piece_end(rest, kMaxPiece);
+    // ICU fails only when it cannot allocate; with no way to report that here,
+    // ASCII-only lower-casing is the least surprising degradation.
+    if (!append_icu_lower(rest.substr(0, len), out)) return ascii_lower_copy(s);
+    rest.remove_prefix(len);
+  }
+  return out;
+}
+
+std::size_t count_code_points(std::string_view s) noexcept {
+  std::size_t n = 0;
+  for (const char c : s) n += is_continuation(static_cast<unsigned char>(c)) ? 0 : 1;
+  return n;
+}
+
+std::size_t code_point_offset(std::string_view s, std::size_t n) noexcept {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (is_continuation(byte_at(s, i))) continue;
+    if (n == 0) return i;
+    --n;
+  }
+  return s.size();
+}
+
+char32_t next_code_point(std::string_view s, std::size_t& pos) noexcept {
+  ZORET_ASSERT(pos < s.size());
+  const unsigned char lead = byte_at(s, pos);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  // The input is meant to be valid, but a stray byte must not make us read past
+  // the end: anything malformed is consumed one byte at a time as U+FFFD.
+  std::size_t len = 0;
+  char32_t cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    len = 2;
+    cp = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    len = 3;
+    cp = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    len = 4;
+    cp = lead & 0x07u;
+  } else {
+    ++pos;
+    return kReplacementChar;
+  }
+  if (len > s.size() - pos) {
+    ++pos;
+    return kReplacementChar;
+  }
+  for (std::size_t k = 1; k < len; ++k) {
+    const unsigned char c = byte_at(s, pos + k);
+    if (!is_continuation(c)) {
+      ++pos;
+      return kReplacementChar;
+    }
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  pos += len;
+  return cp;
+}
+
+std::string utf8_lossy(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t run = 0;  // start of the well-formed bytes not yet copied
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (byte_at(bytes, i) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::ptrdiff_t len = sequence_at(bytes, i);
+    if (len > 0) {
+      i += static_cast<std::size_t>(len);
+      continue;
+    }
+    out.append(bytes.substr(run, i - run));
+    out.append(kReplacementUtf8);
+    i += static_cast<std::size_t>(-len);
+    run = i;
+  }
+  out.append(bytes.substr(run));
+  return out;
+}
+
+bool ascii_iequals(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace zoret
