@@ -1,0 +1,137 @@
+#include "zoret/text.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "zoret/unicode.hpp"
+
+namespace zoret {
+namespace {
+
+// Indexed alike: the tag text that starts skipping, and the one that ends it.
+constexpr std::array<std::string_view, 3> kSkipStart = {"style", "script", "noscript"};
+constexpr std::array<std::string_view, 3> kSkipEnd = {"/style", "/script", "/noscript"};
+constexpr std::size_t kNotSkipping = kSkipStart.size();
+
+constexpr std::array<bool, 128> kAsciiWhiteSpace = [] {
+  std::array<bool, 128> table{};
+  for (const char c : std::string_view(" \t\n\v\f\r")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+bool is_ascii(std::string_view s) noexcept {
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// Whether `tag` lower-cases (full mapping) to `target`, a lower-case ASCII text.
+/// A full lower-case mapping never deletes a character and a character takes at
+/// most four bytes, so long tags (comments, tags with attributes) are rejected by
+/// their size alone and only short non-ASCII tags ever reach ICU. Those must: a
+/// character such as U+212A KELVIN SIGN lower-cases to an ASCII letter.
+bool lowers_to(std::string_view tag, std::string_view target) {
+  if (tag.size() > 4 * target.size()) return false;
+  if (is_ascii(tag)) return ascii_iequals(tag, target);
+  return count_code_points(tag) <= target.size() && to_lower_full(tag) == target;
+}
+
+std::size_t skip_started_by(std::string_view tag) {
+  for (std::size_t i = 0; i < kSkipStart.size(); ++i) {
+    if (lowers_to(tag, kSkipStart[i])) return i;
+  }
+  return kNotSkipping;
+}
+
+/// Drops tags and skipped elements. Writes into `out`, which holds html.size()
+/// bytes, and returns the length written: text is copied and each tag shrinks to
+/// at most one space, so the output never outgrows the input. Text between tags
+/// moves in bulk; "<" and ">" are ASCII, so byte-wise search is character-exact.
+std::size_t strip_tags(std::string_view html, char* out) {
+  std::size_t w = 0;
+  std::size_t pos = 0;
+  std::size_t skipping = kNotSkipping;
+  while (pos < html.size()) {
+    const std::size_t open = html.find('<', pos);
+    const std::size_t text_end = open == std::string_view::npos ? html.size() : open;
+    if (skipping == kNotSkipping && text_end > pos) {
+      std::memcpy(out + w, html.data() + pos, text_end - pos);
+      w += text_end - pos;
+    }
+    if (open == std::string_view::npos) break;
+    const std::size_t close = html.find('>', open + 1);
+    const std::string_view tag = html.substr(
+        open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
+    if (skipping != kNotSkipping) {
+      if (lowers_to(tag, kSkipEnd[skipping])) skipping = kNotSkipping;
+    } else {
+      skipping = skip_started_by(tag);
+      if (skipping == kNotSkipping) out[w++] = ' ';
+    }
+    if (close == std::string_view::npos) break;
+    pos = close + 1;
+  }
+  return w;
+}
+
+/// Collapses White_Space runs to one space and trims, in place; returns the new
+/// length. Starting "inside a run" drops leading space, and since every run is a
+/// single U+0020 afterwards, trimming the end is dropping at most one byte. The
+/// ASCII path is branch-free because spaces in prose come too often to predict.
+std::size_t collapse_white_space(char* buf, std::size_t size) {
+  const std::string_view text(buf, size);
+  std::size_t w = 0;
+  bool in_space = true;
+  std::size_t r = 0;
+  while (r < size) {
+    const auto c = static_cast<unsigned char>(buf[r]);
+    if (c < 0x80) {
+      const bool space = kAsciiWhiteSpace[c];
+      buf[w] = space ? ' ' : static_cast<char>(c);
+      w += (space && in_space) ? 0 : 1;
+      in_space = space;
+      ++r;
+      continue;
+    }
+    // Writes stay behind the read position, so decoding sees original bytes.
+    const std::size_t start = r;
+    if (is_white_space(next_code_point(text, r))) {
+      if (!in_space) buf[w++] = ' ';
+      in_space = true;
+    } else {
+      // At most four bytes: a loop beats a memmove call here.
+      for (std::size_t k = start; k < r; ++k) buf[w++] = buf[k];
+      in_space = false;
+    }
+  }
+  if (w > 0 && buf[w - 1] == ' ') --w;
+  return w;
+}
+
+}  // namespace
+
+std::string html_to_text(std::string_view html) {
+  std::string text(html.size(), '\0');
+  const std::size_t stripped = strip_tags(html, text.data());
+  text.resize(collapse_white_space(text.data(), stripped));
+  return text;
+}
+
+std::optional<std::string> build_description_snippet(std::string_view html,
+                                                     std::size_t max_chars) {
+  std::string text = html_to_text(html);
+  if (text.empty()) return std::nullopt;
+  // Counting stops at the limit instead of walking a long body to its end.
+  if (code_point_offset(text, max_chars) == text.size()) return text;
+  text.resize(max_chars < 3 ? 0 : code_point_offset(text, max_chars - 3));
+  text += "...";
+  return text;
+}
+
+std::optional<std::string> build_description_snippet(const std::optional<std::string>& html,
+                                                     std::size_t max_chars) {
+  if (!html) return std::nullopt;
+  return build_description_snippet(std::string_view(*html), max_chars);
+}
+
+}  // namespace zoret
