@@ -14,9 +14,10 @@ from __future__ import annotations
 
 from collections.abc import Callable
 from dataclasses import dataclass
-from typing import Any, TypeVar
+from typing import TYPE_CHECKING, Any, TypeVar
 
-from zoret._zoret_native import SEOConfig, SEOEntity
+if TYPE_CHECKING:
+    from zoret._zoret_native import SEOConfig, SEOEntity
 
 __all__ = ["SchemaGenerator", "SchemaRegistry", "SchemaRequest"]
 
