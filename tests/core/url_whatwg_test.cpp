@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace {
 
 using zoret::url::parse_host;
@@ -220,6 +224,20 @@ TEST(ParseUrl, FailureKinds) {
         << nlohmann::json(row.input);
   }
 }
+
+#if defined(__linux__)
+// URLs are limited to 4 GiB, and longer input is refused before any of it is
+// read: the pages are reserved but never touched.
+TEST(ParseUrl, RefusesInputBeyondFourGiB) {
+  const std::size_t size = (std::size_t{1} << 32) + 1;
+  void* pages = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (pages == MAP_FAILED) GTEST_SKIP() << "cannot reserve 4 GiB of address space";
+  const auto result = parse_url({static_cast<const char*>(pages), size});
+  munmap(pages, size);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error(), UrlFailure::Overflow);
+}
+#endif
 
 TEST(ParseUrl, DescribesFailuresExactly) {
   const std::vector<std::pair<UrlFailure, std::string_view>> rows = {

@@ -339,26 +339,34 @@ std::optional<UrlFailure> parse_host_into(std::string_view input, bool is_opaque
   }
 
   if (input.empty()) return UrlFailure::EmptyHost;
-  out.reserve(input.size());
-  bool ascii = true;
-  for (std::size_t i = 0; i < input.size(); ++i) {
-    char c = input[i];
-    if (c == '%' && i + 2 < input.size() && is_ascii_hex_digit(input[i + 1]) &&
-        is_ascii_hex_digit(input[i + 2])) {
-      c = static_cast<char>(hex_value(input[i + 1]) * 16 + hex_value(input[i + 2]));
-      i += 2;
+  if (input.find('%') == std::string_view::npos) {
+    out.assign(input);
+  } else {
+    out.reserve(input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) {
+      char c = input[i];
+      if (c == '%' && i + 2 < input.size() && is_ascii_hex_digit(input[i + 1]) &&
+          is_ascii_hex_digit(input[i + 2])) {
+        c = static_cast<char>(hex_value(input[i + 1]) * 16 + hex_value(input[i + 2]));
+        i += 2;
+      }
+      out.push_back(c);
     }
-    ascii = ascii && byte(c) < 0x80;
-    out.push_back(c);
   }
+  // Lower-casing ASCII letters ahead of ICU changes nothing there: UTS #46 maps
+  // them to lower case before normalising.
+  unsigned char any_bits = 0;
+  for (char& c : out) {
+    any_bits |= byte(c);
+    c = ascii_lower(c);
+  }
+  const bool ascii = any_bits < 0x80;
 
   // UTS #46 maps ASCII to lower case and finds nothing else to reject in it once
   // hyphen and length checks are off; the test vectors we follow also leave
   // ASCII "xn--" labels unchecked ("xn--a" stays). So ICU only sees domains with
   // non-ASCII code points.
-  if (ascii) {
-    for (char& c : out) c = ascii_lower(c);
-  } else {
+  if (!ascii) {
     const std::string decoded = std::move(out);
     if (!domain_to_ascii(decoded, out)) return UrlFailure::InvalidInternationalDomainName;
     if (out.empty()) return UrlFailure::EmptyHost;

@@ -1,5 +1,6 @@
 #include "zoret/url/whatwg.hpp"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -62,6 +63,20 @@ bool is_double_dot(std::string_view s) {
   }
 }
 
+using StopTable = std::array<bool, 256>;
+
+constexpr StopTable make_stops(std::string_view chars) {
+  StopTable t{};
+  for (char c : chars) t[static_cast<unsigned char>(c)] = true;
+  return t;
+}
+
+// Where a component ends: the query and fragment delimiters, plus the segment
+// separators of the URL's kind when slashes count.
+constexpr StopTable kStopsSpecial = make_stops("?#/\\");
+constexpr StopTable kStopsNonSpecial = make_stops("?#/");
+constexpr StopTable kStopsOpaque = make_stops("?#");
+
 class Parser {
  public:
   Parser(std::string_view input, ParsedUrl& url) : in_(input), url_(url) {}
@@ -105,11 +120,11 @@ class Parser {
   [[nodiscard]] bool is_slash(char c) const { return c == '/' || (kind_.special && c == '\\'); }
 
   [[nodiscard]] std::size_t find_component_end(std::size_t from, bool stop_at_slash) const {
-    for (std::size_t i = from; i < in_.size(); ++i) {
-      char c = in_[i];
-      if (c == '?' || c == '#' || (stop_at_slash && is_slash(c))) return i;
-    }
-    return in_.size();
+    const StopTable& stops =
+        !stop_at_slash ? kStopsOpaque : kind_.special ? kStopsSpecial : kStopsNonSpecial;
+    std::size_t i = from;
+    while (i < in_.size() && !stops[static_cast<unsigned char>(in_[i])]) ++i;
+    return i;
   }
 
   std::optional<UrlFailure> authority_state() {
@@ -294,6 +309,30 @@ std::uint64_t serialized_length(const ParsedUrl& url) {
   return n;
 }
 
+std::optional<UrlFailure> parse_into(std::string_view input, ParsedUrl& url) {
+  if (input.size() > kMaxUrlLength) return UrlFailure::Overflow;
+  while (!input.empty() && is_c0_control_or_space(input.front())) input.remove_prefix(1);
+  while (!input.empty() && is_c0_control_or_space(input.back())) input.remove_suffix(1);
+
+  // Tabs and newlines are rare, so the common case parses the caller's text in
+  // place and only their presence costs a copy.
+  const auto contains = [&](char c) {
+    return std::memchr(input.data(), c, input.size()) != nullptr;
+  };
+  std::string cleaned;
+  if (!input.empty() && (contains('\t') || contains('\n') || contains('\r'))) {
+    cleaned.reserve(input.size());
+    for (char c : input) {
+      if (!is_tab_or_newline(c)) cleaned.push_back(c);
+    }
+    input = cleaned;
+  }
+
+  if (auto failure = Parser(input, url).run()) return failure;
+  if (serialized_length(url) > kMaxUrlLength) return UrlFailure::Overflow;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view describe(UrlFailure failure) noexcept {
@@ -317,27 +356,11 @@ std::optional<std::uint16_t> default_port(std::string_view scheme) noexcept {
 }
 
 UrlResult<ParsedUrl> parse_url(std::string_view input) {
-  if (input.size() > kMaxUrlLength) return UrlFailure::Overflow;
-  while (!input.empty() && is_c0_control_or_space(input.front())) input.remove_prefix(1);
-  while (!input.empty() && is_c0_control_or_space(input.back())) input.remove_suffix(1);
-
-  // Tabs and newlines are rare, so the common case parses the caller's text in
-  // place and only their presence costs a copy.
-  std::string cleaned;
-  for (char c : input) {
-    if (!is_tab_or_newline(c)) continue;
-    cleaned.reserve(input.size());
-    for (char d : input) {
-      if (!is_tab_or_newline(d)) cleaned.push_back(d);
-    }
-    input = cleaned;
-    break;
-  }
-
-  ParsedUrl url;
-  if (auto failure = Parser(input, url).run()) return *failure;
-  if (serialized_length(url) > kMaxUrlLength) return UrlFailure::Overflow;
-  return url;
+  // Built in place and returned by name: moving a ParsedUrl costs more than
+  // parsing a short URL does.
+  UrlResult<ParsedUrl> result(std::in_place);
+  if (auto failure = parse_into(input, *result)) result = *failure;
+  return result;
 }
 
 UrlResult<std::string> parse_host(std::string_view input, bool is_opaque) {

@@ -48,6 +48,8 @@ class [[nodiscard]] UrlResult {
  public:
   UrlResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}
   UrlResult(UrlFailure failure) : state_(std::in_place_index<1>, failure) {}
+  /// Holds a default-constructed `T`, to be filled in place.
+  explicit UrlResult(std::in_place_t) : state_(std::in_place_index<0>) {}
 
   [[nodiscard]] bool has_value() const noexcept { return state_.index() == 0; }
   explicit operator bool() const noexcept { return has_value(); }
