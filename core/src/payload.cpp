@@ -128,11 +128,8 @@ Json record_dict(const Record& record) {
   return out;
 }
 
-// ---- Reading back ------------------------------------------------------------
-//
-// The messages follow the wording that callers of the dictionary interface
+// from_dict's messages keep the wording that callers of the dictionary interface
 // already match on ("invalid type: integer `5`, expected a string").
-
 void append_code_point_escape(std::string& out, unsigned value) {
   char buf[8];
   const auto res = std::to_chars(buf, buf + sizeof buf, value, 16);
@@ -431,7 +428,14 @@ Result<SEOPayload> SEOPayload::from_dict(const Json& value) {
 
   SEOPayload payload;
   // Bits in the order in which a missing field is reported.
-  enum : unsigned { kTitle = 1, kDescription = 2, kCanonical = 4, kRobots = 8, kOg = 16, kTwitter = 32 };
+  enum : unsigned {
+    kTitle = 1,
+    kDescription = 2,
+    kCanonical = 4,
+    kRobots = 8,
+    kOg = 16,
+    kTwitter = 32,
+  };
   unsigned seen = 0;
   // Members are checked in key order and a wrong type is reported as soon as it
   // is met; missing fields are only known once every member has been looked at.
