@@ -44,7 +44,8 @@ struct TwitterPayload {
 };
 
 /// The resolved metadata of one page. `extra` holds top-level members that are
-/// none of the known fields (only payloads read back by `from_dict` have any).
+/// none of the known fields (only payloads read back by `from_dict` have any); an
+/// entry named like a known member is left out of both JSON forms.
 struct SEOPayload {
   std::string title;
   std::string description;
@@ -63,8 +64,11 @@ struct SEOPayload {
   /// Errors: Serialization with the encoder's message.
   [[nodiscard]] Result<Json> to_dict() const;
 
-  /// Reads a payload back from its dictionary form. Errors: Serialization with a
-  /// message such as "missing field `robots`".
+  /// Reads a payload back from its dictionary form. "og" and "twitter" may also be
+  /// arrays with one element per field in declaration order; unknown keys inside
+  /// them are ignored, unknown top-level keys go to `extra`. Errors: Serialization
+  /// with a message such as "missing field `robots`" or "invalid type: integer
+  /// `5`, expected a string"; a wrong type is reported before a missing field.
   [[nodiscard]] static Result<SEOPayload> from_dict(const Json& value);
 };
 

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "zoret/payload.hpp"
+#include "zoret/result.hpp"
+
+namespace zoret {
+
+/// `text` with &, <, >, " and ' replaced by &amp; &lt; &gt; &quot; &#x27;, for use
+/// in element content and double-quoted attribute values. Existing entities are
+/// escaped again; every other byte is copied.
+[[nodiscard]] std::string escape_html(std::string_view text);
+
+/// `escape_html(text)` appended to `out`.
+void append_escaped_html(std::string& out, std::string_view text);
+
+/// Open Graph meta tags (`property="og:..."`), one per line, no final newline.
+[[nodiscard]] std::string render_opengraph(const SEOPayload& payload);
+
+/// Twitter Card meta tags (`name="twitter:..."`), one per line, no final newline.
+[[nodiscard]] std::string render_twitter(const SEOPayload& payload);
+
+/// The JSON-LD as an indented `<script type="application/ld+json">` element, or
+/// the empty text when the payload has none. "</" and "<!--" inside the JSON are
+/// written as "<\/" and "\u003c!--", so that the element cannot end early and the
+/// HTML parser never enters its "script data double escaped" state, in which the
+/// real end tag would no longer close the element (HTML Standard, tokenization).
+/// Errors: Serialization with the JSON writer's message.
+[[nodiscard]] Result<std::string> render_jsonld(const SEOPayload& payload);
+
+/// The whole head snippet: title, description (when not empty), canonical link,
+/// robots, the Open Graph and Twitter tags and the JSON-LD element, one tag per
+/// line, ending with a newline. Errors: those of `render_jsonld`.
+[[nodiscard]] Result<std::string> render_html(const SEOPayload& payload);
+
+}  // namespace zoret

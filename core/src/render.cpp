@@ -1,0 +1,202 @@
+#include "zoret/render.hpp"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+
+#include "zoret/json.hpp"
+
+namespace zoret {
+namespace {
+
+constexpr std::array<bool, 256> kHtmlSpecial = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {'&', '<', '>', '"', '\''}) table[c] = true;
+  return table;
+}();
+
+// Room for the markup around each value; the values themselves are added on top,
+// so a snippet without characters to escape is built without reallocating.
+constexpr std::size_t kTagOverhead = 48;
+
+std::size_t text_size(const std::string& s) { return s.size() + kTagOverhead; }
+std::size_t text_size(const std::optional<std::string>& s) {
+  return s ? s->size() + kTagOverhead : 0;
+}
+
+std::size_t og_size(const OGPayload& og) {
+  std::size_t n = text_size(og.type) + text_size(og.title) + text_size(og.description) +
+                  text_size(og.url) + text_size(og.image) + text_size(og.image_alt) +
+                  text_size(og.site_name) + text_size(og.locale) + text_size(og.audio) +
+                  text_size(og.video) + 2 * (kTagOverhead + 10);
+  if (og.locale_alternate) {
+    for (const auto& locale : *og.locale_alternate) n += locale.size() + kTagOverhead;
+  }
+  return n;
+}
+
+std::size_t twitter_size(const TwitterPayload& tw) {
+  return text_size(tw.card) + text_size(tw.title) + text_size(tw.description) +
+         text_size(tw.image) + text_size(tw.image_alt) + text_size(tw.site) +
+         text_size(tw.creator);
+}
+
+// `open` is everything up to the opening quote of the value.
+void append_tag(std::string& out, std::string_view open, std::string_view value) {
+  out += open;
+  append_escaped_html(out, value);
+  out += "\">\n";
+}
+
+void append_present_tag(std::string& out, std::string_view open,
+                        const std::optional<std::string>& value) {
+  if (value) append_tag(out, open, *value);
+}
+
+void append_present_tag(std::string& out, std::string_view open,
+                        const std::optional<std::uint32_t>& value) {
+  if (!value) return;
+  char digits[12];
+  const auto res = std::to_chars(digits, digits + sizeof digits, *value);
+  out += open;
+  out.append(digits, res.ptr);
+  out += "\">\n";
+}
+
+// Each line is followed by "\n"; the single renderers drop the last one.
+void append_opengraph_lines(std::string& out, const OGPayload& og) {
+  append_tag(out, R"(<meta property="og:type" content=")", og.type);
+  append_present_tag(out, R"(<meta property="og:title" content=")", og.title);
+  append_present_tag(out, R"(<meta property="og:description" content=")", og.description);
+  append_present_tag(out, R"(<meta property="og:url" content=")", og.url);
+  append_present_tag(out, R"(<meta property="og:image" content=")", og.image);
+  append_present_tag(out, R"(<meta property="og:image:width" content=")", og.image_width);
+  append_present_tag(out, R"(<meta property="og:image:height" content=")", og.image_height);
+  append_present_tag(out, R"(<meta property="og:image:alt" content=")", og.image_alt);
+  append_present_tag(out, R"(<meta property="og:site_name" content=")", og.site_name);
+  append_present_tag(out, R"(<meta property="og:locale" content=")", og.locale);
+  if (og.locale_alternate) {
+    for (const auto& locale : *og.locale_alternate) {
+      append_tag(out, R"(<meta property="og:locale:alternate" content=")", locale);
+    }
+  }
+  append_present_tag(out, R"(<meta property="og:audio" content=")", og.audio);
+  append_present_tag(out, R"(<meta property="og:video" content=")", og.video);
+}
+
+void append_twitter_lines(std::string& out, const TwitterPayload& tw) {
+  append_tag(out, R"(<meta name="twitter:card" content=")", tw.card);
+  append_present_tag(out, R"(<meta name="twitter:title" content=")", tw.title);
+  append_present_tag(out, R"(<meta name="twitter:description" content=")", tw.description);
+  append_present_tag(out, R"(<meta name="twitter:image" content=")", tw.image);
+  append_present_tag(out, R"(<meta name="twitter:image:alt" content=")", tw.image_alt);
+  append_present_tag(out, R"(<meta name="twitter:site" content=")", tw.site);
+  append_present_tag(out, R"(<meta name="twitter:creator" content=")", tw.creator);
+}
+
+constexpr std::string_view kScriptOpen = "<script type=\"application/ld+json\">\n";
+constexpr std::string_view kScriptClose = "\n</script>";
+
+// "<" occurs in JSON text only inside strings, where "<\/" and "\u003c" read back
+// as the same characters; so the JSON stays equal while no "</" can end the
+// element and no "<!--" can switch the tokenizer into its double-escaped state.
+void append_script(std::string& out, std::string_view json) {
+  out += kScriptOpen;
+  std::size_t run = 0;
+  for (std::size_t lt = json.find('<'); lt != std::string_view::npos;
+       lt = json.find('<', lt + 1)) {
+    const std::string_view rest = json.substr(lt + 1);
+    if (rest.starts_with('/')) {
+      out.append(json, run, lt + 1 - run);
+      out += '\\';
+      run = lt + 1;
+    } else if (rest.starts_with("!--")) {
+      out.append(json, run, lt - run);
+      out += "\\u003c";
+      run = lt + 1;
+    }
+  }
+  out.append(json, run);
+  out += kScriptClose;
+}
+
+}  // namespace
+
+void append_escaped_html(std::string& out, std::string_view text) {
+  const char* run = text.data();
+  const char* const end = text.data() + text.size();
+  for (const char* p = run; p != end; ++p) {
+    if (!kHtmlSpecial[static_cast<unsigned char>(*p)]) continue;
+    out.append(run, p);
+    run = p + 1;
+    switch (*p) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += "&#x27;"; break;
+    }
+  }
+  out.append(run, end);
+}
+
+std::string escape_html(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  append_escaped_html(out, text);
+  return out;
+}
+
+std::string render_opengraph(const SEOPayload& payload) {
+  std::string out;
+  out.reserve(og_size(payload.og));
+  append_opengraph_lines(out, payload.og);
+  out.pop_back();
+  return out;
+}
+
+std::string render_twitter(const SEOPayload& payload) {
+  std::string out;
+  out.reserve(twitter_size(payload.twitter));
+  append_twitter_lines(out, payload.twitter);
+  out.pop_back();
+  return out;
+}
+
+Result<std::string> render_jsonld(const SEOPayload& payload) {
+  if (!payload.schema_jsonld) return std::string();
+  const std::string json = to_json_pretty_text(*payload.schema_jsonld);
+  std::string out;
+  out.reserve(kScriptOpen.size() + json.size() + kScriptClose.size() + 16);
+  append_script(out, json);
+  return out;
+}
+
+Result<std::string> render_html(const SEOPayload& payload) {
+  std::string json;
+  if (payload.schema_jsonld) json = to_json_pretty_text(*payload.schema_jsonld);
+
+  std::string out;
+  out.reserve(text_size(payload.title) + text_size(payload.description) +
+              text_size(payload.canonical) + text_size(payload.robots) +
+              og_size(payload.og) + twitter_size(payload.twitter) +
+              (payload.schema_jsonld ? kScriptOpen.size() + json.size() + 32 : 0));
+  out += "<title>";
+  append_escaped_html(out, payload.title);
+  out += "</title>\n";
+  if (!payload.description.empty()) {
+    append_tag(out, R"(<meta name="description" content=")", payload.description);
+  }
+  append_tag(out, R"(<link rel="canonical" href=")", payload.canonical);
+  append_tag(out, R"(<meta name="robots" content=")", payload.robots);
+  append_opengraph_lines(out, payload.og);
+  append_twitter_lines(out, payload.twitter);
+  if (payload.schema_jsonld) {
+    append_script(out, json);
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace zoret
