@@ -29,6 +29,7 @@ int add_functions(PyObject* module) {
   static PyMethodDef functions[] = {
       kCleanQueryFnDef,
       kCleanUrlFnDef,
+      kValidatePayloadDef,
       {nullptr, nullptr, 0, nullptr},
   };
   return PyModule_AddFunctions(module, functions);

@@ -8,6 +8,10 @@ namespace zoret::py {
 
 // One accessor per class, defined in the file of its family.
 ClassDef author_class();
+ClassDef issue_class();
+ClassDef og_payload_class();
+ClassDef payload_class();
+ClassDef twitter_payload_class();
 
 /// Every class of the module in registration order.
 std::vector<ClassDef> all_classes();
