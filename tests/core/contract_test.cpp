@@ -326,7 +326,7 @@ TEST(NestedExpectation, AssignmentFromInsideItsOwnTree) {
 // A recursive copy, comparison, serialisation or destruction overflows the stack
 // long before these depths (even more so under sanitizers).
 TEST(NestedExpectation, DeepNestingNeedsNoRecursion) {
-  constexpr std::size_t kDepth = 200000;
+  constexpr std::size_t kDepth = 100000;
   struct Row {
     const char* name;
     bool (*step)(std::size_t);
