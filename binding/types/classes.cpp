@@ -5,6 +5,10 @@ namespace zoret::py {
 std::vector<ClassDef> all_classes() {
   return {
       author_class(),
+      contract_class(),
+      contract_config_class(),
+      contract_rule_class(),
+      expectation_class(),
   };
 }
 

@@ -8,6 +8,10 @@ namespace zoret::py {
 
 // One accessor per class, defined in the file of its family.
 ClassDef author_class();
+ClassDef contract_class();
+ClassDef contract_config_class();
+ClassDef contract_rule_class();
+ClassDef expectation_class();
 
 /// Every class of the module in registration order.
 std::vector<ClassDef> all_classes();
