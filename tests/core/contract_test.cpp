@@ -12,7 +12,6 @@
 #include <iterator>
 #include <limits>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,47 +90,6 @@ TEST(ContractToJson, BareConfigurationGivesFixedDocument) {
             R"("exceptions":{}})");
   // The hash covers exactly the pretty text, without a trailing newline.
   EXPECT_EQ(hash(contract), "f5258e1ed9a206c67b0910a6a91ee6b0fe753bcb1b7df07bef65ec67143f0c22");
-}
-
-TEST(ContractToJson, NestedRecordsAreIndentedPerLevel) {
-  SEOContractConfig config{.canonical_host = "example.com", .scheme = "ftp"};
-  config.defaults.title = SEOExpectation{.one_of = std::vector<std::string>{"A", "B"}};
-  config.rules.push_back({.match = "/blog/*",
-                          .expect = {.indexable = false},
-                          .severity = ContractSeverity::Info});
-  config.exceptions["/about"] = SEOExpectation{};
-  EXPECT_EQ(pretty(build_contract(config)),
-            "{\n"
-            "  \"contract_version\": \"1\",\n"
-            "  \"generator\": {\n"
-            "    \"name\": \"zoret\",\n"
-            "    \"version\": \"0.2.0\"\n"
-            "  },\n"
-            "  \"site\": {\n"
-            "    \"canonical_host\": \"example.com\",\n"
-            "    \"scheme\": \"ftp\"\n"
-            "  },\n"
-            "  \"defaults\": {\n"
-            "    \"title\": {\n"
-            "      \"one_of\": [\n"
-            "        \"A\",\n"
-            "        \"B\"\n"
-            "      ]\n"
-            "    }\n"
-            "  },\n"
-            "  \"rules\": [\n"
-            "    {\n"
-            "      \"match\": \"/blog/*\",\n"
-            "      \"expect\": {\n"
-            "        \"indexable\": false\n"
-            "      },\n"
-            "      \"severity\": \"Info\"\n"
-            "    }\n"
-            "  ],\n"
-            "  \"exceptions\": {\n"
-            "    \"/about\": {}\n"
-            "  }\n"
-            "}");
 }
 
 TEST(ExpectationJson, CompactForms) {

@@ -39,6 +39,9 @@ struct SEOExpectation;
 /// `description`). It behaves like `std::optional<SEOExpectation>`: copies are
 /// deep and comparison is by value. Copying, comparing and destroying walk the
 /// nesting without recursion, so a chain of any depth is safe on a small stack.
+/// As with standard containers, an expectation cannot be assigned a value that
+/// lives inside its own `title` (`e = *e.title`): the member-wise assignment
+/// frees the source half way through. Copy it out first.
 class NestedExpectation {
  public:
   NestedExpectation() noexcept = default;
