@@ -219,12 +219,6 @@ def test_contract_properties():
     assert built.site is not built.site
 
 
-def test_configuration_is_copied_at_construction():
-    config = SEOContractConfig("H", defaults=SEOExpectation(required=True))
-    assert build_seo_contract(config).to_json() == build_seo_contract(config).to_json()
-    assert build_seo_contract(config) is not build_seo_contract(config)
-
-
 def test_nested_expectations_keep_every_level():
     deep = SEOExpectation(
         title=SEOExpectation(
@@ -318,143 +312,98 @@ def test_failed_write_leaves_the_old_file_and_no_temporary_file(tmp_path):
     assert os.listdir(tmp_path) == ["contract.json"]
 
 
+EXPECTATION_FIELDS = (
+    "required forbidden equals not_equals contains matches one_of min_length max_length "
+    "min_items max_items indexable canonical schema_required schema_types og_required "
+    "twitter_required sitemap_required hreflang_required title description"
+).split()
+
+
 @pytest.mark.parametrize(
-    ("call", "exc", "message", "note"),
+    ("param", "value", "exc", "message"),
     [
-        (lambda: SEOExpectation(min_length=-1), OverflowError, None, "min_length"),
-        (lambda: SEOExpectation(max_items=2**64), OverflowError, None, "max_items"),
-        (lambda: SEOExpectation(max_length=1.0), TypeError, None, "max_length"),
-        (lambda: SEOExpectation(one_of="abc"), TypeError, "Can't extract `str` to `Vec`", "one_of"),
-        (
-            lambda: SEOExpectation(schema_types="Article"),
-            TypeError,
-            "Can't extract `str` to `Vec`",
-            "schema_types",
-        ),
-        (
-            lambda: SEOExpectation(one_of=["a", 1]),
-            TypeError,
-            "'int' object cannot be converted to 'str'",
-            "one_of",
-        ),
-        (
-            lambda: SEOExpectation(required=1),
-            TypeError,
-            "'int' object cannot be converted to 'bool'",
-            "required",
-        ),
-        (
-            lambda: SEOExpectation(og_required=0),
-            TypeError,
-            "'int' object cannot be converted to 'bool'",
-            "og_required",
-        ),
-        (
-            lambda: SEOExpectation(title="x"),
-            TypeError,
-            "'str' object is not an instance of 'SEOExpectation'",
-            "title",
-        ),
+        ("min_length", -1, OverflowError, None),
+        ("max_items", 2**64, OverflowError, None),
+        ("one_of", "abc", TypeError, "Can't extract `str` to `Vec`"),
+        ("schema_types", "Article", TypeError, "Can't extract `str` to `Vec`"),
+        ("one_of", ["a", 1], TypeError, "'int' object cannot be converted to 'str'"),
+        ("required", 1, TypeError, "'int' object cannot be converted to 'bool'"),
+        ("og_required", 0, TypeError, "'int' object cannot be converted to 'bool'"),
+        ("title", "x", TypeError, "'str' object is not an instance of 'SEOExpectation'"),
+    ],
+)
+def test_bad_expectation_arguments(param, value, exc, message):
+    with pytest.raises(exc) as info:
+        SEOExpectation(**{param: value})
+    assert type(info.value) is exc
+    if message is not None:
+        assert str(info.value) == message
+    assert info.value.__notes__ == [f"while processing '{param}'"]
+
+
+E = SEOExpectation()
+
+
+@pytest.mark.parametrize(
+    ("call", "message", "note"),
+    [
         (
             lambda: SEOContractRule("/", None),
-            TypeError,
             "'None' is not an instance of 'SEOExpectation'",
             "expect",
         ),
         (
-            lambda: SEOContractRule("/", SEOExpectation(), severity=3),
-            TypeError,
-            "'int' object cannot be converted to 'str'",
-            "severity",
-        ),
-        (lambda: SEOContractConfig("H", scheme=None), TypeError, None, "scheme"),
-        (
-            lambda: SEOContractConfig("H", exceptions=[["/a", SEOExpectation()]]),
-            TypeError,
+            lambda: SEOContractConfig("H", exceptions=[["/a", E]]),
             "'list' object cannot be converted to 'tuple'",
             "exceptions",
         ),
         (
-            lambda: SEOContractConfig("H", exceptions=[("/a", SEOExpectation(), "x")]),
-            TypeError,
+            lambda: SEOContractConfig("H", exceptions=[("/a", E, "x")]),
             "expected tuple of length 2, but got tuple of length 3",
             "exceptions",
         ),
         (
-            lambda: SEOContractConfig("H", exceptions=[(SEOExpectation(), "/a")]),
-            TypeError,
-            "'SEOExpectation' object cannot be converted to 'str'",
-            "exceptions",
-        ),
-        (
-            lambda: SEOContractConfig("H", rules=[SEOExpectation()]),
-            TypeError,
+            lambda: SEOContractConfig("H", rules=[E]),
             "'SEOExpectation' object is not an instance of 'SEOContractRule'",
             "rules",
         ),
-        (
-            lambda: SEOContractConfig("H", defaults=SEOContractRule("/", SEOExpectation())),
-            TypeError,
-            "'SEOContractRule' object is not an instance of 'SEOExpectation'",
-            "defaults",
-        ),
+        (lambda: SEOContractConfig("H", scheme=None), None, "scheme"),
         (
             lambda: build_seo_contract(None),
-            TypeError,
             "'None' is not an instance of 'SEOContractConfig'",
             "config",
         ),
     ],
 )
-def test_bad_arguments_raise_with_a_note(call, exc, message, note):
-    with pytest.raises(exc) as info:
+def test_bad_arguments(call, message, note):
+    with pytest.raises(TypeError) as info:
         call()
-    assert type(info.value) is exc
     if message is not None:
         assert str(info.value) == message
     assert info.value.__notes__ == [f"while processing '{note}'"]
 
 
 @pytest.mark.parametrize(
-    ("call", "message"),
+    ("call", "name", "takes", "given"),
     [
-        (
-            lambda: SEOExpectation(True),
-            "SEOExpectation.__new__() takes 0 positional arguments but 1 was given",
-        ),
-        (
-            lambda: SEOContractRule("/", SEOExpectation(), "info"),
-            "SEOContractRule.__new__() takes 2 positional arguments but 3 were given",
-        ),
-        (
-            lambda: SEOContractConfig("H", "http"),
-            "SEOContractConfig.__new__() takes 1 positional arguments but 2 were given",
-        ),
-        (
-            lambda: SEOContractConfig(),
-            "SEOContractConfig.__new__() missing 1 required positional argument: "
-            "'canonical_host'",
-        ),
-        (
-            lambda: contract().to_json(1),
-            "SEOContract.to_json() takes 0 positional arguments but 1 was given",
-        ),
-        (lambda: contract().hash(x=1), "SEOContract.hash() got an unexpected keyword argument 'x'"),
-        (
-            lambda: contract().write(),
-            "SEOContract.write() missing 1 required positional argument: 'path'",
-        ),
-        (
-            lambda: build_seo_contract(),
-            "build_seo_contract() missing 1 required positional argument: 'config'",
-        ),
-        (lambda: SEOContract(), "cannot create 'zoret._zoret_native.SEOContract' instances"),
+        (lambda: SEOExpectation(True), "SEOExpectation.__new__", 0, 1),
+        (lambda: SEOContractRule("/", E, "info"), "SEOContractRule.__new__", 2, 3),
+        (lambda: SEOContractConfig("H", "http"), "SEOContractConfig.__new__", 1, 2),
+        (lambda: contract().to_json(1), "SEOContract.to_json", 0, 1),
+        (lambda: contract().write("a", "b"), "SEOContract.write", 1, 2),
     ],
 )
-def test_argument_errors(call, message):
+def test_keyword_only_and_surplus_arguments_are_refused(call, name, takes, given):
     with pytest.raises(TypeError) as info:
         call()
-    assert str(info.value) == message
+    verb = "was" if given == 1 else "were"
+    expected = f"{name}() takes {takes} positional arguments but {given} {verb} given"
+    assert str(info.value) == expected
+
+
+def test_contract_has_no_constructor():
+    with pytest.raises(TypeError, match=r"^cannot create '[\w.]+\.SEOContract' instances$"):
+        SEOContract()
 
 
 @pytest.mark.parametrize(
@@ -463,7 +412,7 @@ def test_argument_errors(call, message):
         (SEOContract, None, "A generated, machine-readable SEO contract."),
         (
             SEOContractConfig,
-            '(canonical_host, *, scheme="https", defaults=None, rules=None, exceptions=None)',
+            "(canonical_host, *, scheme='https', defaults=None, rules=None, exceptions=None)",
             "Input configuration for building a contract.",
         ),
         (
@@ -473,12 +422,7 @@ def test_argument_errors(call, message):
         ),
         (
             SEOExpectation,
-            "(*, " + ", ".join(f"{p}=None" for p in (
-                "required forbidden equals not_equals contains matches one_of min_length "
-                "max_length min_items max_items indexable canonical schema_required schema_types "
-                "og_required twitter_required sitemap_required hreflang_required title "
-                "description"
-            ).split()) + ")",
+            "(*, " + ", ".join(f"{name}=None" for name in EXPECTATION_FIELDS) + ")",
             "Expectations applied to a page, a rule match, or contract defaults.",
         ),
         (build_seo_contract, "(config)", "Builds a machine-readable SEO contract."),
@@ -488,17 +432,7 @@ def test_argument_errors(call, message):
 def test_signatures_and_summaries(obj, signature, summary):
     assert obj.__doc__.splitlines()[0] == summary
     if signature is not None:
-        assert str(inspect.signature(obj)) == signature.replace('"https"', "'https'")
-
-
-def test_classes_are_final_and_immutable():
-    for cls in (SEOContract, SEOContractConfig, SEOContractRule, SEOExpectation):
-        with pytest.raises(TypeError):
-            type("Sub", (cls,), {})
-    with pytest.raises(AttributeError):
-        SEOExpectation().required = True
-    with pytest.raises(AttributeError):
-        SEOContractRule("/", SEOExpectation()).severity = "info"
+        assert str(inspect.signature(obj)) == signature
 
 
 def test_refcounts_stay_flat_over_many_builds():
