@@ -8,6 +8,7 @@ import os
 import resource
 import signal
 import sys
+import tracemalloc
 
 import pytest
 
@@ -454,8 +455,16 @@ def test_refcounts_stay_flat_over_many_builds():
     gc.collect()
     counts = [sys.getrefcount(obj) for obj in inputs]
     objects = len(gc.get_objects())
-    for _ in range(1000):
-        run()
-    gc.collect()
+    # Leaked results hold no reference to the inputs, so memory is watched too.
+    tracemalloc.start()
+    try:
+        before = tracemalloc.get_traced_memory()[0]
+        for _ in range(1000):
+            run()
+        gc.collect()
+        growth = tracemalloc.get_traced_memory()[0] - before
+    finally:
+        tracemalloc.stop()
     assert [sys.getrefcount(obj) for obj in inputs] == counts
     assert len(gc.get_objects()) <= objects + 10
+    assert growth < 50_000
