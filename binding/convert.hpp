@@ -31,6 +31,16 @@ bool convert(PyObject* obj, std::uint64_t& out);
 
 bool instance_error(PyObject* obj, const char* class_name);
 
+// The container conversions call `convert` on their items; declaring them all up
+// front lets them nest in any order (an optional list of pairs), which lookup at
+// instantiation would not find for items of std or core types.
+template <class T>
+bool convert(PyObject* obj, std::optional<T>& out);
+template <class T>
+bool convert(PyObject* obj, std::vector<T>& out);
+template <class A, class B>
+bool convert(PyObject* obj, std::pair<A, B>& out);
+
 /// A boxed record argument is copied out of its Python object.
 template <Boxed T>
 bool convert(PyObject* obj, T& out) {

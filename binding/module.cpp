@@ -27,6 +27,7 @@ int add_classes(PyObject* module) {
 int add_functions(PyObject* module) {
   // Held for the life of the process: function objects point into this table.
   static PyMethodDef functions[] = {
+      kBuildSeoContractDef,
       kCleanQueryFnDef,
       kCleanUrlFnDef,
       kValidatePayloadDef,

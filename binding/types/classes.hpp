@@ -8,6 +8,10 @@ namespace zoret::py {
 
 // One accessor per class, defined in the file of its family.
 ClassDef author_class();
+ClassDef contract_class();
+ClassDef contract_config_class();
+ClassDef contract_rule_class();
+ClassDef expectation_class();
 ClassDef issue_class();
 ClassDef og_payload_class();
 ClassDef payload_class();
