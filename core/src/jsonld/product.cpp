@@ -1,0 +1,21 @@
+#include "zoret/jsonld/product.hpp"
+
+namespace zoret {
+
+Result<Json> build_product(const SchemaContext& context) {
+  auto out = base_schema("Product", context);
+  if (!out) return out;
+  const SEOEntity& entity = context.entity;
+  if (entity.sku) (*out)["sku"] = *entity.sku;
+  if (entity.price || entity.price_currency || entity.availability) {
+    Json offer = Json::object({{"@type", "Offer"}});
+    // The price stays text: "19.90" must not lose its trailing zero.
+    if (entity.price) offer["price"] = *entity.price;
+    if (entity.price_currency) offer["priceCurrency"] = *entity.price_currency;
+    if (entity.availability) offer["availability"] = "https://schema.org/" + *entity.availability;
+    (*out)["offers"] = std::move(offer);
+  }
+  return out;
+}
+
+}  // namespace zoret

@@ -1,0 +1,148 @@
+#include "zoret/jsonld/schema.hpp"
+
+#include <mutex>
+#include <utility>
+
+#include "zoret/jsonld/article.hpp"
+#include "zoret/jsonld/faq.hpp"
+#include "zoret/jsonld/organization.hpp"
+#include "zoret/jsonld/product.hpp"
+#include "zoret/jsonld/video.hpp"
+#include "zoret/jsonld/website.hpp"
+
+namespace zoret {
+namespace {
+
+using TypeBuilder = Result<Json> (*)(std::string_view, const SchemaContext&);
+
+struct BuiltinEntry {
+  std::string_view type;
+  TypeBuilder build;
+};
+
+template <Result<Json> (*Build)(const SchemaContext&)>
+Result<Json> ignore_type(std::string_view, const SchemaContext& context) {
+  return Build(context);
+}
+
+// Searched in order; names are compared exactly, so "article" is not "Article".
+constexpr BuiltinEntry kBuiltins[] = {
+    {"Article", build_article},
+    {"BlogPosting", build_article},
+    {"NewsArticle", build_article},
+    {"Product", ignore_type<build_product>},
+    {"FAQPage", ignore_type<build_faq_page>},
+    {"WebPage", build_website},
+    {"WebSite", build_website},
+    {"CollectionPage", build_website},
+    {"SearchResultsPage", build_website},
+    {"VideoObject", ignore_type<build_video>},
+    {"Organization", ignore_type<build_organization>},
+    {"LocalBusiness", ignore_type<build_local_business>},
+};
+
+bool starts_with(std::string_view s, std::string_view prefix) noexcept {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+void SchemaRegistry::insert(std::string type_name, Builder builder) {
+  ZORET_ASSERT(builder);
+  if (!builder) return;
+  auto shared = std::make_shared<const Builder>(std::move(builder));
+  std::unique_lock lock(mutex_);
+  builders_.insert_or_assign(std::move(type_name), std::move(shared));
+}
+
+bool SchemaRegistry::has(std::string_view type_name) const {
+  std::shared_lock lock(mutex_);
+  return builders_.find(type_name) != builders_.end();
+}
+
+std::vector<std::string> SchemaRegistry::list_types() const {
+  std::shared_lock lock(mutex_);
+  std::vector<std::string> names;
+  names.reserve(builders_.size());
+  for (const auto& entry : builders_) names.push_back(entry.first);
+  return names;
+}
+
+std::shared_ptr<const SchemaRegistry::Builder> SchemaRegistry::find(
+    std::string_view type_name) const {
+  std::shared_lock lock(mutex_);
+  auto it = builders_.find(type_name);
+  return it == builders_.end() ? nullptr : it->second;
+}
+
+std::optional<Json> SchemaRegistry::build(std::string_view type_name,
+                                          const SchemaContext& context) const {
+  // The handle is taken under the lock and called after it is released, so a slow
+  // builder never blocks insertions and a builder may use the registry itself.
+  auto builder = find(type_name);
+  if (!builder) return std::nullopt;
+  return (*builder)(context);
+}
+
+Result<std::optional<Json>> build_schema(const SchemaContext& context) {
+  const SchemaTypeMap& map = context.config.schema_type_map;
+  // Entity type names are short enough for the small-string buffer: no allocation.
+  const auto it = map.find(std::string(entity_type_name(context.entity.entity_type)));
+  if (it == map.end() || !it->second) return std::optional<Json>();
+  const std::string_view type = *it->second;
+
+  for (const BuiltinEntry& entry : kBuiltins) {
+    if (entry.type != type) continue;
+    auto built = entry.build(type, context);
+    if (!built) return std::move(built).error();
+    return std::optional<Json>(*std::move(built));
+  }
+  if (context.registry) {
+    if (auto registered = context.registry->build(type, context)) {
+      return std::optional<Json>(std::move(registered));
+    }
+  }
+  auto fallback = build_website(type, context);
+  if (!fallback) return std::move(fallback).error();
+  return std::optional<Json>(*std::move(fallback));
+}
+
+Result<Json> base_schema(std::string_view type, const SchemaContext& context) {
+  const SEOEntity& entity = context.entity;
+  const SEOConfig& config = context.config;
+  Json out = Json::object();
+  out["@context"] = "https://schema.org";
+  out["@type"] = std::string(type);
+  out["name"] = std::string(context.name);
+  out["url"] = std::string(context.url);
+  if (context.description) out["description"] = std::string(*context.description);
+  if (context.image) out["image"] = absolutize_schema_url(*context.image, config);
+  if (entity.published_at) out["datePublished"] = *entity.published_at;
+  if (entity.updated_at) out["dateModified"] = *entity.updated_at;
+  if (entity.author_name) {
+    out["author"] = Json::object({{"@type", "Person"}, {"name", *entity.author_name}});
+  }
+  if (config.publisher_name) {
+    Json publisher = Json::object({{"@type", "Organization"}, {"name", *config.publisher_name}});
+    if (config.publisher_logo) {
+      publisher["logo"] = absolutize_schema_url(*config.publisher_logo, config);
+    }
+    out["publisher"] = std::move(publisher);
+  }
+  return out;
+}
+
+std::string absolutize_schema_url(std::string_view url, const SEOConfig& config) {
+  // Deliberately a plain prefix test: "HTTPS://x" counts as relative and is glued
+  // to the base like any other reference.
+  if (starts_with(url, "http://") || starts_with(url, "https://")) return std::string(url);
+  std::string_view base = config.public_base_url;
+  while (!base.empty() && base.back() == '/') base.remove_suffix(1);
+  std::string out;
+  out.reserve(base.size() + url.size());
+  out.append(base);
+  out.append(url);
+  return out;
+}
+
+}  // namespace zoret
