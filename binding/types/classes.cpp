@@ -12,6 +12,7 @@ std::vector<ClassDef> all_classes() {
       expectation_class(),
       issue_class(),
       payload_class(),
+      schema_registry_class(),
       twitter_payload_class(),
   };
 }

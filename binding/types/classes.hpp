@@ -15,6 +15,7 @@ ClassDef expectation_class();
 ClassDef issue_class();
 ClassDef og_payload_class();
 ClassDef payload_class();
+ClassDef schema_registry_class();
 ClassDef twitter_payload_class();
 
 /// Every class of the module in registration order.
