@@ -31,6 +31,15 @@ bool convert(PyObject* obj, std::uint64_t& out);
 
 bool instance_error(PyObject* obj, const char* class_name);
 
+// The container conversions call one another (an optional list, a list of pairs),
+// and a call inside a template only finds overloads declared before it.
+template <class T>
+bool convert(PyObject* obj, std::optional<T>& out);
+template <class T>
+bool convert(PyObject* obj, std::vector<T>& out);
+template <class A, class B>
+bool convert(PyObject* obj, std::pair<A, B>& out);
+
 /// A boxed record argument is copied out of its Python object.
 template <Boxed T>
 bool convert(PyObject* obj, T& out) {

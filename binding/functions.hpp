@@ -15,5 +15,7 @@ inline PyMethodDef fast_def(const char* name, FastFunction fn, const char* doc) 
 // The module functions, each defined beside the class family it belongs to.
 extern const PyMethodDef kCleanQueryFnDef;
 extern const PyMethodDef kCleanUrlFnDef;
+extern const PyMethodDef kNormalizePathFnDef;
+extern const PyMethodDef kNormalizePublicUrlFnDef;
 
 }  // namespace zoret::py

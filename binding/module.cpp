@@ -29,6 +29,8 @@ int add_functions(PyObject* module) {
   static PyMethodDef functions[] = {
       kCleanQueryFnDef,
       kCleanUrlFnDef,
+      kNormalizePathFnDef,
+      kNormalizePublicUrlFnDef,
       {nullptr, nullptr, 0, nullptr},
   };
   return PyModule_AddFunctions(module, functions);

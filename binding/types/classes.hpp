@@ -8,6 +8,14 @@ namespace zoret::py {
 
 // One accessor per class, defined in the file of its family.
 ClassDef author_class();
+ClassDef breadcrumb_class();
+ClassDef config_class();
+ClassDef entity_class();
+ClassDef faq_item_class();
+ClassDef image_class();
+ClassDef overrides_class();
+ClassDef robots_class();
+ClassDef url_policy_class();
 
 /// Every class of the module in registration order.
 std::vector<ClassDef> all_classes();
