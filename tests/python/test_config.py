@@ -26,16 +26,27 @@ BUILT_IN_MAP = {
 def test_minimal_config_to_dict():
     data = SEOConfig(HOST, public_base_url=BASE).to_dict()
     assert list(data) == [
-        "auto_generate_schema", "canonical_host", "default_robots", "emit_warnings",
-        "public_base_url", "schema_type_map", "search_robots", "title_template", "url_policy",
+        "auto_generate_schema",
+        "canonical_host",
+        "default_robots",
+        "emit_warnings",
+        "public_base_url",
+        "schema_type_map",
+        "search_robots",
+        "title_template",
+        "url_policy",
     ]
     assert data["title_template"] is None
     assert data["default_robots"] == {"follow": True, "index": True}
     assert data["search_robots"] == {"follow": True, "index": False}
     assert list(data["schema_type_map"].items()) == list(BUILT_IN_MAP.items())
     assert data["url_policy"] == {
-        "allowed_query_params": [], "collapse_duplicate_slashes": True, "enforce_https": True,
-        "extra_tracking_params": [], "lowercase_paths": False, "strip_tracking_params": True,
+        "allowed_query_params": [],
+        "collapse_duplicate_slashes": True,
+        "enforce_https": True,
+        "extra_tracking_params": [],
+        "lowercase_paths": False,
+        "strip_tracking_params": True,
         "trailing_slash": "Never",
     }
     assert (data["auto_generate_schema"], data["emit_warnings"]) == (True, False)
@@ -43,13 +54,22 @@ def test_minimal_config_to_dict():
 
 def test_every_field_reaches_to_dict():
     config = SEOConfig(
-        HOST, BASE,
+        HOST,
+        BASE,
         url_policy=URLPolicy(trailing_slash="preserve", allowed_query_params=["page", "page"]),
-        default_robots=Robots(max_snippet=5), default_og_image=SEOImage("/og.png", height=630),
-        site_name="Site", title_template="{title} | Site", search_robots=Robots(follow=False),
-        auto_generate_schema=False, publisher_name="Pub", publisher_logo="/logo.png",
-        locale="en_US", locale_alternate=("de_DE", "fr_FR"), twitter_site="@site",
-        emit_warnings=True, search_url_template="/search?q={query}",
+        default_robots=Robots(max_snippet=5),
+        default_og_image=SEOImage("/og.png", height=630),
+        site_name="Site",
+        title_template="{title} | Site",
+        search_robots=Robots(follow=False),
+        auto_generate_schema=False,
+        publisher_name="Pub",
+        publisher_logo="/logo.png",
+        locale="en_US",
+        locale_alternate=("de_DE", "fr_FR"),
+        twitter_site="@site",
+        emit_warnings=True,
+        search_url_template="/search?q={query}",
     )
     data = config.to_dict()
     assert list(data) == sorted(data)
@@ -61,7 +81,9 @@ def test_every_field_reaches_to_dict():
     assert data["default_og_image"] == {"height": 630, "url": "/og.png"}
     assert data["locale_alternate"] == ["de_DE", "fr_FR"]
     assert (data["title_template"], data["auto_generate_schema"], data["emit_warnings"]) == (
-        "{title} | Site", False, True,
+        "{title} | Site",
+        False,
+        True,
     )
 
 
@@ -83,7 +105,12 @@ def test_schema_type_map_replaces_the_built_in_one(pairs, expected):
     ("host", "base", "template", "message"),
     [
         ("", "", None, "canonical_host must be a non-empty string"),
-        ("https://example.com", BASE, None, "canonical_host must be host-only (no scheme/path/query)"),
+        (
+            "https://example.com",
+            BASE,
+            None,
+            "canonical_host must be host-only (no scheme/path/query)",
+        ),
         ("example.com/blog", BASE, None, "canonical_host must be host-only (no scheme/path/query)"),
         ("example.com?x", BASE, None, "canonical_host must be host-only (no scheme/path/query)"),
         ("example.com#x", BASE, None, "canonical_host must be host-only (no scheme/path/query)"),
@@ -110,7 +137,11 @@ def test_validation_messages(host, base, template, message):
 )
 def test_accepted_without_change(host, base, template):
     data = SEOConfig(host, base, title_template=template).to_dict()
-    assert (data["canonical_host"], data["public_base_url"], data["title_template"]) == (host, base, template)
+    assert (data["canonical_host"], data["public_base_url"], data["title_template"]) == (
+        host,
+        base,
+        template,
+    )
 
 
 def test_bad_trailing_slash_is_a_plain_value_error():
@@ -124,26 +155,67 @@ def test_argument_types_come_before_policy_and_validation():
     with pytest.raises(TypeError) as info:
         SEOConfig("", BASE, url_policy=URLPolicy(trailing_slash="x"), emit_warnings=0)
     assert info.value.__notes__ == ["while processing 'emit_warnings'"]
-    with pytest.raises(ValueError, match="^invalid trailing_slash: x$"):
+    with pytest.raises(ValueError, match=r"^invalid trailing_slash: x$"):
         SEOConfig("", BASE, url_policy=URLPolicy(trailing_slash="x"))
 
 
 @pytest.mark.parametrize(
     ("kwargs", "exc", "message", "note"),
     [
-        ({"auto_generate_schema": 1}, TypeError, "'int' object cannot be converted to 'bool'", "auto_generate_schema"),
-        ({"url_policy": Robots()}, TypeError, "'Robots' object is not an instance of 'URLPolicy'", "url_policy"),
-        ({"search_robots": {}}, TypeError, "'dict' object is not an instance of 'Robots'", "search_robots"),
-        ({"locale_alternate": "de_DE"}, TypeError, "Can't extract `str` to `Vec`", "locale_alternate"),
-        ({"schema_type_map": {"post": "Article"}}, TypeError, "'dict' object cannot be converted to 'Sequence'",
-         "schema_type_map"),
-        ({"schema_type_map": ["post"]}, TypeError, "'str' object cannot be converted to 'tuple'", "schema_type_map"),
-        ({"schema_type_map": [("post",)]}, TypeError, "expected tuple of length 2, but got tuple of length 1",
-         "schema_type_map"),
-        ({"schema_type_map": [["post", "Article"]]}, TypeError, "'list' object cannot be converted to 'tuple'",
-         "schema_type_map"),
-        ({"schema_type_map": [("post", None)]}, TypeError, "'NoneType' object cannot be converted to 'str'",
-         "schema_type_map"),
+        (
+            {"auto_generate_schema": 1},
+            TypeError,
+            "'int' object cannot be converted to 'bool'",
+            "auto_generate_schema",
+        ),
+        (
+            {"url_policy": Robots()},
+            TypeError,
+            "'Robots' object is not an instance of 'URLPolicy'",
+            "url_policy",
+        ),
+        (
+            {"search_robots": {}},
+            TypeError,
+            "'dict' object is not an instance of 'Robots'",
+            "search_robots",
+        ),
+        (
+            {"locale_alternate": "de_DE"},
+            TypeError,
+            "Can't extract `str` to `Vec`",
+            "locale_alternate",
+        ),
+        (
+            {"schema_type_map": {"post": "Article"}},
+            TypeError,
+            "'dict' object cannot be converted to 'Sequence'",
+            "schema_type_map",
+        ),
+        (
+            {"schema_type_map": ["post"]},
+            TypeError,
+            "'str' object cannot be converted to 'tuple'",
+            "schema_type_map",
+        ),
+        (
+            {"schema_type_map": [("post",)]},
+            TypeError,
+            "expected tuple of length 2, but got tuple of length 1",
+            "schema_type_map",
+        ),
+        (
+            {"schema_type_map": [["post", "Article"]]},
+            TypeError,
+            "'list' object cannot be converted to 'tuple'",
+            "schema_type_map",
+        ),
+        (
+            {"schema_type_map": [("post", None)]},
+            TypeError,
+            "'NoneType' object cannot be converted to 'str'",
+            "schema_type_map",
+        ),
         ({"site_name": "\ud800"}, UnicodeEncodeError, None, "site_name"),
     ],
 )
@@ -170,9 +242,9 @@ def test_hooks_and_registry_are_held_by_reference():
 
 def test_other_attributes_stay_read_only():
     config = SEOConfig(HOST, BASE)
-    with pytest.raises(TypeError, match="^can't delete attribute$"):
+    with pytest.raises(TypeError, match=r"^can't delete attribute$"):
         del config.hooks
-    with pytest.raises(TypeError, match="^can't delete attribute$"):
+    with pytest.raises(TypeError, match=r"^can't delete attribute$"):
         del config.schema_registry
     with pytest.raises(AttributeError):
         config.site_name = "x"
@@ -198,7 +270,7 @@ def test_refcounts_stay_flat():
     for _ in range(1000):
         config = SEOConfig(host, BASE, hooks=hooks, schema_type_map=[(host, host)])
         config.schema_registry = hooks
-        config.hooks
+        assert config.hooks is hooks
         config.hooks = None
         config.to_dict()
         try:

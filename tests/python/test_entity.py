@@ -11,13 +11,23 @@ from zoret import Breadcrumb, EntityError, FAQItem, Robots, SEOEntity, SEOImage
         ({}, "index,follow"),
         ({"index": False, "follow": False}, "noindex,nofollow"),
         (
-            {"index": False, "max_snippet": -1, "max_image_preview": "large", "max_video_preview": 30},
+            {
+                "index": False,
+                "max_snippet": -1,
+                "max_image_preview": "large",
+                "max_video_preview": 30,
+            },
             "noindex,follow,max-snippet:-1,max-image-preview:large,max-video-preview:30",
         ),
-        ({"max_snippet": 0, "max_video_preview": 0}, "index,follow,max-snippet:0,max-video-preview:0"),
+        (
+            {"max_snippet": 0, "max_video_preview": 0},
+            "index,follow,max-snippet:0,max-video-preview:0",
+        ),
         ({"max_image_preview": ""}, "index,follow,max-image-preview:"),
-        ({"max_snippet": -(2**31), "max_video_preview": 2**31 - 1},
-         f"index,follow,max-snippet:{-(2**31)},max-video-preview:{2**31 - 1}"),
+        (
+            {"max_snippet": -(2**31), "max_video_preview": 2**31 - 1},
+            f"index,follow,max-snippet:{-(2**31)},max-video-preview:{2**31 - 1}",
+        ),
     ],
 )
 def test_robots_serialize(kwargs, expected):
@@ -27,14 +37,26 @@ def test_robots_serialize(kwargs, expected):
 def test_robots_properties_return_what_was_given():
     robots = Robots(index=False, max_snippet=-1, max_image_preview="large")
     assert (robots.index, robots.follow) == (False, True)
-    assert (robots.max_snippet, robots.max_image_preview, robots.max_video_preview) == (-1, "large", None)
+    assert (robots.max_snippet, robots.max_image_preview, robots.max_video_preview) == (
+        -1,
+        "large",
+        None,
+    )
 
 
 def test_image_properties_and_to_dict_order():
     image = SEOImage("https://cdn.example.com/a.png", alt="A", height=2, width=1)
-    assert (image.url, image.width, image.height, image.alt) == ("https://cdn.example.com/a.png", 1, 2, "A")
+    assert (image.url, image.width, image.height, image.alt) == (
+        "https://cdn.example.com/a.png",
+        1,
+        2,
+        "A",
+    )
     assert list(image.to_dict().items()) == [
-        ("url", "https://cdn.example.com/a.png"), ("width", 1), ("height", 2), ("alt", "A"),
+        ("url", "https://cdn.example.com/a.png"),
+        ("width", 1),
+        ("height", 2),
+        ("alt", "A"),
     ]
     assert list(SEOImage("u", alt="", width=0).to_dict()) == ["url", "width", "alt"]
     assert SEOImage("u", width=2**32 - 1).to_dict() == {"url": "u", "width": 2**32 - 1}
@@ -48,7 +70,9 @@ def test_breadcrumb_and_faq_item():
     assert (item.question, item.answer) == ("Is it?", "Yes.")
 
 
-@pytest.mark.parametrize("name", ["Post", " post", "post ", "LocalBusiness", "local-business", "", "FAQ"])
+@pytest.mark.parametrize(
+    "name", ["Post", " post", "post ", "LocalBusiness", "local-business", "", "FAQ"]
+)
 def test_entity_type_is_matched_exactly(name):
     with pytest.raises(EntityError) as info:
         SEOEntity(name)
@@ -70,25 +94,64 @@ def test_argument_types_are_checked_before_the_entity_type():
     [
         (lambda: SEOImage("u", width=-1), OverflowError, None, "width"),
         (lambda: SEOImage("u", height=2**32), OverflowError, None, "height"),
-        (lambda: SEOImage("u", width=1.0), TypeError, "'float' object cannot be interpreted as an integer", "width"),
+        (
+            lambda: SEOImage("u", width=1.0),
+            TypeError,
+            "'float' object cannot be interpreted as an integer",
+            "width",
+        ),
         (lambda: Robots(max_snippet=2**31), OverflowError, None, "max_snippet"),
         (lambda: Robots(max_video_preview=-(2**31) - 1), OverflowError, None, "max_video_preview"),
         (lambda: Robots(index=1), TypeError, "'int' object cannot be converted to 'bool'", "index"),
-        (lambda: Robots(follow=None), TypeError, "'NoneType' object cannot be converted to 'bool'", "follow"),
-        (lambda: Breadcrumb("a", None), TypeError, "'NoneType' object cannot be converted to 'str'", "url"),
+        (
+            lambda: Robots(follow=None),
+            TypeError,
+            "'NoneType' object cannot be converted to 'bool'",
+            "follow",
+        ),
+        (
+            lambda: Breadcrumb("a", None),
+            TypeError,
+            "'NoneType' object cannot be converted to 'str'",
+            "url",
+        ),
         (lambda: FAQItem("\ud800", "a"), UnicodeEncodeError, None, "question"),
-        (lambda: SEOEntity(1), TypeError, "'int' object cannot be converted to 'str'", "entity_type"),
+        (
+            lambda: SEOEntity(1),
+            TypeError,
+            "'int' object cannot be converted to 'str'",
+            "entity_type",
+        ),
         (lambda: SEOEntity("post", title="\udfff"), UnicodeEncodeError, None, "title"),
-        (lambda: SEOEntity("post", same_as="https://a.example"), TypeError, "Can't extract `str` to `Vec`", "same_as"),
-        (lambda: SEOEntity("post", same_as=["a", 1]), TypeError, "'int' object cannot be converted to 'str'", "same_as"),
-        (lambda: SEOEntity("post", same_as=5), TypeError, "'int' object cannot be converted to 'Sequence'", "same_as"),
+        (
+            lambda: SEOEntity("post", same_as="https://a.example"),
+            TypeError,
+            "Can't extract `str` to `Vec`",
+            "same_as",
+        ),
+        (
+            lambda: SEOEntity("post", same_as=["a", 1]),
+            TypeError,
+            "'int' object cannot be converted to 'str'",
+            "same_as",
+        ),
+        (
+            lambda: SEOEntity("post", same_as=5),
+            TypeError,
+            "'int' object cannot be converted to 'Sequence'",
+            "same_as",
+        ),
         (
             lambda: SEOEntity("post", breadcrumbs=[Breadcrumb("a", "/a"), FAQItem("q", "a")]),
-            TypeError, "'FAQItem' object is not an instance of 'Breadcrumb'", "breadcrumbs",
+            TypeError,
+            "'FAQItem' object is not an instance of 'Breadcrumb'",
+            "breadcrumbs",
         ),
         (
             lambda: SEOEntity("post", featured_image="https://a.example/i.png"),
-            TypeError, "'str' object is not an instance of 'SEOImage'", "featured_image",
+            TypeError,
+            "'str' object is not an instance of 'SEOImage'",
+            "featured_image",
         ),
     ],
 )
@@ -124,11 +187,23 @@ def test_empty_breadcrumb_list_is_present_not_absent():
 
 def test_full_entity_to_dict_has_sorted_keys_at_every_level():
     entity = SEOEntity(
-        "product", slug="s", title="T", excerpt="E", body_html="<p>b</p>", status="published",
-        featured_image=SEOImage("i", width=3, alt="a"), published_at="2024-01-01",
-        updated_at="2024-01-02", author_name="Ada", breadcrumbs=(Breadcrumb("Home", "/"),),
-        sku="S1", price="9.99", price_currency="EUR", availability="InStock",
-        same_as=("https://a.example", "https://b.example"), address="Main St 1",
+        "product",
+        slug="s",
+        title="T",
+        excerpt="E",
+        body_html="<p>b</p>",
+        status="published",
+        featured_image=SEOImage("i", width=3, alt="a"),
+        published_at="2024-01-01",
+        updated_at="2024-01-02",
+        author_name="Ada",
+        breadcrumbs=(Breadcrumb("Home", "/"),),
+        sku="S1",
+        price="9.99",
+        price_currency="EUR",
+        availability="InStock",
+        same_as=("https://a.example", "https://b.example"),
+        address="Main St 1",
         faq_items=[FAQItem("q?", "a.")],
     )
     data = entity.to_dict()
@@ -148,9 +223,13 @@ def test_non_ascii_and_nul_texts_round_trip():
 
 
 def test_methods_take_no_arguments():
-    with pytest.raises(TypeError, match=r"^Robots\.serialize\(\) takes 0 positional arguments but 1 was given$"):
+    with pytest.raises(
+        TypeError, match=r"^Robots\.serialize\(\) takes 0 positional arguments but 1 was given$"
+    ):
         Robots().serialize(1)
-    with pytest.raises(TypeError, match=r"^SEOEntity\.to_dict\(\) got an unexpected keyword argument 'x'$"):
+    with pytest.raises(
+        TypeError, match=r"^SEOEntity\.to_dict\(\) got an unexpected keyword argument 'x'$"
+    ):
         SEOEntity("post").to_dict(x=1)
 
 
@@ -162,7 +241,7 @@ def test_refcounts_stay_flat():
     for _ in range(1000):
         entity = SEOEntity("post", title=title, featured_image=image, breadcrumbs=crumbs)
         entity.to_dict()
-        entity.title
+        _ = entity.title
         image.to_dict()
         Robots(max_image_preview=title).serialize()
         try:

@@ -7,15 +7,29 @@ from zoret import Robots, SEOImage, SEOOverrides
 
 def test_every_argument_is_keyword_only_and_accepted():
     overrides = SEOOverrides(
-        meta_title="T", meta_description="D", canonical_url="example.com/no-scheme",
-        canonical_path="/p", robots=Robots(index=False), og_title="OT", og_description="OD",
-        og_image=SEOImage("/og.png"), twitter_card="summary", twitter_title="TT",
-        twitter_description="TD", twitter_image=SEOImage("/tw.png"), schema_jsonld={"@type": "Thing"},
-        omit_schema=True, skip_title_template=True, twitter_creator="@me", og_audio="/a.mp3",
+        meta_title="T",
+        meta_description="D",
+        canonical_url="example.com/no-scheme",
+        canonical_path="/p",
+        robots=Robots(index=False),
+        og_title="OT",
+        og_description="OD",
+        og_image=SEOImage("/og.png"),
+        twitter_card="summary",
+        twitter_title="TT",
+        twitter_description="TD",
+        twitter_image=SEOImage("/tw.png"),
+        schema_jsonld={"@type": "Thing"},
+        omit_schema=True,
+        skip_title_template=True,
+        twitter_creator="@me",
+        og_audio="/a.mp3",
         og_video="/v.mp4",
     )
     assert type(overrides) is SEOOverrides
-    with pytest.raises(TypeError, match=r"^SEOOverrides\.__new__\(\) takes 0 positional arguments but 1 was given$"):
+    with pytest.raises(
+        TypeError, match=r"^SEOOverrides\.__new__\(\) takes 0 positional arguments but 1 was given$"
+    ):
         SEOOverrides("T")
 
 
@@ -85,7 +99,11 @@ def test_json_dumps_errors_pass_through_with_the_note(value, exc, message):
         ({"robots": "noindex"}, "'str' object is not an instance of 'Robots'", "robots"),
         ({"og_image": Robots()}, "'Robots' object is not an instance of 'SEOImage'", "og_image"),
         ({"omit_schema": 1}, "'int' object cannot be converted to 'bool'", "omit_schema"),
-        ({"skip_title_template": None}, "'NoneType' object cannot be converted to 'bool'", "skip_title_template"),
+        (
+            {"skip_title_template": None},
+            "'NoneType' object cannot be converted to 'bool'",
+            "skip_title_template",
+        ),
         ({"og_video": 5}, "'int' object cannot be converted to 'str'", "og_video"),
     ],
 )

@@ -7,7 +7,11 @@ from zoret import InvalidUrlError, SEOConfig, URLPolicy, normalize_path_fn, norm
 
 def test_default_policy_properties():
     policy = URLPolicy()
-    assert (policy.enforce_https, policy.lowercase_paths, policy.collapse_duplicate_slashes) == (True, False, True)
+    assert (policy.enforce_https, policy.lowercase_paths, policy.collapse_duplicate_slashes) == (
+        True,
+        False,
+        True,
+    )
     assert (policy.strip_tracking_params, policy.trailing_slash) == (True, "never")
     assert (policy.allowed_query_params, policy.extra_tracking_params) == ([], [])
 
@@ -26,11 +30,30 @@ def test_list_properties_are_new_lists():
 @pytest.mark.parametrize(
     ("kwargs", "exc", "message", "note"),
     [
-        ({"enforce_https": 1}, TypeError, "'int' object cannot be converted to 'bool'", "enforce_https"),
-        ({"trailing_slash": None}, TypeError, "'NoneType' object cannot be converted to 'str'", "trailing_slash"),
-        ({"allowed_query_params": "page"}, TypeError, "Can't extract `str` to `Vec`", "allowed_query_params"),
-        ({"extra_tracking_params": [b"x"]}, TypeError, "'bytes' object cannot be converted to 'str'",
-         "extra_tracking_params"),
+        (
+            {"enforce_https": 1},
+            TypeError,
+            "'int' object cannot be converted to 'bool'",
+            "enforce_https",
+        ),
+        (
+            {"trailing_slash": None},
+            TypeError,
+            "'NoneType' object cannot be converted to 'str'",
+            "trailing_slash",
+        ),
+        (
+            {"allowed_query_params": "page"},
+            TypeError,
+            "Can't extract `str` to `Vec`",
+            "allowed_query_params",
+        ),
+        (
+            {"extra_tracking_params": [b"x"]},
+            TypeError,
+            "'bytes' object cannot be converted to 'str'",
+            "extra_tracking_params",
+        ),
         ({"trailing_slash": "\ud800"}, UnicodeEncodeError, None, "trailing_slash"),
     ],
 )
@@ -87,8 +110,11 @@ def test_normalize_path(path, kwargs, expected):
     ("args", "message", "note"),
     [
         (("/a", None), "'None' is not an instance of 'URLPolicy'", "policy"),
-        (("/a", SEOConfig("example.com", "https://example.com")), "'SEOConfig' object is not an instance of 'URLPolicy'",
-         "policy"),
+        (
+            ("/a", SEOConfig("example.com", "https://example.com")),
+            "'SEOConfig' object is not an instance of 'URLPolicy'",
+            "policy",
+        ),
         ((None, URLPolicy()), "'NoneType' object cannot be converted to 'str'", "path"),
     ],
 )
@@ -109,14 +135,32 @@ HOST = "www.example.com"
         ("blog", "https://example.org", {}, f"https://{HOST}/blog"),
         ("http://other.example/a/../b?x=1#top", "https://example.org", {}, f"https://{HOST}/b?x=1"),
         ("/a?utm_source=n&id=7#top", "https://example.org", {}, f"https://{HOST}/a?id=7"),
-        ("/a?utm_source=n", "https://example.org", {"strip_tracking_params": False},
-         f"https://{HOST}/a?utm_source=n"),
+        (
+            "/a?utm_source=n",
+            "https://example.org",
+            {"strip_tracking_params": False},
+            f"https://{HOST}/a?utm_source=n",
+        ),
         ("/a?UTM_Medium=x&page=2", "https://example.org", {}, f"https://{HOST}/a?page=2"),
-        ("/a?page=2&ref=x&utm_source=n", "https://example.org", {"allowed_query_params": ["page", "utm_source"]},
-         f"https://{HOST}/a?page=2&utm_source=n"),
-        ("/a?Page=2", "https://example.org", {"allowed_query_params": ["page"]}, f"https://{HOST}/a"),
+        (
+            "/a?page=2&ref=x&utm_source=n",
+            "https://example.org",
+            {"allowed_query_params": ["page", "utm_source"]},
+            f"https://{HOST}/a?page=2&utm_source=n",
+        ),
+        (
+            "/a?Page=2",
+            "https://example.org",
+            {"allowed_query_params": ["page"]},
+            f"https://{HOST}/a",
+        ),
         ("/a?&&x=1&=y", "https://example.org", {}, f"https://{HOST}/a?x=1"),
-        ("/a?fbclid=1&mine=2", "https://example.org", {"extra_tracking_params": ["MINE"]}, f"https://{HOST}/a"),
+        (
+            "/a?fbclid=1&mine=2",
+            "https://example.org",
+            {"extra_tracking_params": ["MINE"]},
+            f"https://{HOST}/a",
+        ),
         ("/blog", "https://example.org/app/", {}, f"https://{HOST}/app/blog"),
         ("/app/blog", "https://example.org/app", {}, f"https://{HOST}/app/blog"),
         ("/app", "https://example.org/app", {}, f"https://{HOST}/app"),
@@ -128,7 +172,12 @@ HOST = "www.example.com"
         ("//other.example/x", "https://example.org", {}, f"https://{HOST}/other.example/x"),
         ("a:b", "https://example.org", {}, f"https://{HOST}/b"),
         ("  /a?q=a+b%20c  ", "https://example.org", {}, f"https://{HOST}/a?q=a+b%20c"),
-        ("/A/", "https://example.org", {"lowercase_paths": True, "trailing_slash": "always"}, f"https://{HOST}/a/"),
+        (
+            "/A/",
+            "https://example.org",
+            {"lowercase_paths": True, "trailing_slash": "always"},
+            f"https://{HOST}/a/",
+        ),
     ],
 )
 def test_normalize_public_url(url, base, policy, expected):
@@ -142,8 +191,16 @@ def test_normalize_public_url(url, base, policy, expected):
     [
         ("", "https://example.org", "invalid URL: url_or_path must be a non-empty string"),
         (" \t\u2003", "https://example.org", "invalid URL: url_or_path must be a non-empty string"),
-        ("/a", "three plain words", "invalid configuration: invalid public_base_url: relative URL without a base"),
-        ("/a", "https://example.org:99999", "invalid configuration: invalid public_base_url: invalid port number"),
+        (
+            "/a",
+            "three plain words",
+            "invalid configuration: invalid public_base_url: relative URL without a base",
+        ),
+        (
+            "/a",
+            "https://example.org:99999",
+            "invalid configuration: invalid public_base_url: invalid port number",
+        ),
         ("/a", "https://", "invalid configuration: invalid public_base_url: empty host"),
     ],
 )
@@ -170,7 +227,7 @@ def test_refcounts_stay_flat():
     for _ in range(1000):
         normalize_path_fn(path, policy)
         normalize_public_url_fn(path, config)
-        policy.allowed_query_params
+        _ = policy.allowed_query_params
         try:
             normalize_public_url_fn("", config)
         except ValueError:
