@@ -58,11 +58,10 @@ PyObject* new_config_object(const SEOConfig& record, PyObject* hooks,
 namespace {
 
 constexpr const char* kParams[] = {
-    "canonical_host", "public_base_url",  "url_policy",     "default_robots",
-    "default_og_image", "site_name",      "title_template", "search_robots",
-    "auto_generate_schema", "publisher_name", "publisher_logo", "locale",
-    "locale_alternate", "twitter_site",   "emit_warnings",  "schema_type_map",
-    "search_url_template", "hooks",       "schema_registry"};
+    "canonical_host", "public_base_url", "url_policy", "default_robots", "default_og_image",
+    "site_name", "title_template", "search_robots", "auto_generate_schema", "publisher_name",
+    "publisher_logo", "locale", "locale_alternate", "twitter_site", "emit_warnings",
+    "schema_type_map", "search_url_template", "hooks", "schema_registry"};
 constexpr Signature kSig{"SEOConfig.__new__", kParams, 2, 2};
 constexpr Signature kToDictSig{"SEOConfig.to_dict", {}, 0, 0};
 

@@ -245,9 +245,9 @@ PyType_Spec kImageSpec = {"zoret._zoret_native.SEOImage", sizeof(Box<SEOImage>),
 // --- SEOEntity ---
 
 constexpr const char* kEntityParams[] = {
-    "entity_type", "slug",        "title",     "excerpt",      "body_html",      "status",
-    "featured_image", "published_at", "updated_at", "author_name", "breadcrumbs",  "sku",
-    "price",       "price_currency", "availability", "same_as",  "address",        "faq_items"};
+    "entity_type", "slug", "title", "excerpt", "body_html", "status", "featured_image",
+    "published_at", "updated_at", "author_name", "breadcrumbs", "sku", "price",
+    "price_currency", "availability", "same_as", "address", "faq_items"};
 constexpr Signature kEntitySig{"SEOEntity.__new__", kEntityParams, 1, 1};
 constexpr Signature kEntityToDictSig{"SEOEntity.to_dict", {}, 0, 0};
 

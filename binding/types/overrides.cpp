@@ -46,7 +46,8 @@ PyObject* overrides_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         !arg(b[7], "og_image", o.og_image) || !arg(b[8], "twitter_card", o.twitter_card) ||
         !arg(b[9], "twitter_title", o.twitter_title) ||
         !arg(b[10], "twitter_description", o.twitter_description) ||
-        !arg(b[11], "twitter_image", o.twitter_image) || !schema_jsonld_arg(b[12], o.schema_jsonld) ||
+        !arg(b[11], "twitter_image", o.twitter_image) ||
+        !schema_jsonld_arg(b[12], o.schema_jsonld) ||
         !arg(b[13], "omit_schema", o.omit_schema) ||
         !arg(b[14], "skip_title_template", o.skip_title_template) ||
         !arg(b[15], "twitter_creator", o.twitter_creator) || !arg(b[16], "og_audio", o.og_audio) ||
