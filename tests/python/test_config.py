@@ -175,12 +175,6 @@ def test_argument_types_come_before_policy_and_validation():
             "url_policy",
         ),
         (
-            {"search_robots": {}},
-            TypeError,
-            "'dict' object is not an instance of 'Robots'",
-            "search_robots",
-        ),
-        (
             {"locale_alternate": "de_DE"},
             TypeError,
             "Can't extract `str` to `Vec`",
@@ -202,12 +196,6 @@ def test_argument_types_come_before_policy_and_validation():
             {"schema_type_map": [("post",)]},
             TypeError,
             "expected tuple of length 2, but got tuple of length 1",
-            "schema_type_map",
-        ),
-        (
-            {"schema_type_map": [["post", "Article"]]},
-            TypeError,
-            "'list' object cannot be converted to 'tuple'",
             "schema_type_map",
         ),
         (

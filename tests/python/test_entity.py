@@ -94,27 +94,9 @@ def test_argument_types_are_checked_before_the_entity_type():
     [
         (lambda: SEOImage("u", width=-1), OverflowError, None, "width"),
         (lambda: SEOImage("u", height=2**32), OverflowError, None, "height"),
-        (
-            lambda: SEOImage("u", width=1.0),
-            TypeError,
-            "'float' object cannot be interpreted as an integer",
-            "width",
-        ),
         (lambda: Robots(max_snippet=2**31), OverflowError, None, "max_snippet"),
         (lambda: Robots(max_video_preview=-(2**31) - 1), OverflowError, None, "max_video_preview"),
         (lambda: Robots(index=1), TypeError, "'int' object cannot be converted to 'bool'", "index"),
-        (
-            lambda: Robots(follow=None),
-            TypeError,
-            "'NoneType' object cannot be converted to 'bool'",
-            "follow",
-        ),
-        (
-            lambda: Breadcrumb("a", None),
-            TypeError,
-            "'NoneType' object cannot be converted to 'str'",
-            "url",
-        ),
         (lambda: FAQItem("\ud800", "a"), UnicodeEncodeError, None, "question"),
         (
             lambda: SEOEntity(1),
@@ -133,12 +115,6 @@ def test_argument_types_are_checked_before_the_entity_type():
             lambda: SEOEntity("post", same_as=["a", 1]),
             TypeError,
             "'int' object cannot be converted to 'str'",
-            "same_as",
-        ),
-        (
-            lambda: SEOEntity("post", same_as=5),
-            TypeError,
-            "'int' object cannot be converted to 'Sequence'",
             "same_as",
         ),
         (
@@ -161,11 +137,6 @@ def test_conversion_errors(call, exc, message, note):
     if message is not None:
         assert str(info.value) == message
     assert info.value.__notes__ == [f"while processing '{note}'"]
-
-
-def test_numpy_bool_is_accepted():
-    np = pytest.importorskip("numpy")
-    assert Robots(index=np.bool_(False)).serialize() == "noindex,follow"
 
 
 def test_minimal_entity():
@@ -214,23 +185,6 @@ def test_full_entity_to_dict_has_sorted_keys_at_every_level():
     assert list(data["faq_items"][0]) == ["answer", "question"]
     assert data["same_as"] == ["https://a.example", "https://b.example"]
     assert (entity.title, entity.excerpt) == ("T", "E")
-
-
-def test_non_ascii_and_nul_texts_round_trip():
-    entity = SEOEntity("post", title="Straße\x00 \U0001f600")
-    assert entity.title == "Straße\x00 \U0001f600"
-    assert entity.to_dict()["title"] == "Straße\x00 \U0001f600"
-
-
-def test_methods_take_no_arguments():
-    with pytest.raises(
-        TypeError, match=r"^Robots\.serialize\(\) takes 0 positional arguments but 1 was given$"
-    ):
-        Robots().serialize(1)
-    with pytest.raises(
-        TypeError, match=r"^SEOEntity\.to_dict\(\) got an unexpected keyword argument 'x'$"
-    ):
-        SEOEntity("post").to_dict(x=1)
 
 
 def test_refcounts_stay_flat():
