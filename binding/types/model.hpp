@@ -50,7 +50,8 @@ inline constexpr const char* kClassName<URLPolicyValue> = "URLPolicy";
 /// when the text is none of "always", "never", "preserve".
 bool to_core_policy(const URLPolicyValue& value, URLPolicy& out);
 
-// Also releases the two Python references of a ConfigObject (below).
+// Also releases the two Python references of a ConfigObject (below). Declared here
+// so that every file naming Box<SEOConfig> sees it: include this header, not box.hpp.
 template <>
 void Box<SEOConfig>::dealloc(PyObject* self);
 
