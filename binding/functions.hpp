@@ -14,8 +14,13 @@ inline PyMethodDef fast_def(const char* name, FastFunction fn, const char* doc) 
 
 // The module functions, each defined beside the class family it belongs to.
 extern const PyMethodDef kBuildSeoContractDef;
+extern const PyMethodDef kBuildSeoPayloadDef;
+extern const PyMethodDef kBuildSeoPayloadDictDef;
+extern const PyMethodDef kBuildSeoPayloadWithOverridesDef;
 extern const PyMethodDef kCleanQueryFnDef;
 extern const PyMethodDef kCleanUrlFnDef;
+extern const PyMethodDef kNormalizePathFnDef;
+extern const PyMethodDef kNormalizePublicUrlFnDef;
 extern const PyMethodDef kValidatePayloadDef;
 
 }  // namespace zoret::py

@@ -28,8 +28,13 @@ int add_functions(PyObject* module) {
   // Held for the life of the process: function objects point into this table.
   static PyMethodDef functions[] = {
       kBuildSeoContractDef,
+      kBuildSeoPayloadDef,
+      kBuildSeoPayloadDictDef,
+      kBuildSeoPayloadWithOverridesDef,
       kCleanQueryFnDef,
       kCleanUrlFnDef,
+      kNormalizePathFnDef,
+      kNormalizePublicUrlFnDef,
       kValidatePayloadDef,
       {nullptr, nullptr, 0, nullptr},
   };
