@@ -213,7 +213,7 @@ def demo_payload() -> native.SEOPayload:
             native.Breadcrumb("Hello", "/blog/hello"),
         ],
     )
-    return native.build_seo_payload(entity, "/blog/Hello/?utm_source=newsletter&ref=1", config)
+    return native.build_seo_payload(entity, "/blog/hello/?utm_source=newsletter&page=1", config)
 
 
 def _cmd_demo(_: argparse.Namespace) -> int:
