@@ -9,7 +9,7 @@ BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= 2
 DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config
-PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy
+PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 export PYTHONPATH := $(CURDIR)/python
