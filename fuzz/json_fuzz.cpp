@@ -1,9 +1,5 @@
 // Parse, then write both ways and read back: any accepted text must survive the
 // compact and the pretty writer unchanged in value.
-//
-// libFuzzer: clang++ -std=c++20 -fsanitize=fuzzer,address,undefined
-//            -Icore/include fuzz/json_fuzz.cpp core/src/json.cpp core/src/error.cpp
-// Replaying a corpus without libFuzzer: add -DZORET_FUZZ_REPLAY_MAIN and pass files.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,22 +35,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_round_trip(*value, zoret::to_json_pretty_text(*value), "pretty");
   return 0;
 }
-
-#ifdef ZORET_FUZZ_REPLAY_MAIN
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::FILE* file = std::fopen(argv[i], "rb");
-    if (file == nullptr) {
-      std::perror(argv[i]);
-      return 1;
-    }
-    std::string bytes;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-    std::fclose(file);
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  }
-  return 0;
-}
-#endif

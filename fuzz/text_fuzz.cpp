@@ -1,7 +1,4 @@
-// Fuzz target for the HTML stripper and snippet cutter. Build it with
-//   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Icore/include
-//     fuzz/text_fuzz.cpp core/src/text.cpp core/src/unicode.cpp $(pkg-config --libs icu-uc)
-// or, without -fsanitize=fuzzer, with -DZORET_FUZZ_REPLAY to replay corpus files.
+// Fuzz target for the HTML stripper and snippet cutter.
 
 #include <cstddef>
 #include <cstdint>
@@ -68,17 +65,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   return 0;
 }
-
-#ifdef ZORET_FUZZ_REPLAY
-#include <fstream>
-#include <iterator>
-
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::ifstream in(argv[i], std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  }
-  return EXIT_SUCCESS;
-}
-#endif

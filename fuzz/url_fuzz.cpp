@@ -2,10 +2,6 @@
 // memory it does not own; a URL that parses must serialise to text that parses
 // back to the same URL, since callers store and re-read serialised URLs. The
 // host parser gets the same bytes in both of its modes.
-//
-// Build with libFuzzer:  clang++ -std=c++20 -fsanitize=fuzzer,address ...
-// Replay a corpus without libFuzzer: compile with -DZORET_FUZZ_REPLAY_MAIN and
-// pass files as arguments.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,18 +24,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!second || *second != *first || zoret::url::serialize(*second) != href) std::abort();
   return 0;
 }
-
-#ifdef ZORET_FUZZ_REPLAY_MAIN
-#include <fstream>
-#include <iterator>
-
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::ifstream file(argv[i], std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  }
-  return 0;
-}
-#endif
