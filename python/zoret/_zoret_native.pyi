@@ -156,7 +156,7 @@ class SEOContractRule:
 class SEOEntity:
     def __new__(
         cls,
-        entity_type: _EntityTypeName,
+        entity_type: _EntityTypeName | str,
         *,
         slug: str | None = None,
         title: str | None = None,
@@ -336,7 +336,7 @@ class URLPolicy:
         *,
         enforce_https: bool = True,
         lowercase_paths: bool = False,
-        trailing_slash: _TrailingSlashName = "never",
+        trailing_slash: _TrailingSlashName | str = "never",
         collapse_duplicate_slashes: bool = True,
         strip_tracking_params: bool = True,
         allowed_query_params: Sequence[str] | None = None,

@@ -4,6 +4,7 @@ import __future__
 
 import inspect
 import os
+import runpy
 import subprocess
 import sys
 import types
@@ -35,6 +36,26 @@ def test_stubtest_is_clean():
 def test_usage_example_and_package_pass_mypy_strict():
     done = run_mypy_tool("mypy", "--strict", "tests/typing/usage.py", "python/zoret")
     assert done.returncode == 0, done.stdout + done.stderr
+
+
+def test_usage_example_runs():
+    runpy.run_path(str(ROOT / "tests" / "typing" / "usage.py"), run_name="usage")
+
+
+def test_mypy_rejects_misuse(tmp_path):
+    lines = [
+        'zoret.SEOImage("/x.png", width="1200")',
+        'zoret.SEOEntity("post", titel="typo")',
+        'zoret.SEOAuthor("Ada", "https://ada.example")',
+        'zoret.build_seo_payload(zoret.SEOEntity("post"), "/", None)',
+        'zoret.URLPolicy().trailing_slash = "always"',
+        'zoret.registry.SchemaRegistry().register("Recipe")(lambda: None)',
+    ]
+    source = tmp_path / "misuse.py"
+    source.write_text("import zoret\nimport zoret.registry\n" + "\n".join(lines) + "\n")
+    done = run_mypy_tool("mypy", "--strict", "--no-incremental", str(source))
+    flagged = {int(line.split(":")[1]) for line in done.stdout.splitlines() if ": error:" in line}
+    assert flagged == set(range(3, 3 + len(lines))), done.stdout
 
 
 # stubtest checks names and signatures only; the values below check what the
