@@ -21,7 +21,7 @@ _TOML_POSITION = re.compile(r"(?P<msg>.*) \(at line (?P<line>\d+), column (?P<co
 
 
 class InputError(Exception):
-    """A problem with one input file, reported as a single line."""
+    """A problem with input files, reported as a single line that names them."""
 
     def __init__(self, path: str, message: str) -> None:
         super().__init__(f"{path}: {' '.join(message.splitlines())}")
@@ -156,12 +156,12 @@ def load_contract_config(path: str) -> native.SEOContractConfig:
     fields = _load(path)
     fields["defaults"] = _expectation(path, fields.get("defaults"))
     rules = []
-    for rule in _list(path, "rules", fields.get("rules", [])):
+    for rule in _list(path, "rules", fields.get("rules") or []):
         rule = _table(path, "each rule", rule)
         rule["expect"] = _expectation(path, rule.get("expect", {}))
         rules.append(_build(path, native.SEOContractRule, rule))
     fields["rules"] = rules
-    exceptions = _table(path, "exceptions (route -> expectation)", fields.get("exceptions", {}))
+    exceptions = _table(path, "exceptions (route -> expectation)", fields.get("exceptions") or {})
     fields["exceptions"] = [(route, _expectation(path, e)) for route, e in exceptions.items()]
     return _build(path, native.SEOContractConfig, fields)
 
@@ -173,7 +173,9 @@ def _payload(args: argparse.Namespace) -> native.SEOPayload:
     try:
         return native.build_seo_payload(entity, args.route, config, overrides)
     except native.ZoretError as exc:
-        raise InputError(args.site, f"cannot build the payload of {args.route!r}: {exc}") from None
+        # The route and all three files meet here; name every file that took part.
+        files = ", ".join(p for p in (args.site, args.entity, args.overrides) if p is not None)
+        raise InputError(files, f"cannot build the payload of {args.route!r}: {exc}") from None
 
 
 def _cmd_render(args: argparse.Namespace) -> int:
