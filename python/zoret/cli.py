@@ -5,6 +5,7 @@ from __future__ import annotations
 import argparse
 import datetime
 import json
+import os
 import re
 import sys
 import tomllib
@@ -15,6 +16,7 @@ from typing import Any, TypeVar
 from zoret import _zoret_native as native
 
 EXIT_OK, EXIT_FINDINGS, EXIT_BAD_INPUT = 0, 1, 2
+EXIT_BROKEN_PIPE = 128 + 13  # what a shell reports for a filter ended by SIGPIPE
 
 _T = TypeVar("_T")
 _TOML_POSITION = re.compile(r"(?P<msg>.*) \(at line (?P<line>\d+), column (?P<col>\d+)\)", re.S)
@@ -292,10 +294,17 @@ def main(argv: Sequence[str] | None = None) -> int:
     """Runs one command; 0 on success, 1 when validation has findings, 2 for bad input."""
     args = _parser().parse_args(argv)
     try:
-        return int(args.run(args))
+        status = int(args.run(args))
+        sys.stdout.flush()
+        return status
     except InputError as exc:
         print(f"zoret: error: {exc}", file=sys.stderr)
         return EXIT_BAD_INPUT
+    except BrokenPipeError:
+        # The reader left early (`zoret demo | head -3`): stop quietly, and keep the
+        # interpreter's final flush from failing again on the dead pipe.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_BROKEN_PIPE
 
 
 if __name__ == "__main__":

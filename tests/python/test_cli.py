@@ -218,6 +218,16 @@ def test_demo_in_process_and_as_module(capsys):
     assert (done.returncode, done.stdout, done.stderr) == (0, out, "")
 
 
+def test_closed_pipe_ends_quietly():
+    demo = subprocess.Popen(
+        [sys.executable, "-m", "zoret", "demo"],
+        env=os.environ | PYTHONPATH, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+    )  # fmt: skip
+    demo.stdout.close()  # before the demo can write a byte
+    assert (demo.wait(timeout=60), demo.stderr.read()) == (141, b"")
+    demo.stderr.close()
+
+
 def test_console_script():
     script = shutil.which("zoret")
     if script is None:
