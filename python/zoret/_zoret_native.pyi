@@ -221,7 +221,12 @@ class SEOExpectation:
 @final
 class SEOImage:
     def __new__(
-        cls, url: str, *, width: int | None = None, height: int | None = None, alt: str | None = None
+        cls,
+        url: str,
+        *,
+        width: int | None = None,
+        height: int | None = None,
+        alt: str | None = None,
     ) -> SEOImage: ...
     @property
     def url(self) -> str: ...
