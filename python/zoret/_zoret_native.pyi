@@ -3,13 +3,13 @@
 from collections.abc import Iterator, Sequence
 from typing import Any, Final, Literal, final
 
-EntityTypeName = Literal[
+_EntityTypeName = Literal[
     "home", "post", "page", "video", "taxonomy", "search", "other", "product",
     "organization", "local_business", "faq",
 ]
-TrailingSlashName = Literal["always", "never", "preserve"]
-IssueSeverityName = Literal["error", "warning", "info"]
-JSONValue = Any
+_TrailingSlashName = Literal["always", "never", "preserve"]
+_IssueSeverityName = Literal["error", "warning", "info"]
+_JSONValue = Any
 
 @final
 class Breadcrumb:
@@ -156,7 +156,7 @@ class SEOContractRule:
 class SEOEntity:
     def __new__(
         cls,
-        entity_type: EntityTypeName,
+        entity_type: _EntityTypeName | str,
         *,
         slug: str | None = None,
         title: str | None = None,
@@ -177,7 +177,7 @@ class SEOEntity:
         faq_items: Sequence[FAQItem] | None = None,
     ) -> SEOEntity: ...
     @property
-    def entity_type(self) -> EntityTypeName: ...
+    def entity_type(self) -> _EntityTypeName: ...
     @property
     def title(self) -> str | None: ...
     @property
@@ -221,7 +221,12 @@ class SEOExpectation:
 @final
 class SEOImage:
     def __new__(
-        cls, url: str, *, width: int | None = None, height: int | None = None, alt: str | None = None
+        cls,
+        url: str,
+        *,
+        width: int | None = None,
+        height: int | None = None,
+        alt: str | None = None,
     ) -> SEOImage: ...
     @property
     def url(self) -> str: ...
@@ -238,7 +243,7 @@ class SEOIssue:
     @property
     def rule_id(self) -> str: ...
     @property
-    def severity(self) -> IssueSeverityName: ...
+    def severity(self) -> _IssueSeverityName: ...
     @property
     def message(self) -> str: ...
     @property
@@ -263,7 +268,7 @@ class SEOOverrides:
         twitter_title: str | None = None,
         twitter_description: str | None = None,
         twitter_image: SEOImage | None = None,
-        schema_jsonld: JSONValue = None,
+        schema_jsonld: _JSONValue = None,
         omit_schema: bool = False,
         skip_title_template: bool = False,
         twitter_creator: str | None = None,
@@ -286,7 +291,7 @@ class SEOPayload:
     @property
     def twitter(self) -> TwitterPayload: ...
     @property
-    def schema_jsonld(self) -> JSONValue: ...
+    def schema_jsonld(self) -> _JSONValue: ...
     def to_dict(self) -> dict[str, Any]: ...
     def keys(self) -> list[str]: ...
     def get(self, key: str, default: Any = None) -> Any: ...
@@ -336,7 +341,7 @@ class URLPolicy:
         *,
         enforce_https: bool = True,
         lowercase_paths: bool = False,
-        trailing_slash: TrailingSlashName | str = "never",
+        trailing_slash: _TrailingSlashName | str = "never",
         collapse_duplicate_slashes: bool = True,
         strip_tracking_params: bool = True,
         allowed_query_params: Sequence[str] | None = None,

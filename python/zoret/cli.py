@@ -3,27 +3,55 @@
 from __future__ import annotations
 
 import argparse
+import datetime
 import json
+import os
+import re
 import sys
 import tomllib
 from collections.abc import Callable, Sequence
 from pathlib import Path
-from typing import Any
+from typing import Any, TypeVar
 
 from zoret import _zoret_native as native
 
 EXIT_OK, EXIT_FINDINGS, EXIT_BAD_INPUT = 0, 1, 2
+EXIT_BROKEN_PIPE = 128 + 13  # what a shell reports for a filter ended by SIGPIPE
+
+_T = TypeVar("_T")
+_TOML_POSITION = re.compile(r"(?P<msg>.*) \(at line (?P<line>\d+), column (?P<col>\d+)\)", re.S)
 
 
 class InputError(Exception):
-    """A problem with one input file, reported as a single line."""
+    """A problem with input files, reported as a single line that names them."""
 
     def __init__(self, path: str, message: str) -> None:
-        super().__init__(f"{path}: {message}")
+        super().__init__(f"{path}: {' '.join(message.splitlines())}")
+
+
+def _plain(value: Any) -> Any:
+    """TOML dates and times as the ISO texts the records expect."""
+    if isinstance(value, datetime.date | datetime.time):
+        return value.isoformat()
+    if isinstance(value, dict):
+        return {key: _plain(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [_plain(item) for item in value]
+    return value
+
+
+def _toml_message(message: str, text: str) -> str:
+    """tomllib's "(at line L, column C)" moved to the front, the way JSON errors read."""
+    at_end = " (at end of document)"
+    if message.endswith(at_end):
+        line, column = text.count("\n") + 1, len(text.rsplit("\n", 1)[-1]) + 1
+        return f"line {line}, column {column}: {message.removesuffix(at_end)}"
+    found = _TOML_POSITION.fullmatch(message)
+    return f"line {found['line']}, column {found['col']}: {found['msg']}" if found else message
 
 
 def _load(path: str) -> dict[str, Any]:
-    """Reads a TOML or JSON object (by extension; .json is JSON, anything else TOML)."""
+    """Reads a JSON (by its .json suffix) or TOML (anything else) object."""
     try:
         text = Path(path).read_text(encoding="utf-8")
     except (OSError, UnicodeDecodeError) as exc:
@@ -32,17 +60,19 @@ def _load(path: str) -> dict[str, Any]:
         if path.endswith(".json"):
             data = json.loads(text)
         else:
-            data = tomllib.loads(text)
+            data = _plain(tomllib.loads(text))
     except json.JSONDecodeError as exc:
-        raise InputError(path, f"line {exc.lineno} column {exc.colno}: {exc.msg}") from None
+        raise InputError(path, f"line {exc.lineno}, column {exc.colno}: {exc.msg}") from None
     except tomllib.TOMLDecodeError as exc:
-        raise InputError(path, str(exc)) from None
+        raise InputError(path, _toml_message(str(exc), text)) from None
+    except RecursionError:
+        raise InputError(path, "nested too deeply") from None
     if not isinstance(data, dict):
         raise InputError(path, f"expected an object at the top level, got {type(data).__name__}")
     return data
 
 
-def _build(path: str, factory: Callable[..., Any], fields: dict[str, Any]) -> Any:
+def _build(path: str, factory: Callable[..., _T], fields: dict[str, Any]) -> _T:
     try:
         return factory(**fields)
     except (TypeError, ValueError, OverflowError) as exc:
@@ -50,52 +80,58 @@ def _build(path: str, factory: Callable[..., Any], fields: dict[str, Any]) -> An
         raise InputError(path, f"{exc}" + (f" ({notes})" if notes else "")) from None
 
 
+def _table(path: str, what: str, data: Any) -> dict[str, Any]:
+    if not isinstance(data, dict):
+        raise InputError(path, f"{what} must be a table, got {type(data).__name__}")
+    return dict(data)
+
+
+def _list(path: str, what: str, data: Any) -> list[Any]:
+    if not isinstance(data, list):
+        raise InputError(path, f"{what} must be a list, got {type(data).__name__}")
+    return data
+
+
 def _image(path: str, data: Any) -> native.SEOImage | None:
     if data is None:
         return None
     if isinstance(data, str):
         return native.SEOImage(data)
-    if not isinstance(data, dict):
-        raise InputError(path, "an image must be a URL or a table with 'url'")
-    return _build(path, native.SEOImage, dict(data))
+    return _build(path, native.SEOImage, _table(path, "an image (or a URL)", data))
 
 
 def _robots(path: str, data: Any) -> native.Robots | None:
     if data is None:
         return None
-    if not isinstance(data, dict):
-        raise InputError(path, "robots must be a table")
-    return _build(path, native.Robots, dict(data))
+    return _build(path, native.Robots, _table(path, "robots", data))
 
 
 def load_config(path: str) -> native.SEOConfig:
     fields = _load(path)
+    for python_only in ("hooks", "schema_registry"):
+        if python_only in fields:
+            raise InputError(path, f"{python_only} can only be set from Python")
     for key in ("default_robots", "search_robots"):
         fields[key] = _robots(path, fields.get(key))
     fields["default_og_image"] = _image(path, fields.get("default_og_image"))
-    if isinstance(fields.get("url_policy"), dict):
-        fields["url_policy"] = _build(path, native.URLPolicy, fields["url_policy"])
+    if fields.get("url_policy") is not None:
+        policy = _table(path, "url_policy", fields["url_policy"])
+        fields["url_policy"] = _build(path, native.URLPolicy, policy)
     schema_map = fields.get("schema_type_map")
     if isinstance(schema_map, dict):
         fields["schema_type_map"] = list(schema_map.items())
     elif isinstance(schema_map, list):
-        fields["schema_type_map"] = [tuple(pair) for pair in schema_map]
+        fields["schema_type_map"] = [tuple(p) if isinstance(p, list) else p for p in schema_map]
     return _build(path, native.SEOConfig, fields)
 
 
 def load_entity(path: str) -> native.SEOEntity:
     fields = _load(path)
     fields["featured_image"] = _image(path, fields.get("featured_image"))
-    if isinstance(fields.get("breadcrumbs"), list):
-        fields["breadcrumbs"] = [
-            _build(path, native.Breadcrumb, crumb) if isinstance(crumb, dict) else crumb
-            for crumb in fields["breadcrumbs"]
-        ]
-    if isinstance(fields.get("faq_items"), list):
-        fields["faq_items"] = [
-            _build(path, native.FAQItem, item) if isinstance(item, dict) else item
-            for item in fields["faq_items"]
-        ]
+    for key, record in (("breadcrumbs", native.Breadcrumb), ("faq_items", native.FAQItem)):
+        if fields.get(key) is not None:
+            items = _list(path, key, fields[key])
+            fields[key] = [_build(path, record, _table(path, key, item)) for item in items]
     return _build(path, native.SEOEntity, fields)
 
 
@@ -112,9 +148,7 @@ def load_overrides(path: str | None) -> native.SEOOverrides | None:
 def _expectation(path: str, data: Any) -> native.SEOExpectation | None:
     if data is None:
         return None
-    if not isinstance(data, dict):
-        raise InputError(path, "an expectation must be a table")
-    fields = dict(data)
+    fields = _table(path, "an expectation", data)
     for nested in ("title", "description"):
         fields[nested] = _expectation(path, fields.get(nested))
     return _build(path, native.SEOExpectation, fields)
@@ -124,15 +158,12 @@ def load_contract_config(path: str) -> native.SEOContractConfig:
     fields = _load(path)
     fields["defaults"] = _expectation(path, fields.get("defaults"))
     rules = []
-    for rule in fields.get("rules") or []:
-        if not isinstance(rule, dict) or "match" not in rule:
-            raise InputError(path, "each rule must be a table with 'match'")
-        expect = _expectation(path, rule.get("expect", {}))
-        rules.append(_build(path, native.SEOContractRule, {**rule, "expect": expect}))
+    for rule in _list(path, "rules", fields.get("rules") or []):
+        rule = _table(path, "each rule", rule)
+        rule["expect"] = _expectation(path, rule.get("expect", {}))
+        rules.append(_build(path, native.SEOContractRule, rule))
     fields["rules"] = rules
-    exceptions = fields.get("exceptions") or {}
-    if not isinstance(exceptions, dict):
-        raise InputError(path, "exceptions must be a table of route -> expectation")
+    exceptions = _table(path, "exceptions (route -> expectation)", fields.get("exceptions") or {})
     fields["exceptions"] = [(route, _expectation(path, e)) for route, e in exceptions.items()]
     return _build(path, native.SEOContractConfig, fields)
 
@@ -144,7 +175,9 @@ def _payload(args: argparse.Namespace) -> native.SEOPayload:
     try:
         return native.build_seo_payload(entity, args.route, config, overrides)
     except native.ZoretError as exc:
-        raise InputError(args.site, f"cannot build the payload: {exc}") from None
+        # The route and all three files meet here; name every file that took part.
+        files = ", ".join(p for p in (args.site, args.entity, args.overrides) if p is not None)
+        raise InputError(files, f"cannot build the payload of {args.route!r}: {exc}") from None
 
 
 def _cmd_render(args: argparse.Namespace) -> int:
@@ -163,12 +196,16 @@ def _cmd_render(args: argparse.Namespace) -> int:
 def _cmd_validate(args: argparse.Namespace) -> int:
     findings = native.validate_payload(_payload(args))
     for issue in findings:
-        print(f"{issue.rule_id} {issue.message} ({issue.url})" if issue.url else f"{issue.rule_id} {issue.message}")
+        # The same text as the warnings that SEOConfig(emit_warnings=True) emits.
+        print(f"[{issue.rule_id}] {issue.message}" + (f" ({issue.url})" if issue.url else ""))
     return EXIT_FINDINGS if findings else EXIT_OK
 
 
 def _cmd_contract(args: argparse.Namespace) -> int:
-    contract = native.build_seo_contract(load_contract_config(args.config))
+    try:
+        contract = native.build_seo_contract(load_contract_config(args.config))
+    except native.ZoretError as exc:
+        raise InputError(args.config, f"cannot build the contract: {exc}") from None
     if args.output == "-":
         print(contract.to_json())
         return EXIT_OK
@@ -227,9 +264,8 @@ def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(prog="zoret", description=__doc__)
     commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
 
-    commands.add_parser("demo", help="render a sample blog post and print its ETag").set_defaults(
-        run=_cmd_demo
-    )
+    demo = commands.add_parser("demo", help="render a sample blog post and print its ETag")
+    demo.set_defaults(run=_cmd_demo)
     for name, run, help_text in (
         ("render", _cmd_render, "build a payload and print it"),
         ("validate", _cmd_validate, "build a payload and print its validation findings"),
@@ -255,12 +291,20 @@ def _parser() -> argparse.ArgumentParser:
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    """Runs one command; 0 on success, 1 when validation has findings, 2 for bad input."""
     args = _parser().parse_args(argv)
     try:
-        return int(args.run(args))
+        status = int(args.run(args))
+        sys.stdout.flush()
+        return status
     except InputError as exc:
         print(f"zoret: error: {exc}", file=sys.stderr)
         return EXIT_BAD_INPUT
+    except BrokenPipeError:
+        # The reader left early (`zoret demo | head -3`): stop quietly, and keep the
+        # interpreter's final flush from failing again on the dead pipe.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        return EXIT_BROKEN_PIPE
 
 
 if __name__ == "__main__":

@@ -14,18 +14,23 @@ one it was given. The final dictionary must still describe a payload.
 from __future__ import annotations
 
 from collections.abc import Callable
-from typing import TYPE_CHECKING, Any, TypeVar
+from typing import Any, TypeVar
 
-if TYPE_CHECKING:
-    from zoret._zoret_native import SEOConfig, SEOEntity
+from zoret._zoret_native import SEOConfig, SEOEntity
 
 __all__ = ["STAGES", "Hook", "HookRegistry"]
 
 STAGES = ("post_process",)
 """The stages a build runs, in order."""
 
-Hook = Callable[[dict[str, Any], SEOEntity, SEOConfig], "dict[str, Any] | None"]
+Hook = Callable[[dict[str, Any], SEOEntity, SEOConfig], dict[str, Any] | None]
 _H = TypeVar("_H", bound=Hook)
+
+
+def _known(stage: str) -> str:
+    if stage not in STAGES:
+        raise ValueError(f"unknown hook stage {stage!r}; known stages: {', '.join(STAGES)}")
+    return stage
 
 
 class HookRegistry:
@@ -35,14 +40,13 @@ class HookRegistry:
         self._hooks: dict[str, list[Hook]] = {stage: [] for stage in STAGES}
 
     def register(self, stage: str = "post_process") -> Callable[[_H], _H]:
-        """Decorator adding a hook to `stage`."""
-        if stage not in self._hooks:
-            raise ValueError(f"unknown hook stage {stage!r}; known stages: {', '.join(STAGES)}")
+        """Decorator adding a hook to `stage`; ValueError for an unknown stage."""
+        hooks = self._hooks[_known(stage)]
 
         def decorate(hook: _H) -> _H:
             if not callable(hook):
                 raise TypeError(f"hook {hook!r} is not callable")
-            self._hooks[stage].append(hook)
+            hooks.append(hook)
             return hook
 
         return decorate
@@ -53,19 +57,21 @@ class HookRegistry:
 
     def hooks(self, stage: str = "post_process") -> list[Hook]:
         """The hooks of `stage`, in the order they run."""
-        return list(self._hooks.get(stage, ()))
+        return list(self._hooks[_known(stage)])
 
     def run(
         self, stage: str, payload: dict[str, Any], entity: SEOEntity, config: SEOConfig
     ) -> dict[str, Any]:
         """Runs the hooks of `stage` in order, each on the previous one's dictionary."""
-        for hook in self._hooks.get(stage, ()):
+        for hook in self._hooks[_known(stage)]:
             result = hook(payload, entity, config)
             if result is None:
                 continue
             if not isinstance(result, dict):
                 name = getattr(hook, "__qualname__", repr(hook))
-                raise TypeError(f"hook {name} must return a dict or None, got {type(result).__name__}")
+                raise TypeError(
+                    f"hook {name} must return a dict or None, got {type(result).__name__}"
+                )
             payload = result
         return payload
 

@@ -14,10 +14,9 @@ from __future__ import annotations
 
 from collections.abc import Callable
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, TypeVar
+from typing import Any, TypeVar
 
-if TYPE_CHECKING:
-    from zoret._zoret_native import SEOConfig, SEOEntity
+from zoret._zoret_native import SEOConfig, SEOEntity
 
 __all__ = ["SchemaGenerator", "SchemaRegistry", "SchemaRequest"]
 
@@ -41,6 +40,11 @@ SchemaGenerator = Callable[[SchemaRequest], Any]
 _G = TypeVar("_G", bound=SchemaGenerator)
 
 
+def _check_type(schema_type: object) -> None:
+    if not isinstance(schema_type, str) or not schema_type:
+        raise TypeError("schema_type must be a non-empty str")
+
+
 class SchemaRegistry:
     """A registry of Python JSON-LD generators, one per schema.org type name."""
 
@@ -49,8 +53,7 @@ class SchemaRegistry:
 
     def register(self, schema_type: str) -> Callable[[_G], _G]:
         """Decorator registering a generator for `schema_type` (replacing any earlier one)."""
-        if not isinstance(schema_type, str) or not schema_type:
-            raise TypeError("schema_type must be a non-empty str")
+        _check_type(schema_type)
 
         def decorate(generator: _G) -> _G:
             self.add(schema_type, generator)
@@ -60,6 +63,7 @@ class SchemaRegistry:
 
     def add(self, schema_type: str, generator: SchemaGenerator) -> None:
         """Registers `generator` for `schema_type`, replacing any earlier one."""
+        _check_type(schema_type)
         if not callable(generator):
             raise TypeError(f"generator for {schema_type!r} is not callable")
         self._generators[schema_type] = generator
