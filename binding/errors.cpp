@@ -30,7 +30,12 @@ Ref make_class(PyObject* type_fn, const char* qualified, PyObject* base) {
   Ref bases = Ref::steal(PyTuple_Pack(1, base));
   Ref ns = Ref::steal(PyDict_New());
   Ref name = Ref::steal(PyUnicode_FromString(short_name(qualified)));
-  if (!bases || !ns || !name) return {};
+  Ref module = Ref::steal(PyUnicode_FromString("zoret._zoret_native"));
+  if (!bases || !ns || !name || !module) return {};
+  // Without it `type` takes the module of whatever Python frame is running the
+  // import (the import machinery's), and the exceptions could not be pickled, so
+  // they would be lost on their way back from worker processes.
+  if (PyDict_SetItemString(ns.get(), "__module__", module.get()) < 0) return {};
   Ref cls = Ref::steal(PyObject_CallFunctionObjArgs(type_fn, name.get(), bases.get(),
                                                     ns.get(), nullptr));
   if (!cls) return {};

@@ -94,3 +94,13 @@ def test_refcounts_stay_flat():
         native.clean_url_fn(url)
         native.SEOAuthor(url, url=url)
     assert sys.getrefcount(url) == before
+
+
+def test_exceptions_pickle_round_trip():
+    import pickle
+
+    error = native.EntityError("entity_type must be one of ...")
+    clone = pickle.loads(pickle.dumps(error))
+    assert type(clone) is native.EntityError
+    assert clone.args == error.args
+    assert native.ZoretError.__module__ == "zoret._zoret_native"
