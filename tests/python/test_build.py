@@ -411,7 +411,9 @@ def test_refcounts_and_objects_stay_flat():
     gc.collect()
     refs, objects = [sys.getrefcount(o) for o in watched], len(gc.get_objects())
     # Payloads and copied entities are not tracked by the collector; tracemalloc
-    # sees them.
+    # sees them. A leaked payload would add megabytes; the bound leaves room for
+    # the interpreter's method cache, which keeps up to a few thousand attribute
+    # name strings when the allocator hands out fresh addresses (PYTHONMALLOC=malloc).
     tracemalloc.start()
     try:
         run()
@@ -421,7 +423,7 @@ def test_refcounts_and_objects_stay_flat():
         tracemalloc.stop()
     assert [sys.getrefcount(o) for o in watched] == refs
     assert len(gc.get_objects()) - objects < 50
-    assert grown < 64 * 1024
+    assert grown < 1024 * 1024
 
 
 def test_ten_megabyte_body_builds_quickly():
