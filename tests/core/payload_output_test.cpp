@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "payload_samples.hpp"
+
 #include <string>
 #include <vector>
 
@@ -10,15 +12,7 @@
 namespace zoret {
 namespace {
 
-SEOPayload minimal() {
-  SEOPayload p;
-  p.title = "T";
-  p.canonical = "C";
-  p.robots = "index,follow";
-  p.og.type = "website";
-  p.twitter.card = "summary";
-  return p;
-}
+SEOPayload minimal() { return testing::minimal_payload(); }
 
 std::string compact(const SEOPayload& payload) {
   std::string out;

@@ -2,27 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "payload_samples.hpp"
+
 #include <string>
 #include <vector>
 
 namespace zoret {
 namespace {
 
-Json parse(std::string_view text) {
-  auto value = parse_json(text);
-  EXPECT_TRUE(value.has_value()) << text;
-  return value ? *std::move(value) : Json();
-}
+using testing::parse;
 
-SEOPayload minimal() {
-  SEOPayload p;
-  p.title = "T";
-  p.canonical = "C";
-  p.robots = "index,follow";
-  p.og.type = "website";
-  p.twitter.card = "summary";
-  return p;
-}
+SEOPayload minimal() { return testing::minimal_payload(); }
 
 SEOPayload rich() {
   SEOPayload p = minimal();

@@ -13,19 +13,20 @@ namespace zoret {
 /// Programmer mistakes only; never used for bad caller input.
 #define ZORET_ASSERT(cond) assert(cond)
 
-/// Holds either a `T` or a `ZoretError`, shaped like `std::expected<T, ZoretError>`
-/// so that a move to C++23 touches only this header.
-template <class T>
-class [[nodiscard]] Result {
+/// Holds either a `T` or an error `E`, shaped like `std::expected<T, E>` so that a
+/// move to C++23 touches only this header.
+template <class T, class E>
+class [[nodiscard]] Expected {
  public:
-  Result(const T& value) : state_(std::in_place_index<0>, value) {}
-  Result(T&& value) : state_(std::in_place_index<0>, std::move(value)) {}
-  Result(ZoretError error) : state_(std::in_place_index<1>, std::move(error)) {}
+  Expected(const T& value) : state_(std::in_place_index<0>, value) {}
+  Expected(T&& value) : state_(std::in_place_index<0>, std::move(value)) {}
+  Expected(E error) : state_(std::in_place_index<1>, std::move(error)) {}
   template <class U>
     requires(std::is_constructible_v<T, U&&> && !std::is_same_v<std::decay_t<U>, T> &&
-             !std::is_same_v<std::decay_t<U>, ZoretError> &&
-             !std::is_same_v<std::decay_t<U>, Result>)
-  Result(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+             !std::is_same_v<std::decay_t<U>, E> && !std::is_same_v<std::decay_t<U>, Expected>)
+  Expected(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+  /// Holds a value-initialised `T`, to be filled in place.
+  explicit Expected(std::in_place_t) : state_(std::in_place_index<0>) {}
 
   [[nodiscard]] bool has_value() const noexcept { return state_.index() == 0; }
   explicit operator bool() const noexcept { return has_value(); }
@@ -39,27 +40,31 @@ class [[nodiscard]] Result {
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
 
-  const ZoretError& error() const& { ZORET_ASSERT(!has_value()); return *std::get_if<1>(&state_); }
-  ZoretError&& error() && { ZORET_ASSERT(!has_value()); return std::move(*std::get_if<1>(&state_)); }
+  const E& error() const& { ZORET_ASSERT(!has_value()); return *std::get_if<1>(&state_); }
+  E&& error() && { ZORET_ASSERT(!has_value()); return std::move(*std::get_if<1>(&state_)); }
 
  private:
-  std::variant<T, ZoretError> state_;
+  std::variant<T, E> state_;
 };
 
-/// Success without a value, or a `ZoretError`.
-template <>
-class [[nodiscard]] Result<void> {
+/// Success without a value, or an error `E`.
+template <class E>
+class [[nodiscard]] Expected<void, E> {
  public:
-  Result() = default;
-  Result(ZoretError error) : error_(std::move(error)) {}
+  Expected() = default;
+  Expected(E error) : error_(std::move(error)) {}
 
   [[nodiscard]] bool has_value() const noexcept { return !error_.has_value(); }
   explicit operator bool() const noexcept { return has_value(); }
-  const ZoretError& error() const& { ZORET_ASSERT(!has_value()); return *error_; }
-  ZoretError&& error() && { ZORET_ASSERT(!has_value()); return std::move(*error_); }
+  const E& error() const& { ZORET_ASSERT(!has_value()); return *error_; }
+  E&& error() && { ZORET_ASSERT(!has_value()); return std::move(*error_); }
 
  private:
-  std::optional<ZoretError> error_;
+  std::optional<E> error_;
 };
+
+/// The result of every fallible core operation.
+template <class T>
+using Result = Expected<T, ZoretError>;
 
 }  // namespace zoret

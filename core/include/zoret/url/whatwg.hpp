@@ -42,35 +42,9 @@ struct ParsedUrl {
   friend bool operator==(const ParsedUrl&, const ParsedUrl&) = default;
 };
 
-/// Holds either a `T` or a `UrlFailure`; shaped like `std::expected<T, UrlFailure>`.
+/// Holds either a `T` or the `UrlFailure` that prevented it.
 template <class T>
-class [[nodiscard]] UrlResult {
- public:
-  UrlResult(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-  UrlResult(UrlFailure failure) : state_(std::in_place_index<1>, failure) {}
-  /// Holds a default-constructed `T`, to be filled in place.
-  explicit UrlResult(std::in_place_t) : state_(std::in_place_index<0>) {}
-
-  [[nodiscard]] bool has_value() const noexcept { return state_.index() == 0; }
-  explicit operator bool() const noexcept { return has_value(); }
-
-  T& value() & { ZORET_ASSERT(has_value()); return *std::get_if<0>(&state_); }
-  const T& value() const& { ZORET_ASSERT(has_value()); return *std::get_if<0>(&state_); }
-  T&& value() && { ZORET_ASSERT(has_value()); return std::move(*std::get_if<0>(&state_)); }
-  T& operator*() & { return value(); }
-  const T& operator*() const& { return value(); }
-  T&& operator*() && { return std::move(*this).value(); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
-
-  [[nodiscard]] UrlFailure error() const {
-    ZORET_ASSERT(!has_value());
-    return *std::get_if<1>(&state_);
-  }
-
- private:
-  std::variant<T, UrlFailure> state_;
-};
+using UrlResult = Expected<T, UrlFailure>;
 
 /// Parses UTF-8 `input` as an absolute URL with the basic URL parser and no base.
 /// Validation errors that the standard does not treat as failures are ignored.
