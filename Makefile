@@ -45,6 +45,7 @@ bench: $(VENV)/.deps
 	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
 	  -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON -DZORET_BUILD_TESTS=OFF
 	$(CMAKE) --build build-bench -j$(JOBS)
+	$(PY) -m pip install -q jinja2 orjson
 	$(PY) bench/run.py
 
 system-deps:

@@ -3,12 +3,24 @@
 #include <openssl/evp.h>
 
 namespace zoret {
+namespace {
+
+/// SHA-256 fetched from the default provider once. EVP_sha256() would make
+/// every digest look the implementation up again under a lock, which costs as
+/// much as hashing a few hundred bytes; ETags are computed per request. The
+/// handle lives as long as the process. Should the fetch fail, the implicit
+/// lookup still works (or reports the failure itself).
+const EVP_MD* sha256_md() {
+  static const EVP_MD* const kFetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  return kFetched != nullptr ? kFetched : EVP_sha256();
+}
+
+}  // namespace
 
 Result<std::string> sha256_hex(std::string_view bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int digest_size = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &digest_size, EVP_sha256(),
-                 nullptr) != 1) {
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &digest_size, sha256_md(), nullptr) != 1) {
     return ZoretError(ErrorKind::Serialization, "SHA-256 digest failed");
   }
   static constexpr char kHexDigits[] = "0123456789abcdef";

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -28,6 +30,18 @@ constexpr std::array<bool, 256> kSpecialOnParse = [] {
 }();
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+
+constexpr std::uint64_t kByteOnes = 0x0101010101010101;
+constexpr std::uint64_t kByteHighs = 0x8080808080808080;
+
+/// Whether any of the eight bytes in `word` is one kEscapeOnWrite marks: below
+/// U+0020, a quote or a backslash. The usual bit tricks, exact as a yes/no
+/// answer (they may misplace a hit, never miss one), in any byte order.
+constexpr bool needs_escape(std::uint64_t word) noexcept {
+  const auto has_zero = [](std::uint64_t x) { return (x - kByteOnes) & ~x & kByteHighs; };
+  const std::uint64_t control = (word - 0x20 * kByteOnes) & ~word & kByteHighs;
+  return (control | has_zero(word ^ ('"' * kByteOnes)) | has_zero(word ^ ('\\' * kByteOnes))) != 0;
+}
 
 void append_uint(std::string& out, std::uint64_t value) {
   char buf[24];
@@ -549,11 +563,23 @@ void append_json_string(std::string& out, std::string_view s) {
   out += '"';
   const char* run = s.data();
   const char* const end = s.data() + s.size();
-  for (const char* p = run; p != end; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
+  const char* p = run;
+  while (p != end) {
+    // Escapes are rare: words that need none are skipped whole. The last word
+    // of a string may overlap bytes already done; a clean one ends the scan.
+    if (s.size() >= 8) {
+      const char* at = end - p >= 8 ? p : end - 8;
+      std::uint64_t word;
+      std::memcpy(&word, at, 8);
+      if (!needs_escape(word)) {
+        p = at + 8;
+        continue;
+      }
+    }
+    const auto c = static_cast<unsigned char>(*p++);
     if (!kEscapeOnWrite[c]) continue;
-    out.append(run, p);
-    run = p + 1;
+    out.append(run, p - 1);
+    run = p;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

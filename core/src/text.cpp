@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "zoret/unicode.hpp"
@@ -13,12 +15,17 @@ namespace {
 constexpr std::array<std::string_view, 3> kSkipStart = {"style", "script", "noscript"};
 constexpr std::array<std::string_view, 3> kSkipEnd = {"/style", "/script", "/noscript"};
 constexpr std::size_t kNotSkipping = kSkipStart.size();
+constexpr std::size_t kLongestSkipStart = std::max({kSkipStart[0].size(), kSkipStart[1].size(),
+                                                    kSkipStart[2].size()});
 
 constexpr std::array<bool, 128> kAsciiWhiteSpace = [] {
   std::array<bool, 128> table{};
   for (const char c : std::string_view(" \t\n\v\f\r")) table[static_cast<unsigned char>(c)] = true;
   return table;
 }();
+
+constexpr std::uint64_t kByteOnes = 0x0101010101010101;
+constexpr std::uint64_t kByteHighs = 0x8080808080808080;
 
 bool is_ascii(std::string_view s) noexcept {
   return std::all_of(s.begin(), s.end(),
@@ -37,10 +44,35 @@ bool lowers_to(std::string_view tag, std::string_view target) {
 }
 
 std::size_t skip_started_by(std::string_view tag) {
+  // Nearly every tag is a short ASCII name that starts nothing; deciding that
+  // once, rather than once per skipped element, keeps the common case cheap.
+  // lowers_to would reject anything longer than four bytes per character.
+  if (tag.size() > 4 * kLongestSkipStart) return kNotSkipping;
+  const bool ascii = is_ascii(tag);
   for (std::size_t i = 0; i < kSkipStart.size(); ++i) {
-    if (lowers_to(tag, kSkipStart[i])) return i;
+    const std::string_view name = kSkipStart[i];
+    if (ascii ? tag.size() == name.size() && ascii_iequals(tag, name) : lowers_to(tag, name))
+      return i;
   }
   return kNotSkipping;
+}
+
+/// The first `c` at or after `from`, or npos. Tags, and the text between
+/// adjacent tags, are mostly a few bytes long, so two eight-byte words are
+/// searched in place before a library call, whose setup would dominate there.
+std::size_t find_near(std::string_view html, char c, std::size_t from) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t pattern = kByteOnes * static_cast<unsigned char>(c);
+    for (int words = 0; words < 2 && html.size() - from >= 8; ++words, from += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, html.data() + from, 8);
+      const std::uint64_t x = word ^ pattern;
+      // Borrows can mark bytes above a zero byte, never below: the lowest mark is exact.
+      const std::uint64_t hits = (x - kByteOnes) & ~x & kByteHighs;
+      if (hits != 0) return from + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+    }
+  }
+  return html.find(c, from);
 }
 
 /// Drops tags and skipped elements. Writes into `out`, which holds html.size()
@@ -52,14 +84,14 @@ std::size_t strip_tags(std::string_view html, char* out) {
   std::size_t pos = 0;
   std::size_t skipping = kNotSkipping;
   while (pos < html.size()) {
-    const std::size_t open = html.find('<', pos);
+    const std::size_t open = find_near(html, '<', pos);
     const std::size_t text_end = open == std::string_view::npos ? html.size() : open;
     if (skipping == kNotSkipping && text_end > pos) {
       std::memcpy(out + w, html.data() + pos, text_end - pos);
       w += text_end - pos;
     }
     if (open == std::string_view::npos) break;
-    const std::size_t close = html.find('>', open + 1);
+    const std::size_t close = find_near(html, '>', open + 1);
     const std::string_view tag = html.substr(
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
     if (skipping != kNotSkipping) {
@@ -74,34 +106,70 @@ std::size_t strip_tags(std::string_view html, char* out) {
   return w;
 }
 
+/// Whether the eight bytes of `word` come out of the collapse unchanged: ASCII
+/// whose only White_Space is lone U+0020, none first when `in_space`. Running
+/// prose mostly is, and a word of it then moves in one store instead of eight
+/// table lookups. The masks are exact per byte: with the high bits clear, no
+/// borrow or carry crosses a byte.
+bool is_plain_word(std::uint64_t word, bool in_space) noexcept {
+  if ((word & kByteHighs) != 0) return false;
+  const std::uint64_t at_most_space = ~((word | kByteHighs) - 0x21 * kByteOnes) & kByteHighs;
+  const std::uint64_t spaceless = word ^ (0x20 * kByteOnes);
+  const std::uint64_t space = ~((spaceless + 0x7F * kByteOnes) | spaceless) & kByteHighs;
+  // Any other control character or White_Space, two spaces in a row, or a
+  // space continuing a run: the byte loop decides those.
+  return at_most_space == space && (space & (space << 8)) == 0 &&
+         !(in_space && (space & 0x80) != 0);
+}
+
 /// Collapses White_Space runs to one space and trims, in place; returns the new
 /// length. Starting "inside a run" drops leading space, and since every run is a
-/// single U+0020 afterwards, trimming the end is dropping at most one byte. The
-/// ASCII path is branch-free because spaces in prose come too often to predict.
+/// single U+0020 afterwards, trimming the end is dropping at most one byte.
+/// Plain prose moves a word at a time; the ASCII byte path for the rest is
+/// branch-free because spaces in prose come too often to predict.
 std::size_t collapse_white_space(char* buf, std::size_t size) {
   const std::string_view text(buf, size);
   std::size_t w = 0;
   bool in_space = true;
   std::size_t r = 0;
   while (r < size) {
-    const auto c = static_cast<unsigned char>(buf[r]);
-    if (c < 0x80) {
-      const bool space = kAsciiWhiteSpace[c];
-      buf[w] = space ? ' ' : static_cast<char>(c);
-      w += (space && in_space) ? 0 : 1;
-      in_space = space;
-      ++r;
-      continue;
+    // The word test takes the first byte in memory as the lowest.
+    if constexpr (std::endian::native == std::endian::little) {
+      if (size - r >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, buf + r, 8);
+        if (is_plain_word(word, in_space)) {
+          // w <= r, so the store only covers bytes already read.
+          std::memcpy(buf + w, &word, 8);
+          w += 8;
+          r += 8;
+          in_space = (word >> 56) == ' ';
+          continue;
+        }
+      }
     }
-    // Writes stay behind the read position, so decoding sees original bytes.
-    const std::size_t start = r;
-    if (is_white_space(next_code_point(text, r))) {
-      if (!in_space) buf[w++] = ' ';
-      in_space = true;
-    } else {
-      // At most four bytes: a loop beats a memmove call here.
-      for (std::size_t k = start; k < r; ++k) buf[w++] = buf[k];
-      in_space = false;
+    // Byte by byte to the end of the word (a character may run past it).
+    const std::size_t word_end = std::min(size, r + 8);
+    while (r < word_end) {
+      const auto c = static_cast<unsigned char>(buf[r]);
+      if (c < 0x80) {
+        const bool space = kAsciiWhiteSpace[c];
+        buf[w] = space ? ' ' : static_cast<char>(c);
+        w += (space && in_space) ? 0 : 1;
+        in_space = space;
+        ++r;
+        continue;
+      }
+      // Writes stay behind the read position, so decoding sees original bytes.
+      const std::size_t start = r;
+      if (is_white_space(next_code_point(text, r))) {
+        if (!in_space) buf[w++] = ' ';
+        in_space = true;
+      } else {
+        // At most four bytes: a loop beats a memmove call here.
+        for (std::size_t k = start; k < r; ++k) buf[w++] = buf[k];
+        in_space = false;
+      }
     }
   }
   if (w > 0 && buf[w - 1] == ' ') --w;

@@ -106,6 +106,30 @@ TEST(AppendJsonString, EscapesOnlyWhatJsonRequires) {
   for (const auto& c : cases) EXPECT_EQ(string_text(c.input), c.text) << c.text;
 }
 
+// Long strings are scanned a word at a time: every character that needs an
+// escape must be caught wherever it falls, in the last partial word too, and
+// high bytes next to it must not hide it.
+TEST(AppendJsonString, FindsEscapesAtEveryOffset) {
+  const struct {
+    char special;
+    const char* escaped;
+  } specials[] = {{'"', R"(\")"}, {'\\', R"(\\)"}, {'\n', R"(\n)"},
+                  {'\0', R"(\u0000)"}, {'\x1f', R"(\u001f)"}};
+  const std::string fillers[] = {"abcdefghijklmnopqrstu",
+                                 "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\x80 !~"};
+  for (const std::string& filler : fillers) {
+    for (const auto& [special, escaped] : specials) {
+      for (std::size_t at = 0; at < filler.size(); ++at) {
+        std::string input = filler;
+        input[at] = special;
+        const std::string expected =
+            "\"" + filler.substr(0, at) + escaped + filler.substr(at + 1) + "\"";
+        EXPECT_EQ(string_text(input), expected) << "offset " << at;
+      }
+    }
+  }
+}
+
 TEST(JsonText, CompactAndPrettyLayouts) {
   const Json nested_empty =
       object({{"a", Json::object()}, {"b", array({Json::array(), Json::object()})}});

@@ -60,6 +60,37 @@ TEST(HtmlToText, StripsTagsAndCollapsesWhiteSpace) {
   for (const Row& row : rows) EXPECT_EQ(html_to_text(row.html), row.text) << row.html;
 }
 
+// Prose moves eight bytes at a time and tag ends are searched near the tag
+// first: runs, tabs, non-ASCII and tags must be honoured at any byte offset.
+TEST(HtmlToText, SameResultAtEveryOffset) {
+  struct Row {
+    std::string_view piece, text;
+  };
+  const std::vector<Row> rows = {
+      {"  ", " "},
+      {"\t", " "},
+      {" \n ", " "},
+      {"\u00A0", " "},
+      {"\u00E9", "\u00E9"},
+      {"\x01", "\x01"},
+      {"<br>", " "},
+      {"<a href=\"/a/long/enough/path\">", " "},
+      {"<script>x = 1;</script>", ""},
+  };
+  const std::string prose = "The quick brown fox jumps over the lazy dog";
+  for (const Row& row : rows) {
+    for (std::size_t at = 0; at <= prose.size(); ++at) {
+      // Where the piece sits next to a space, the two collapse into one.
+      const std::string html = prose.substr(0, at) + std::string(row.piece) + prose.substr(at);
+      std::string text = prose.substr(0, at) + std::string(row.text) + prose.substr(at);
+      for (std::size_t run; (run = text.find("  ")) != std::string::npos;) text.erase(run, 1);
+      if (!text.empty() && text.front() == ' ') text.erase(0, 1);
+      if (!text.empty() && text.back() == ' ') text.pop_back();
+      EXPECT_EQ(html_to_text(html), text) << row.piece << " at " << at;
+    }
+  }
+}
+
 TEST(BuildDescriptionSnippet, AbsentWhenThereIsNoText) {
   EXPECT_EQ(build_description_snippet(std::nullopt, 160), std::nullopt);
   const std::vector<std::string> empty_texts = {"", "<p></p>", "<style>x</style>",

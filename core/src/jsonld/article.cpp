@@ -5,7 +5,9 @@ namespace zoret {
 Result<Json> build_article(std::string_view type, const SchemaContext& context) {
   auto out = base_schema(type, context);
   if (!out) return out;
-  (*out)["mainEntityOfPage"] = Json::object({{"@id", std::string(context.url)}});
+  Json::object_t page;
+  page.emplace("@id", std::string(context.url));
+  (*out)["mainEntityOfPage"] = std::move(page);
   return out;
 }
 

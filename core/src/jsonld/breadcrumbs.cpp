@@ -6,24 +6,26 @@ namespace zoret {
 
 Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
                                    const SEOConfig& config) {
+  // Members go straight into the maps: Json::object({...}) would first build
+  // each key-value pair as an array of its own, which dominated this function.
   Json::array_t items;
   items.reserve(breadcrumbs.size());
   std::uint64_t position = 0;
   for (const Breadcrumb& crumb : breadcrumbs) {
     auto url = normalize_public_url(crumb.url, config);
     if (!url) return std::move(url).error();
-    items.push_back(Json::object({
-        {"@type", "ListItem"},
-        {"position", json_uint(++position)},
-        {"name", crumb.name},
-        {"item", *std::move(url)},
-    }));
+    Json::object_t item;
+    item.emplace("@type", "ListItem");
+    item.emplace("position", json_uint(++position));
+    item.emplace("name", crumb.name);
+    item.emplace("item", *std::move(url));
+    items.emplace_back(std::move(item));
   }
-  return Json::object({
-      {"@context", "https://schema.org"},
-      {"@type", "BreadcrumbList"},
-      {"itemListElement", std::move(items)},
-  });
+  Json::object_t list;
+  list.emplace("@context", "https://schema.org");
+  list.emplace("@type", "BreadcrumbList");
+  list.emplace("itemListElement", std::move(items));
+  return Json(std::move(list));
 }
 
 }  // namespace zoret

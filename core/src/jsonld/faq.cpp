@@ -8,12 +8,16 @@ Result<Json> build_faq_page(const SchemaContext& context) {
   if (const auto& items = context.entity.faq_items) {
     Json::array_t questions;
     questions.reserve(items->size());
+    // Built member by member, like base_schema: no temporary pair arrays.
     for (const FAQItem& item : *items) {
-      questions.push_back(Json::object({
-          {"@type", "Question"},
-          {"name", item.question},
-          {"acceptedAnswer", Json::object({{"@type", "Answer"}, {"text", item.answer}})},
-      }));
+      Json::object_t answer;
+      answer.emplace("@type", "Answer");
+      answer.emplace("text", item.answer);
+      Json::object_t question;
+      question.emplace("@type", "Question");
+      question.emplace("name", item.question);
+      question.emplace("acceptedAnswer", std::move(answer));
+      questions.emplace_back(std::move(question));
     }
     (*out)["mainEntity"] = std::move(questions);
   }
