@@ -17,7 +17,7 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build test-core test-asan test-python bench clean system-deps
+.PHONY: demo test build test-core test-asan test-python bench lint format clean system-deps
 
 demo: build
 	$(PY) -m zoret demo
@@ -47,6 +47,17 @@ bench: $(VENV)/.deps
 	$(CMAKE) --build build-bench -j$(JOBS)
 	$(PY) -m pip install -q jinja2 orjson
 	$(PY) bench/run.py
+
+lint: build
+	$(PY) -m pip install -q --disable-pip-version-check ruff
+	$(VENV)/bin/ruff check python tests bench
+	$(VENV)/bin/ruff format --check python tests bench
+	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
+	$(PY) -m mypy.stubtest zoret._zoret_native
+
+format: $(VENV)/.deps
+	$(PY) -m pip install -q --disable-pip-version-check ruff
+	$(VENV)/bin/ruff format python tests bench
 
 system-deps:
 	@missing=""; for p in $(DEBIAN_PACKAGES); do \

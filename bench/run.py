@@ -126,8 +126,7 @@ def faq_page() -> tuple[zoret.SEOEntity, str]:
     items = [
         zoret.FAQItem(
             f"How does shipping option {n} work?",
-            f"Option {n} ships within {n} business days and can be tracked from your "
-            "account page.",
+            f"Option {n} ships within {n} business days and can be tracked from your account page.",
         )
         for n in range(1, 21)
     ]
@@ -377,7 +376,7 @@ def print_table(rows: list[Row]) -> None:
     for n, line in enumerate(cells):
         padded = (
             cell.rjust(width) if i in right else cell.ljust(width)
-            for i, (cell, width) in enumerate(zip(line, widths))
+            for i, (cell, width) in enumerate(zip(line, widths, strict=False))
         )
         print("  ".join(padded).rstrip())
         if n == 0:
@@ -449,8 +448,10 @@ def main(argv: list[str] | None = None) -> int:
     core: dict[str, CoreFigure] = {}
     mismatched: list[str] = []
     if core_binary is None:
-        print("zoret_core_bench not found; core figures left out "
-              "(configure with -DZORET_BUILD_BENCH=ON)\n")
+        print(
+            "zoret_core_bench not found; core figures left out "
+            "(configure with -DZORET_BUILD_BENCH=ON)\n"
+        )
     else:
         for name in PAGES:
             if core_payload_json(core_binary, name) != payloads[name].to_json():

@@ -103,9 +103,7 @@ def ns_per_url(parse: Callable[..., object], inputs: list, budget_s: float) -> f
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument(
-        "--bench", type=Path, default=ROOT / "build-bench/bench/zoret_url_bench"
-    )
+    parser.add_argument("--bench", type=Path, default=ROOT / "build-bench/bench/zoret_url_bench")
     parser.add_argument("--seconds", type=float, default=1.0, help="time budget per cell")
     parser.add_argument("--runs", type=int, default=3, help="runs of the C++ benchmark")
     args = parser.parse_args()

@@ -1,11 +1,20 @@
 """Python bindings of the zoret core library."""
 
 from collections.abc import Iterator, Sequence
-from typing import Any, Final, Literal, final
+from typing import Any, Literal, final
 
 _EntityTypeName = Literal[
-    "home", "post", "page", "video", "taxonomy", "search", "other", "product",
-    "organization", "local_business", "faq",
+    "home",
+    "post",
+    "page",
+    "video",
+    "taxonomy",
+    "search",
+    "other",
+    "product",
+    "organization",
+    "local_business",
+    "faq",
 ]
 _TrailingSlashName = Literal["always", "never", "preserve"]
 _IssueSeverityName = Literal["error", "warning", "info"]

@@ -7,6 +7,7 @@ import tracemalloc
 
 import pytest
 
+from payload_support import BASE, HOST, Hooks, Registry, config
 from zoret import (
     Breadcrumb,
     ConfigurationError,
@@ -20,8 +21,6 @@ from zoret import (
     build_seo_payload_dict,
     build_seo_payload_with_overrides,
 )
-
-from payload_support import BASE, HOST, Hooks, Registry, config
 
 SITE = {
     "site_name": "Example",

@@ -200,7 +200,12 @@ def test_to_dict_sorts_keys_at_every_level():
     )
     data = built.to_dict()
     assert list(data) == [
-        "contract_version", "defaults", "exceptions", "generator", "rules", "site"
+        "contract_version",
+        "defaults",
+        "exceptions",
+        "generator",
+        "rules",
+        "site",
     ]
     assert isinstance(data["rules"], list)
     assert [list(rule) for rule in data["rules"]] == [

@@ -2,9 +2,8 @@
 
 import pytest
 
-from zoret import SEOEntity, SEOOverrides, build_seo_payload
-
 from payload_support import MINIMAL, Hooks, Registry, config
+from zoret import SEOEntity, SEOOverrides, build_seo_payload
 
 ARTICLE = SEOEntity("post", title="Hello")
 

@@ -28,7 +28,10 @@ def test_clean_url_result_shape_and_order():
     result = clean_url_fn("/a?utm_source=news&id=7&UTM_Medium=mail#top&b=%41")
     assert list(result) == ["url", "removed_params", "cleaned_params"]
     assert result["url"] == "/a?id=7&b=%41"
-    assert list(result["removed_params"].items()) == [("UTM_Medium", "mail#top"), ("utm_source", "news")]
+    assert list(result["removed_params"].items()) == [
+        ("UTM_Medium", "mail#top"),
+        ("utm_source", "news"),
+    ]
     assert result["cleaned_params"] == {"id": "7", "b": "%41"}
     assert list(result["cleaned_params"]) == ["b", "id"]
 

@@ -11,7 +11,13 @@ from zoret import _zoret_native as native
 
 def test_exception_hierarchy_and_names():
     assert issubclass(native.ZoretError, ValueError)
-    for name in ("InvalidUrlError", "ConfigurationError", "EntityError", "SchemaError", "ContractError"):
+    for name in (
+        "InvalidUrlError",
+        "ConfigurationError",
+        "EntityError",
+        "SchemaError",
+        "ContractError",
+    ):
         cls = getattr(native, name)
         assert cls.__name__ == name
         assert cls.__bases__ == (native.ZoretError,)
@@ -32,13 +38,34 @@ def test_reimport_gives_fresh_classes_but_the_same_exceptions():
 @pytest.mark.parametrize(
     ("call", "message"),
     [
-        (lambda: native.SEOAuthor(), "SEOAuthor.__new__() missing 1 required positional argument: 'name'"),
-        (lambda: native.SEOAuthor("a", "b"), "SEOAuthor.__new__() takes 1 positional arguments but 2 were given"),
-        (lambda: native.SEOAuthor("a", bogus=1), "SEOAuthor.__new__() got an unexpected keyword argument 'bogus'"),
-        (lambda: native.SEOAuthor("a", name="b"), "SEOAuthor.__new__() got multiple values for argument 'name'"),
-        (lambda: native.clean_query_fn(), "clean_query_fn() missing 1 required positional argument: 'query'"),
-        (lambda: native.clean_query_fn("a", "b"), "clean_query_fn() takes 1 positional arguments but 2 were given"),
-        (lambda: native.clean_url_fn(url="a", query="b"), "clean_url_fn() got an unexpected keyword argument 'query'"),
+        (
+            lambda: native.SEOAuthor(),
+            "SEOAuthor.__new__() missing 1 required positional argument: 'name'",
+        ),
+        (
+            lambda: native.SEOAuthor("a", "b"),
+            "SEOAuthor.__new__() takes 1 positional arguments but 2 were given",
+        ),
+        (
+            lambda: native.SEOAuthor("a", bogus=1),
+            "SEOAuthor.__new__() got an unexpected keyword argument 'bogus'",
+        ),
+        (
+            lambda: native.SEOAuthor("a", name="b"),
+            "SEOAuthor.__new__() got multiple values for argument 'name'",
+        ),
+        (
+            lambda: native.clean_query_fn(),
+            "clean_query_fn() missing 1 required positional argument: 'query'",
+        ),
+        (
+            lambda: native.clean_query_fn("a", "b"),
+            "clean_query_fn() takes 1 positional arguments but 2 were given",
+        ),
+        (
+            lambda: native.clean_url_fn(url="a", query="b"),
+            "clean_url_fn() got an unexpected keyword argument 'query'",
+        ),
     ],
 )
 def test_argument_errors_use_fixed_wording(call, message):
@@ -51,9 +78,24 @@ def test_argument_errors_use_fixed_wording(call, message):
 @pytest.mark.parametrize(
     ("call", "exc", "message", "note"),
     [
-        (lambda: native.SEOAuthor(1), TypeError, "'int' object cannot be converted to 'str'", "name"),
-        (lambda: native.SEOAuthor("a", url=b"x"), TypeError, "'bytes' object cannot be converted to 'str'", "url"),
-        (lambda: native.clean_url_fn(None), TypeError, "'NoneType' object cannot be converted to 'str'", "url"),
+        (
+            lambda: native.SEOAuthor(1),
+            TypeError,
+            "'int' object cannot be converted to 'str'",
+            "name",
+        ),
+        (
+            lambda: native.SEOAuthor("a", url=b"x"),
+            TypeError,
+            "'bytes' object cannot be converted to 'str'",
+            "url",
+        ),
+        (
+            lambda: native.clean_url_fn(None),
+            TypeError,
+            "'NoneType' object cannot be converted to 'str'",
+            "url",
+        ),
         (lambda: native.clean_query_fn("\ud800"), UnicodeEncodeError, None, "query"),
     ],
 )
@@ -78,8 +120,13 @@ def test_classes_are_final_and_read_only():
 def test_text_signatures_and_summaries():
     assert str(inspect.signature(native.SEOAuthor)) == "(name, *, url=None)"
     assert str(inspect.signature(native.clean_url_fn)) == "(url)"
-    assert native.clean_query_fn.__doc__.splitlines()[0] == "Removes tracking parameters from a query string."
-    assert native.SEOAuthor.__doc__.splitlines()[0] == "An author reference used in article schemas."
+    assert (
+        native.clean_query_fn.__doc__.splitlines()[0]
+        == "Removes tracking parameters from a query string."
+    )
+    assert (
+        native.SEOAuthor.__doc__.splitlines()[0] == "An author reference used in article schemas."
+    )
 
 
 def test_nul_characters_survive():

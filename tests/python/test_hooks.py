@@ -8,6 +8,7 @@ import warnings
 import pytest
 
 import zoret
+from payload_support import BASE, MINIMAL, Hooks, Registry, config
 from zoret import (
     Breadcrumb,
     SEOEntity,
@@ -18,8 +19,6 @@ from zoret import (
     build_seo_payload_dict,
     build_seo_payload_with_overrides,
 )
-
-from payload_support import BASE, MINIMAL, Hooks, Registry, config
 
 ARTICLE = SEOEntity("post", title="Hello", excerpt="Short.", featured_image=SEOImage("/i.png"))
 GENERATED = {"@type": "BlogPosting", "headline": "generated"}

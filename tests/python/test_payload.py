@@ -4,6 +4,7 @@ from collections.abc import Hashable
 
 import pytest
 
+from payload_support import MINIMAL, RICH_OG, RICH_TWITTER, config, shaped
 from zoret import (
     Breadcrumb,
     OGPayload,
@@ -14,8 +15,6 @@ from zoret import (
     TwitterPayload,
     build_seo_payload,
 )
-
-from payload_support import MINIMAL, RICH_OG, RICH_TWITTER, config, shaped
 
 BASE_KEYS = ["canonical", "description", "og", "robots", "title", "twitter"]
 JSONLD = {"@type": "Thing", "n": 1}

@@ -77,7 +77,7 @@ def test_generator_exceptions_pass_through():
     def broken(request):
         raise LookupError("no recipe")
 
-    with pytest.raises(LookupError, match="^no recipe$"):
+    with pytest.raises(LookupError, match=r"^no recipe$"):
         zoret.build_seo_payload(pie(), ROUTE, site(schema_registry=registry))
 
 
@@ -154,7 +154,7 @@ def test_hook_returning_something_else_is_named():
     ],
 )
 def test_unknown_stage_is_refused(call):
-    with pytest.raises(ValueError, match="^unknown hook stage '.+'; known stages: post_process$"):
+    with pytest.raises(ValueError, match=r"^unknown hook stage '.+'; known stages: post_process$"):
         call(HookRegistry())
 
 

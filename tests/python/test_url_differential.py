@@ -37,9 +37,7 @@ WPT_URLTESTDATA = Path(__file__).parents[3] / "shared/testdata/wpt/urltestdata.j
 
 SPECIAL_SCHEMES = ("http", "https", "ws", "wss", "ftp", "file")
 # Forbidden domain code points: C0 controls, space, "#%/:<>?@[\]^|" and DEL.
-FORBIDDEN_DOMAIN = frozenset(
-    [chr(c) for c in range(0x21)] + list("#%/:<>?@[\\]^|") + ["\x7f"]
-)
+FORBIDDEN_DOMAIN = frozenset([chr(c) for c in range(0x21)] + list("#%/:<>?@[\\]^|") + ["\x7f"])
 
 
 @dataclass(frozen=True)
@@ -127,9 +125,7 @@ def parse_ours(probe: Probe, inputs: list[str]) -> list[tuple[str | None, Outcom
     for answer in probe.parse_all(inputs):
         assert "probe_error" not in answer, answer
         if answer["ok"]:
-            results.append(
-                (answer["scheme"], Outcome(True, answer["path"], answer["query"]))
-            )
+            results.append((answer["scheme"], Outcome(True, answer["path"], answer["query"])))
         else:
             results.append((None, Outcome(False, error=answer["error"])))
     return results
@@ -349,11 +345,24 @@ def ada_idna_data_predates_unicode_14(case: Case) -> bool:
 # letters came later (now mapped), default-ignorable fillers and format characters
 # (now ignored), and CJK compatibility ideographs with corrected mappings.
 UTS46_15_1_CHANGES = (
-    (0x04C0, 0x04C0), (0x10A0, 0x10C5), (0x115F, 0x1160), (0x17B4, 0x17B5),
-    (0x1806, 0x1806), (0x180E, 0x180E), (0x2061, 0x2063), (0x206A, 0x206F),
-    (0x2132, 0x2132), (0x2183, 0x2183), (0x3164, 0x3164), (0xFFA0, 0xFFA0),
-    (0x1D173, 0x1D17A), (0x2F868, 0x2F868), (0x2F874, 0x2F874), (0x2F91F, 0x2F91F),
-    (0x2F95F, 0x2F95F), (0x2F9BF, 0x2F9BF),
+    (0x04C0, 0x04C0),
+    (0x10A0, 0x10C5),
+    (0x115F, 0x1160),
+    (0x17B4, 0x17B5),
+    (0x1806, 0x1806),
+    (0x180E, 0x180E),
+    (0x2061, 0x2063),
+    (0x206A, 0x206F),
+    (0x2132, 0x2132),
+    (0x2183, 0x2183),
+    (0x3164, 0x3164),
+    (0xFFA0, 0xFFA0),
+    (0x1D173, 0x1D17A),
+    (0x2F868, 0x2F868),
+    (0x2F874, 0x2F874),
+    (0x2F91F, 0x2F91F),
+    (0x2F95F, 0x2F95F),
+    (0x2F9BF, 0x2F9BF),
 )
 
 
@@ -399,28 +408,28 @@ KNOWN_DEVIATIONS = (
         "http://a<b/",
         "reports a forbidden domain code point as an IDNA failure: its IDNA step "
         "refuses them, while the standard fails at the forbidden-domain-code-point "
-        "check after domain-to-ASCII (\"invalid domain character\")",
+        'check after domain-to-ASCII ("invalid domain character")',
         urlpy_forbidden_code_point_as_idna,
         reads_as="invalid domain character",
     ),
     Deviation(
         ("url-py",),
         "http://a.b.c.xn--pokxncvks/",
-        "validates \"xn--\" labels in all-ASCII hosts, as newer revisions of the "
+        'validates "xn--" labels in all-ASCII hosts, as newer revisions of the '
         "standard do; the vectors we follow only lower-case ASCII hosts",
         urlpy_checks_xn_labels_in_ascii_hosts,
     ),
     Deviation(
         ("url-py",),
         "file:///C|/foo",
-        "does not turn a drive letter's \"|\" into \":\" in file URLs with an empty host",
+        'does not turn a drive letter\'s "|" into ":" in file URLs with an empty host',
         urlpy_keeps_drive_letter_pipe,
     ),
     Deviation(
         ("url-py",),
         "file:////foo",
-        "drops leading empty segments of a file URL path (\"file:////x\" gives \"/x\", "
-        "the standard \"//x\")",
+        'drops leading empty segments of a file URL path ("file:////x" gives "/x", '
+        'the standard "//x")',
         urlpy_collapses_leading_empty_file_segments,
     ),
     Deviation(
@@ -433,28 +442,28 @@ KNOWN_DEVIATIONS = (
     Deviation(
         ("url-py",),
         "foo://host/^",
-        "leaves \"^\" unencoded in paths; the standard's path percent-encode set has "
+        'leaves "^" unencoded in paths; the standard\'s path percent-encode set has '
         "included it since 2024",
         urlpy_leaves_caret_in_path,
     ),
     Deviation(
         ("url-py",),
         "sc://h:1\\x",
-        "ends a port at \"\\\" in non-special URLs and reads the rest as path; the "
-        "standard's port state takes \"\\\" as a delimiter only for special schemes",
+        'ends a port at "\\" in non-special URLs and reads the rest as path; the '
+        'standard\'s port state takes "\\" as a delimiter only for special schemes',
         urlpy_ends_port_at_backslash,
     ),
     Deviation(
         ("url-py",),
         "sc://:@",
         "accepts empty credentials before an empty host in non-special URLs; the "
-        "standard fails on an \"@\" followed by no host",
+        'standard fails on an "@" followed by no host',
         urlpy_accepts_empty_credentials_without_host,
     ),
     Deviation(
         ("url-py",),
         "http://a/C|/..",
-        "keeps a drive-letter segment (\"C|\", \"C:\") that \"..\" should remove; the "
+        'keeps a drive-letter segment ("C|", "C:") that ".." should remove; the '
         "standard spares it only as the first segment of a file URL path",
         urlpy_keeps_drive_letter_before_dot_dot,
     ),
@@ -501,9 +510,7 @@ def ada_agrees(case: Case) -> bool:
 
 def disagreeing_peers(case: Case) -> list[str]:
     return [
-        peer
-        for peer, agree in (("url-py", urlpy_agrees), ("ada", ada_agrees))
-        if not agree(case)
+        peer for peer, agree in (("url-py", urlpy_agrees), ("ada", ada_agrees)) if not agree(case)
     ]
 
 
@@ -566,8 +573,20 @@ def test_known_deviation_still_shows(probe, deviation):
 unicode_letters = st.characters(categories=("Lu", "Ll", "Lo"), min_codepoint=0x80)
 controls = st.sampled_from(["\x00", "\t", "\n", "\r", "\x1f", "\x7f", " "])
 percent_escapes = st.sampled_from(
-    ["%2e", "%2E", "%00", "%20", "%25", "%41", "%C3%A9", "%E2%80%8B", "%EF%BC%85", "%FF", "%"]
-    + ["%G1"]
+    [
+        "%2e",
+        "%2E",
+        "%00",
+        "%20",
+        "%25",
+        "%41",
+        "%C3%A9",
+        "%E2%80%8B",
+        "%EF%BC%85",
+        "%FF",
+        "%",
+        "%G1",
+    ]
 )
 ascii_labels = st.text("abcxyz019-_", min_size=1, max_size=8)
 labels = st.one_of(
@@ -597,7 +616,7 @@ hosts = st.builds(
     st.sampled_from(["", "", "."]),
 )
 schemes = st.one_of(
-    st.sampled_from(SPECIAL_SCHEMES + ("HTTP", "File")),
+    st.sampled_from((*SPECIAL_SCHEMES, "HTTP", "File")),
     st.sampled_from(("http", "https", "file")),
     st.sampled_from(("sc", "mailto", "data", "javascript", "non-spec")),
     st.from_regex(r"[A-Za-z][A-Za-z0-9+.\-]{0,6}", fullmatch=True),
@@ -610,9 +629,7 @@ ports = st.one_of(
 )
 segments = st.one_of(
     st.sampled_from([".", "..", "%2e", ".%2E", "%2e%2e", "a", "", "C|", "c:"]),
-    st.text(
-        st.one_of(st.sampled_from("ab^`{}|<>\"'\\ "), controls, unicode_letters), max_size=4
-    ),
+    st.text(st.one_of(st.sampled_from("ab^`{}|<>\"'\\ "), controls, unicode_letters), max_size=4),
     percent_escapes,
 )
 paths = st.lists(st.tuples(st.sampled_from(["/", "/", "\\"]), segments), max_size=5).map(

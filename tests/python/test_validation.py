@@ -2,9 +2,8 @@
 
 import pytest
 
-from zoret import validate_payload
-
 from payload_support import shaped
+from zoret import validate_payload
 
 URL = "https://x/p"
 CLEAN = {
