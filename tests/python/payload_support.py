@@ -7,39 +7,20 @@ BASE = "https://www.example.com"
 
 # The smallest dictionary that reads back as a payload.
 MINIMAL = {
-    "title": "T",
-    "description": "",
-    "canonical": "C",
-    "robots": "R",
-    "og": {"type": "website"},
-    "twitter": {"card": "summary"},
-}
-
+    "title": "T", "description": "", "canonical": "C", "robots": "R",
+    "og": {"type": "website"}, "twitter": {"card": "summary"},
+}  # fmt: skip
 # Every Open Graph and Twitter field, in declaration order.
 RICH_OG = {
-    "type": "article",
-    "title": "OT",
-    "description": "OD",
-    "url": "https://x/",
-    "image": "https://x/i.png",
-    "image_width": 1200,
-    "image_height": 630,
-    "image_alt": "Alt",
-    "site_name": "Site",
-    "locale": "en_US",
-    "locale_alternate": ["de_DE", "fr_FR"],
-    "audio": "https://x/a.mp3",
-    "video": "https://x/v.mp4",
-}
+    "type": "article", "title": "OT", "description": "OD", "url": "https://x/",
+    "image": "https://x/i.png", "image_width": 1200, "image_height": 630, "image_alt": "Alt",
+    "site_name": "Site", "locale": "en_US", "locale_alternate": ["de_DE", "fr_FR"],
+    "audio": "https://x/a.mp3", "video": "https://x/v.mp4",
+}  # fmt: skip
 RICH_TWITTER = {
-    "card": "summary",
-    "title": "TT",
-    "description": "TD",
-    "image": "https://x/t.png",
-    "image_alt": "TAlt",
-    "site": "@site",
-    "creator": "@me",
-}
+    "card": "summary", "title": "TT", "description": "TD", "image": "https://x/t.png",
+    "image_alt": "TAlt", "site": "@site", "creator": "@me",
+}  # fmt: skip
 
 
 def config(**kwargs):

@@ -15,122 +15,28 @@ MINIMAL_HTML = (
     '<meta name="twitter:card" content="summary">\n'
 )
 
-RICH_HTML = """\
-<title>Tea &amp; &quot;Biscuits&quot;</title>
-<meta name="description" content="Crisp &lt;b&gt;">
-<link rel="canonical" href="https://x/?a=1&amp;b=2">
-<meta name="robots" content="index,follow">
-<meta property="og:type" content="article">
-<meta property="og:title" content="OT">
-<meta property="og:description" content="OD">
-<meta property="og:url" content="https://x/">
-<meta property="og:image" content="https://x/i.png">
-<meta property="og:image:width" content="1200">
-<meta property="og:image:height" content="630">
-<meta property="og:image:alt" content="Alt">
-<meta property="og:site_name" content="Site">
-<meta property="og:locale" content="en_US">
-<meta property="og:locale:alternate" content="de_DE">
-<meta property="og:locale:alternate" content="fr_FR">
-<meta property="og:audio" content="https://x/a.mp3">
-<meta property="og:video" content="https://x/v.mp4">
-<meta name="twitter:card" content="summary">
-<meta name="twitter:title" content="TT">
-<meta name="twitter:description" content="TD">
-<meta name="twitter:image" content="https://x/t.png">
-<meta name="twitter:image:alt" content="TAlt">
-<meta name="twitter:site" content="@site">
-<meta name="twitter:creator" content="@me">
-<script type="application/ld+json">
-{
-  "@type": "Thing",
-  "e": {},
-  "n": [
-    1,
-    2.5,
-    {},
-    [],
-    null,
-    true
-  ]
-}
-</script>
-"""
 
-
-def rich():
-    return shaped(
-        title='Tea & "Biscuits"',
-        description="Crisp <b>",
-        canonical="https://x/?a=1&b=2",
-        robots="index,follow",
-        og=RICH_OG,
-        twitter=RICH_TWITTER,
-        schema_jsonld={"@type": "Thing", "n": [1, 2.5, {}, [], None, True], "e": {}},
-    )
-
-
-def test_render_html_exact():
+def test_render_methods():
     assert shaped().render_html() == MINIMAL_HTML
     assert shaped().render_jsonld() == ""
-    payload = rich()
-    assert payload.render_html() == RICH_HTML
-    lines = RICH_HTML.splitlines()
-    assert payload.render_opengraph() == "\n".join(lines[4:18])
-    assert payload.render_twitter() == "\n".join(lines[18:25])
-    assert payload.render_jsonld() == "\n".join(lines[25:])
-
-
-OG_TYPE_LINE = '<meta property="og:type" content="website">'
-
-
-@pytest.mark.parametrize(
-    ("og", "lines"),
-    [
-        ({"title": ""}, [OG_TYPE_LINE, '<meta property="og:title" content="">']),
-        ({"image_width": 5}, [OG_TYPE_LINE, '<meta property="og:image:width" content="5">']),
-        ({"locale_alternate": []}, [OG_TYPE_LINE]),
-    ],
-)
-def test_present_fields_render_even_when_empty(og, lines):
-    assert shaped(og={"type": "website", **og}).render_opengraph() == "\n".join(lines)
-
-
-@pytest.mark.parametrize(
-    ("text", "escaped"),
-    [
-        ("&", "&amp;"),
-        ("<", "&lt;"),
-        (">", "&gt;"),
-        ('"', "&quot;"),
-        ("'", "&#x27;"),
-        ("&lt;", "&amp;lt;"),
-        ("a &amp b", "a &amp;amp b"),
-        ("Café \u2013 東京\n/\\`=", "Café \u2013 東京\n/\\`="),
-    ],
-)
-def test_escaping(text, escaped):
-    payload = shaped(
-        title=text, description=text, og={"type": text, "image_alt": text}, twitter={"card": text}
+    payload = hostile()
+    og, twitter, jsonld = (
+        payload.render_opengraph(),
+        payload.render_twitter(),
+        payload.render_jsonld(),
     )
-    html = payload.render_html()
-    assert f"<title>{escaped}</title>\n" in html
-    assert f'<meta name="description" content="{escaped}">\n' in html
-    assert f'<meta property="og:type" content="{escaped}">\n' in html
-    assert f'<meta property="og:image:alt" content="{escaped}">\n' in html
-    assert f'<meta name="twitter:card" content="{escaped}">\n' in html
+    assert payload.render_html().endswith(f"{og}\n{twitter}\n{jsonld}\n")
+    assert og.startswith('<meta property="og:type" content="article">\n')
+    assert twitter.startswith('<meta name="twitter:card" content="summary">\n')
+    assert jsonld.startswith('<script type="application/ld+json">\n{\n')
 
 
 @pytest.mark.parametrize(
     ("value", "written"),
     [
-        ("</script>", r"<\/script>"),
         ("</SCRIPT >", r"<\/SCRIPT >"),
-        ("<!--<script>", r"\u003c!--<script>"),
         ("<!-- x --></script>", r"\u003c!-- x --><\/script>"),
         ("< /script>", "< /script>"),
-        ("a/b", "a/b"),
-        ('quote " back \\ tab \t nul \x00', r"quote \" back \\ tab \t nul \u0000"),
     ],
 )
 def test_jsonld_cannot_close_its_script_element(value, written):
@@ -147,13 +53,6 @@ def test_jsonld_cannot_close_its_script_element(value, written):
     ("value", "text"),
     [
         (3.0, "3.0"),
-        (-0.0, "-0.0"),
-        (0.00001, "0.00001"),
-        (1.5e-7, "1.5e-7"),
-        (1e15, "1000000000000000.0"),
-        (1e16, "1e+16"),
-        (123456.789, "123456.789"),
-        (5e-324, "5e-324"),
         (2**64, "1.8446744073709552e+19"),
         (2**64 - 1, "18446744073709551615"),
         (-(2**63), "-9223372036854775808"),
@@ -165,62 +64,20 @@ def test_number_notation(value, text):
     assert payload.to_json().splitlines()[-3] == f'    "n": {text}'
 
 
-def _compact(payload):
-    # Exact for texts and integers; the floats used below print alike in Python.
-    return json.dumps(json.loads(payload.to_json()), separators=(",", ":"), ensure_ascii=False)
-
-
-@pytest.mark.parametrize(
-    "fields",
-    [
-        {},
-        {"custom": 1, "schema_jsonld": {"b": [1, 2.5], "a": "é\n"}},
-        {"og": RICH_OG, "twitter": RICH_TWITTER, "title": "Ünïcode ✓"},
-    ],
-)
-def test_hash_is_sha256_of_the_compact_text(fields):
-    payload = shaped(**fields)
-    text = payload.to_json()
-    assert list(json.loads(text)) == [
-        *MINIMAL,
-        *(k for k in ("schema_jsonld", "custom") if k in fields),
-    ]
-    digest = payload.hash()
-    assert digest == hashlib.sha256(_compact(payload).encode()).hexdigest()
-    assert digest != hashlib.sha256(text.encode()).hexdigest()
-    assert payload.etag() == f'"{digest}"'
-    assert len(payload.etag()) == 66
-
-
-def test_hash_of_the_minimal_payload():
+def test_hash_and_etag_of_the_compact_text():
     compact = (
         '{"title":"T","description":"","canonical":"C","robots":"index,follow",'
         '"og":{"type":"website"},"twitter":{"card":"summary"}}'
     )
-    assert shaped(robots="index,follow").hash() == hashlib.sha256(compact.encode()).hexdigest()
+    payload = shaped(robots="index,follow")
+    digest = hashlib.sha256(compact.encode()).hexdigest()
+    assert (payload.hash(), payload.etag()) == (digest, f'"{digest}"')
+    # to_json keeps the field order and puts the extra keys last.
+    extras = shaped(custom=1, schema_jsonld={})
+    assert list(json.loads(extras.to_json())) == [*MINIMAL, "schema_jsonld", "custom"]
+    # An integer and a float of the same value are different JSON.
+    assert shaped(schema_jsonld={"n": 1.0}).hash() != shaped(schema_jsonld={"n": 1}).hash()
 
-
-@pytest.mark.parametrize(
-    ("fields", "other"),
-    [
-        ({"schema_jsonld": {"n": 1.0}}, {"schema_jsonld": {"n": 1}}),
-        ({}, {"schema_jsonld": {}}),
-        ({}, {"title": "U"}),
-        ({}, {"og": {"type": "website", "locale_alternate": []}}),
-        ({}, {"custom": None}),
-    ],
-)
-def test_equal_payloads_hash_equal_and_any_change_shows(fields, other):
-    payload, same, changed = shaped(**fields), shaped(**fields), shaped(**other)
-    assert payload == same
-    assert (payload.hash(), payload.etag()) == (same.hash(), same.etag())
-    assert payload != changed
-    assert payload.hash() != changed.hash()
-
-
-# Serialisation errors (ValueError with "serialization error: ...") cannot be
-# provoked from Python: every string arrives as valid UTF-8 and the JSON reader
-# refuses non-finite and out-of-range numbers before a payload exists.
 
 HOSTILE = (
     "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\n"
