@@ -2,49 +2,41 @@
 
 #include <gtest/gtest.h>
 
-#include "payload_samples.hpp"
-
 #include <string>
 #include <vector>
+
+#include "payload_samples.hpp"
+#include "test_support.hpp"
 
 namespace zoret {
 namespace {
 
 using testing::parse;
+using testing::value_of;
 
 SEOPayload minimal() { return testing::minimal_payload("R"); }
 
-std::string html(const SEOPayload& payload) {
-  const auto text = render_html(payload);
-  EXPECT_TRUE(text.has_value());
-  return text ? *text : std::string();
-}
-
-std::string jsonld(const Json& value) {
+// The body of the script element rendered for `value`.
+std::string script_body(const Json& value) {
   SEOPayload p = minimal();
   p.schema_jsonld = value;
-  const auto text = render_jsonld(p);
-  EXPECT_TRUE(text.has_value());
-  return text ? *text : std::string();
+  const std::string text = value_of(render_jsonld(p));
+  const std::string open = "<script type=\"application/ld+json\">\n", close = "\n</script>";
+  EXPECT_TRUE(text.starts_with(open) && text.ends_with(close)) << text;
+  return text.substr(open.size(), text.size() - open.size() - close.size());
 }
 
 TEST(EscapeHtml, ReplacesTheFiveSpecialCharacters) {
-  const struct {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"", ""},
-      {"plain text", "plain text"},
-      {R"(a&b<c>d"e'f)", "a&amp;b&lt;c&gt;d&quot;e&#x27;f"},
-      {"&lt;", "&amp;lt;"},
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""}, {R"(a&b<c>d"e'f)", "a&amp;b&lt;c&gt;d&quot;e&#x27;f"}, {"&lt;", "&amp;lt;"},
       {"<<>>", "&lt;&lt;&gt;&gt;"},
       {"caf\xC3\xA9 \xE2\x80\x94 /\\`=", "caf\xC3\xA9 \xE2\x80\x94 /\\`="},
   };
-  for (const auto& c : cases) EXPECT_EQ(escape_html(c.in), c.out) << c.in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(escape_html(in), out) << in;
 }
 
 TEST(RenderHtml, MinimalPayloadIsFiveLines) {
-  EXPECT_EQ(html(minimal()),
+  EXPECT_EQ(value_of(render_html(minimal())),
             "<title>T</title>\n"
             "<link rel=\"canonical\" href=\"C\">\n"
             "<meta name=\"robots\" content=\"R\">\n"
@@ -56,26 +48,11 @@ TEST(RenderHtml, RichPayloadOneTagPerLine) {
   SEOPayload p = minimal();
   p.title = R"(Tom & "Jerry's" <b>)";
   p.description = "D\xC3\xA9";
-  p.og.title = "";
-  p.og.description = "OD";
-  p.og.url = "https://e.com/a?x=1&y=2";
-  p.og.image = "https://e.com/i.png";
-  p.og.image_width = 1200;
-  p.og.image_height = 630;
-  p.og.image_alt = "alt";
-  p.og.site_name = "Site";
-  p.og.locale = "en_US";
-  p.og.locale_alternate = std::vector<std::string>{"de_DE", "fr_FR"};
-  p.og.audio = "a.mp3";
-  p.og.video = "v.mp4";
-  p.twitter.title = "TT";
-  p.twitter.description = "TD";
-  p.twitter.image = "ti.png";
-  p.twitter.image_alt = "talt";
-  p.twitter.site = "@s";
-  p.twitter.creator = "@c";
+  p.og = {"website", "",    "OD",    "https://e.com/a?x=1&y=2", "https://e.com/i.png", 1200, 630,
+          "alt",     "Site", "en_US", std::vector<std::string>{"de_DE", "fr_FR"}, "a.mp3", "v.mp4"};
+  p.twitter = {"summary", "TT", "TD", "ti.png", "talt", "@s", "@c"};
   p.schema_jsonld = parse(R"({"@type":"Article","name":"</script>"})");
-  EXPECT_EQ(html(p),
+  EXPECT_EQ(value_of(render_html(p)),
             "<title>Tom &amp; &quot;Jerry&#x27;s&quot; &lt;b&gt;</title>\n"
             "<meta name=\"description\" content=\"D\xC3\xA9\">\n"
             "<link rel=\"canonical\" href=\"C\">\n"
@@ -101,12 +78,8 @@ TEST(RenderHtml, RichPayloadOneTagPerLine) {
             "<meta name=\"twitter:image:alt\" content=\"talt\">\n"
             "<meta name=\"twitter:site\" content=\"@s\">\n"
             "<meta name=\"twitter:creator\" content=\"@c\">\n"
-            "<script type=\"application/ld+json\">\n"
-            "{\n"
-            "  \"@type\": \"Article\",\n"
-            "  \"name\": \"<\\/script>\"\n"
-            "}\n"
-            "</script>\n");
+            "<script type=\"application/ld+json\">\n{\n  \"@type\": \"Article\",\n"
+            "  \"name\": \"<\\/script>\"\n}\n</script>\n");
 }
 
 TEST(RenderBlocks, OnlyPresentFieldsAndNoFinalNewline) {
@@ -120,18 +93,12 @@ TEST(RenderBlocks, OnlyPresentFieldsAndNoFinalNewline) {
   EXPECT_EQ(render_twitter(p),
             "<meta name=\"twitter:card\" content=\"summary\">\n"
             "<meta name=\"twitter:site\" content=\"\">");
-  const auto none = render_jsonld(minimal());
-  ASSERT_TRUE(none.has_value());
-  EXPECT_EQ(*none, "");
+  EXPECT_EQ(value_of(render_jsonld(minimal())), "");
 }
 
 TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
-  const struct {
-    const char* json;
-    const char* body;
-  } cases[] = {
-      {"{}", "{}"},
-      {R"({"a":[[]]})", "{\n  \"a\": [\n    []\n  ]\n}"},
+  const std::pair<const char*, const char*> cases[] = {
+      {"{}", "{}"}, {R"({"a":[[]]})", "{\n  \"a\": [\n    []\n  ]\n}"},
       {R"(["</script>"])", "[\n  \"<\\/script>\"\n]"},
       {R"(["</SCRIPT></"])", "[\n  \"<\\/SCRIPT><\\/\"\n]"},
       {R"(["< /script>"])", "[\n  \"< /script>\"\n]"},
@@ -139,26 +106,14 @@ TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
       {R"(["<!-<!--<</"])", "[\n  \"<!-\\u003c!--<<\\/\"\n]"},
       {R"(["a/b", 1.0, "\u00e9"])", "[\n  \"a/b\",\n  1.0,\n  \"\xC3\xA9\"\n]"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(jsonld(parse(c.json)),
-              std::string("<script type=\"application/ld+json\">\n") + c.body + "\n</script>")
-        << c.json;
-  }
-}
+  for (const auto& [json, body] : cases) EXPECT_EQ(script_body(parse(json)), body) << json;
 
-// The escapes must leave the JSON itself unchanged for consumers that parse it.
-TEST(RenderJsonld, ScriptBodyReadsBackAsTheSameJson) {
+  // The escapes must leave the JSON itself unchanged for consumers that parse it.
   const Json value = parse(R"({"a":"x</y<!--<script></script>","b":["<!--","</"]})");
-  const std::string text = jsonld(value);
-  const std::string open = "<script type=\"application/ld+json\">\n";
-  const std::string close = "\n</script>";
-  ASSERT_TRUE(text.starts_with(open) && text.ends_with(close));
-  const std::string body = text.substr(open.size(), text.size() - open.size() - close.size());
+  const std::string body = script_body(value);
   EXPECT_EQ(body.find("</"), std::string::npos);
   EXPECT_EQ(body.find("<!--"), std::string::npos);
-  const auto back = parse_json(body);
-  ASSERT_TRUE(back.has_value());
-  EXPECT_TRUE(json_equal(*back, value));
+  EXPECT_TRUE(json_equal(value_of(parse_json(body)), value));
 }
 
 }  // namespace

@@ -5,134 +5,85 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
+
+#include "test_support.hpp"
 
 namespace zoret {
 namespace {
 
-std::string repeat(std::string_view piece, std::size_t n) {
-  std::string out;
-  for (std::size_t i = 0; i < n; ++i) out += piece;
-  return out;
-}
+using testing::repeat;
 
 TEST(HtmlToText, StripsTagsAndCollapsesWhiteSpace) {
-  struct Row {
-    std::string_view html, text;
-  };
-  const std::vector<Row> rows = {
-      {"<p>Hello <b>World</b></p>", "Hello World"},
+  const std::pair<std::string_view, std::string_view> rows[] = {
+      {"", ""}, {"<p>Hello <b>World</b></p>", "Hello World"},
       {"<p>Hello</p><p>World</p>", "Hello World"},
-      {"Hello<br>World", "Hello World"},
-      {"A &amp; B", "A &amp; B"},
-      {"<script>code</script>Text", "Text"},
-      {"<SCRIPT>code</SCRIPT>Text", "Text"},
+      {"Hello<br>World", "Hello World"}, {"A &amp; B", "A &amp; B"}, {"a > b", "a > b"},
+      {"<script>code</script>Text", "Text"}, {"<SCRIPT>code</SCRIPT>Text", "Text"},
       {"<script type=\"text/javascript\">x</script>Text", "x Text"},
-      {"<style>p { color: red }</style>", ""},
-      {"Hello <b", "Hello"},
-      {"a < bc > d", "a d"},
-      {"<!-- a comment -->Text", "Text"},
-      {"<script>if (a < b) {}</script>after", ""},
+      {"<style>p { color: red }</style>", ""}, {"Hello <b", "Hello"}, {"a < bc > d", "a d"},
+      {"<!-- a comment -->Text", "Text"}, {"<script>if (a < b) {}</script>after", ""},
       {"</script>Text", "Text"},
-      {"a > b", "a > b"},
       {"one\u00A0two\tthree\r\nfour\u00A0 \u2003five", "one two three four five"},
       // Only the matching end tag, in its exact form, ends skipping.
-      {"<noscript>x</noscript>y", "y"},
-      {"<NoScript>x</NOSCRIPT>y", "y"},
-      {"<style>a</script>b</style>c", "c"},
-      {"<script>x</ script>y", ""},
-      {"<script>a<b>c</script>d", "d"},
-      {"a<script>b", "a"},
-      {"a<script", "a"},
-      {"x<", "x"},
-      {"a<>b", "a b"},
-      {"<script/>x", "x"},
-      // Full lower-casing, not case folding: long s stays itself and the dotted
-      // capital I becomes two characters, so neither names a skipped element.
-      {"<\u017Fcript>x</script>y", "x y"},
-      {"<SCR\u0130PT>x</SCR\u0130PT>y", "x y"},
-      {"\u3000 a \u2028\u2029 b \u0085", "a b"},
-      {"\u200Ba\uFEFF", "\u200Ba\uFEFF"},
-      {"a\u00A0<br>\u00A0b", "a b"},
-      {"\u00E9<p>\u00FC\U0001F600", "\u00E9 \u00FC\U0001F600"},
-      {"", ""},
+      {"<noscript>x</noscript>y", "y"}, {"<NoScript>x</NOSCRIPT>y", "y"},
+      {"<style>a</script>b</style>c", "c"}, {"<script>x</ script>y", ""},
+      {"<script>a<b>c</script>d", "d"}, {"a<script>b", "a"}, {"a<script", "a"}, {"x<", "x"},
+      {"a<>b", "a b"}, {"<script/>x", "x"},
+      // Full lower-casing, not case folding: long s stays itself and the dotted capital I
+      // becomes two characters, so neither names a skipped element.
+      {"<\u017Fcript>x</script>y", "x y"}, {"<SCR\u0130PT>x</SCR\u0130PT>y", "x y"},
+      {"\u3000 a \u2028\u2029 b \u0085", "a b"}, {"\u200Ba\uFEFF", "\u200Ba\uFEFF"},
+      {"a\u00A0<br>\u00A0b", "a b"}, {"\u00E9<p>\u00FC\U0001F600", "\u00E9 \u00FC\U0001F600"},
   };
-  for (const Row& row : rows) EXPECT_EQ(html_to_text(row.html), row.text) << row.html;
+  for (const auto& [html, text] : rows) EXPECT_EQ(html_to_text(html), text) << html;
 }
 
 // Prose moves eight bytes at a time and tag ends are searched near the tag
 // first: runs, tabs, non-ASCII and tags must be honoured at any byte offset.
 TEST(HtmlToText, SameResultAtEveryOffset) {
-  struct Row {
-    std::string_view piece, text;
-  };
-  const std::vector<Row> rows = {
-      {"  ", " "},
-      {"\t", " "},
-      {" \n ", " "},
-      {"\u00A0", " "},
-      {"\u00E9", "\u00E9"},
+  const std::pair<std::string_view, std::string_view> rows[] = {
+      {"  ", " "}, {"\t", " "}, {" \n ", " "}, {"\u00A0", " "}, {"\u00E9", "\u00E9"},
       {"\x01", "\x01"},
-      {"<br>", " "},
-      {"<a href=\"/a/long/enough/path\">", " "},
-      {"<script>x = 1;</script>", ""},
+      {"<br>", " "}, {"<a href=\"/a/long/enough/path\">", " "}, {"<script>x = 1;</script>", ""},
   };
   const std::string prose = "The quick brown fox jumps over the lazy dog";
-  for (const Row& row : rows) {
+  for (const auto& [piece, piece_text] : rows) {
     for (std::size_t at = 0; at <= prose.size(); ++at) {
       // Where the piece sits next to a space, the two collapse into one.
-      const std::string html = prose.substr(0, at) + std::string(row.piece) + prose.substr(at);
-      std::string text = prose.substr(0, at) + std::string(row.text) + prose.substr(at);
+      const std::string html = prose.substr(0, at) + std::string(piece) + prose.substr(at);
+      std::string text = prose.substr(0, at) + std::string(piece_text) + prose.substr(at);
       for (std::size_t run; (run = text.find("  ")) != std::string::npos;) text.erase(run, 1);
       if (!text.empty() && text.front() == ' ') text.erase(0, 1);
       if (!text.empty() && text.back() == ' ') text.pop_back();
-      EXPECT_EQ(html_to_text(html), text) << row.piece << " at " << at;
+      EXPECT_EQ(html_to_text(html), text) << piece << " at " << at;
     }
   }
 }
 
-TEST(BuildDescriptionSnippet, AbsentWhenThereIsNoText) {
-  EXPECT_EQ(build_description_snippet(std::nullopt, 160), std::nullopt);
-  const std::vector<std::string> empty_texts = {"", "<p></p>", "<style>x</style>",
-                                                " \u00A0\n", "<br> <hr>"};
-  for (const std::string& html : empty_texts) {
-    EXPECT_EQ(build_description_snippet(std::optional<std::string>(html), 160), std::nullopt)
-        << html;
-  }
-}
-
-TEST(BuildDescriptionSnippet, CutsAtCodePoints) {
-  struct Row {
-    std::string html;
-    std::size_t max_chars;
-    std::optional<std::string> snippet;
-  };
-  const std::vector<Row> rows = {
-      {repeat("a", 160), 160, repeat("a", 160)},
-      {repeat("a", 161), 160, repeat("a", 157) + "..."},
+TEST(BuildDescriptionSnippet, CutsAtCodePointsAndIsAbsentWithoutText) {
+  const std::tuple<std::string, std::size_t, std::optional<std::string>> rows[] = {
+      // HTML, maximum length, snippet
+      {repeat("a", 160), 160, repeat("a", 160)}, {repeat("a", 161), 160, repeat("a", 157) + "..."},
       {"<p>" + repeat("a", 160) + "</p>  ", 160, repeat("a", 160)},
       {repeat("\u00E9", 160), 160, repeat("\u00E9", 160)},
       {repeat("\u00E9", 161), 160, repeat("\u00E9", 157) + "..."},
       {repeat("\U0001F600", 161), 160, repeat("\U0001F600", 157) + "..."},
-      {"abc", 2, "..."},
-      {"ab", 2, "ab"},
-      {"a", 0, "..."},
-      {"abcd", 3, "..."},
-      {"abcde", 4, "a..."},
-      {"abcd  efgh", 8, "abcd ..."},
-      {"a\u00A0\u00A0b", 3, "a b"},
+      {"abc", 2, "..."}, {"ab", 2, "ab"}, {"a", 0, "..."}, {"abcd", 3, "..."}, {"abcde", 4, "a..."},
+      {"abcd  efgh", 8, "abcd ..."}, {"a\u00A0\u00A0b", 3, "a b"},
+      {"", 160, std::nullopt}, {"<p></p>", 160, std::nullopt},
+      {"<style>x</style>", 160, std::nullopt}, {" \u00A0\n", 160, std::nullopt},
+      {"<br> <hr>", 160, std::nullopt},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(build_description_snippet(row.html, row.max_chars), row.snippet)
-        << row.html << " / " << row.max_chars;
+  for (const auto& [html, max_chars, snippet] : rows) {
+    EXPECT_EQ(build_description_snippet(html, max_chars), snippet) << html << " / " << max_chars;
   }
-}
-
-TEST(BuildDescriptionSnippet, AcceptsEveryTextForm) {
+  // Every text form is accepted.
   const std::string html = "<p>Hi</p>";
-  const std::optional<std::string> present = html;
-  EXPECT_EQ(build_description_snippet(present, 10), "Hi");
-  EXPECT_EQ(build_description_snippet(html, 10), "Hi");
+  EXPECT_EQ(build_description_snippet(std::nullopt, 160), std::nullopt);
+  EXPECT_EQ(build_description_snippet(std::optional<std::string>(html), 10), "Hi");
   EXPECT_EQ(build_description_snippet(std::string_view(html), 10), "Hi");
   EXPECT_EQ(build_description_snippet("<p>Hi</p>", kDescriptionSnippetMaxChars), "Hi");
 }

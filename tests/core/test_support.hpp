@@ -1,0 +1,63 @@
+#pragma once
+
+// Helpers shared by the core tests.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "zoret/config.hpp"
+#include "zoret/json.hpp"
+#include "zoret/result.hpp"
+
+namespace zoret::testing {
+
+/// A heap block of exactly the input's size, so that AddressSanitizer reports any
+/// read past its end.
+class HeapCopy {
+ public:
+  explicit HeapCopy(std::string_view text)
+      : size_(text.size()), data_(std::make_unique_for_overwrite<char[]>(text.size())) {
+    if (size_ != 0) std::memcpy(data_.get(), text.data(), size_);
+  }
+  [[nodiscard]] std::string_view view() const { return {data_.get(), size_}; }
+
+ private:
+  std::size_t size_;
+  std::unique_ptr<char[]> data_;
+};
+
+inline std::string repeat(std::string_view unit, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+/// A record's compact text as streamed by its `write_json`.
+template <class Record>
+std::string compact_json(const Record& record) {
+  std::string out;
+  JsonWriter writer(out, /*pretty=*/false);
+  write_json(writer, record);
+  return out;
+}
+
+/// The value of `result`, failing the current test when it holds an error.
+template <class T>
+T value_of(const Result<T>& result) {
+  EXPECT_TRUE(result.has_value()) << result.error().display();
+  return result ? *result : T();
+}
+
+/// Host example.com, base https://example.com, everything else as value-initialised.
+inline SEOConfig site() {
+  SEOConfig config;
+  config.canonical_host = "example.com";
+  config.public_base_url = "https://example.com";
+  return config;
+}
+
+}  // namespace zoret::testing
