@@ -34,12 +34,9 @@ std::string string_text(std::string_view s) { return appended(append_json_string
 TEST(AppendJsonDouble, ShortestDigitsAndNotation) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   const std::pair<double, const char*> cases[] = {
-      {0.1, "0.1"}, {1e-5, "0.00001"}, {1.25e-5, "0.0000125"}, {1e-6, "1e-6"},
-      {1.5e-7, "1.5e-7"}, {3.0, "3.0"}, {1234567.125, "1234567.125"},
-      {1e15, "1000000000000000.0"}, {9007199254740993.0, "9007199254740992.0"},
-      {1e16, "1e+16"}, {123456789012345680000.0, "1.2345678901234568e+20"},
-      {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e+308"},
-      {0.0, "0.0"}, {-0.0, "-0.0"}, {-2.5, "-2.5"}, {-1e100, "-1e+100"},
+      {0.1, "0.1"}, {3.0, "3.0"}, {1e-5, "0.00001"}, {1e-6, "1e-6"}, {0.0, "0.0"}, {-0.0, "-0.0"},
+      {1e15, "1000000000000000.0"}, {1e16, "1e+16"}, {-1e100, "-1e+100"}, {5e-324, "5e-324"},
+      {1.7976931348623157e308, "1.7976931348623157e+308"},
       {kInf, "null"}, {-kInf, "null"}, {std::numeric_limits<double>::quiet_NaN(), "null"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(double_text(value), text) << text;
@@ -61,10 +58,8 @@ TEST(AppendJsonDouble, ReadsBackBitForBit) {
 
 TEST(AppendJsonString, EscapesOnlyWhatJsonRequires) {
   const std::pair<std::string, const char*> cases[] = {
-      {"", R"("")"}, {"q\"b\\", R"("q\"b\\")"}, {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
-      {std::string("\0\x01\x1f", 3), R"("\u0000\u0001\u001f")"}, {"\x1b[0m", R"("\u001b[0m")"},
+      {"", R"("")"}, {"\b\f\n\r\t", R"("\b\f\n\r\t")"}, {"\x01\x1b[0m", R"("\u0001\u001b[0m")"},
       {"a/b</script>\x7f", "\"a/b</script>\x7f\""},
-      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xF0\x9F\x98\x80\""},
   };
   for (const auto& [input, text] : cases) EXPECT_EQ(string_text(input), text) << text;
 }
@@ -90,7 +85,6 @@ TEST(JsonText, CompactAndPrettyLayouts) {
   using O = Json::object_t;
   const std::tuple<Json, const char*, const char*> cases[] = {
       {Json(), "null", "null"}, {Json::object(), "{}", "{}"}, {json_int(-3), "-3", "-3"},
-      {Json(std::int64_t{5}), "5", "5"},
       {json_uint(18446744073709551615u), "18446744073709551615", "18446744073709551615"},
       {Json::array({true, false, nullptr}), "[true,false,null]", "[\n  true,\n  false,\n  null\n]"},
       {O{{"a", O{}}, {"b", Json::array({Json::array(), O{}})}}, R"({"a":{},"b":[[],{}]})",
@@ -137,10 +131,10 @@ TEST(JsonEqual, NumbersCompareByKindAndValue) {
   const Json signed_five(std::int64_t{5});
   EXPECT_TRUE(json_equal(signed_five, json_uint(5)) && json_equal(json_uint(5), signed_five));
   const std::tuple<const char*, const char*, bool> cases[] = {
-      {"1", "1.0", false}, {"-1", "-1.0", false}, {"-1", "18446744073709551615", false},
-      {"0.5", "0.5", true}, {R"("1")", "1", false}, {"null", "false", false},
-      {"[1]", "[1,1]", false}, {R"([1,"a"])", R"([1,"a"])", true}, {"{}", "[]", false},
-      {R"({"a":1})", R"({"b":1})", false}, {R"({"a":1})", R"({"a":1.0})", false},
+      {"1", "1.0", false}, {"-1", "18446744073709551615", false}, {"0.5", "0.5", true},
+      {R"("1")", "1", false}, {"null", "false", false}, {"[1]", "[1,1]", false},
+      {"{}", "[]", false}, {R"({"a":1})", R"({"b":1})", false},
+      {R"({"a":1})", R"({"a":1.0})", false},
       {R"({"a":[],"b":null})", R"({"b":null,"a":[]})", true},
   };
   for (const auto& [a, b, equal] : cases) {
@@ -156,7 +150,7 @@ TEST(ParseJson, ReadsValuesWithNumberKinds) {
       {"18446744073709551616", Json(18446744073709551616.0)},
       {"-9223372036854775808", json_int(std::numeric_limits<std::int64_t>::min())},
       {"-9223372036854775809", Json(-9223372036854775809.0)},
-      {"1.0", Json(1.0)}, {"1E2", Json(100.0)}, {"-0.0", Json(-0.0)}, {"2.5e-1", Json(0.25)},
+      {"1.0", Json(1.0)}, {"1E2", Json(100.0)}, {"-0.0", Json(-0.0)},
       {"1e-400", Json(0.0)}, {"0.0000e99999999999999999999", Json(0.0)},
       {"[1,\"a\",true,false,null,{}]",
        Json::array({json_uint(1), "a", true, false, nullptr, Json::object()})},
@@ -189,16 +183,15 @@ TEST(ParseJson, ErrorMessages) {
     int column;
     int line = 1;
   } cases[] = {
-      {"", kEofValue, 0}, {"  ", kEofValue, 2}, {"NaN", kExpected, 1},
-      {"-Infinity", kExpected, 2}, {"tru", kEofValue, 3}, {"nul!", kExpected, 4},
-      {"[1", "EOF while parsing a list", 2}, {"[1,", kEofValue, 3},
-      {"[1 2]", "expected `,` or `]`", 4}, {"[1,]", "trailing comma", 4},
-      {"{", "EOF while parsing an object", 1}, {"{\"a\"", "EOF while parsing an object", 4},
-      {"{\"a\" 1}", "expected `:`", 6}, {"{\"a\":}", kExpected, 6},
+      {"", kEofValue, 0}, {"NaN", kExpected, 1}, {"-Infinity", kExpected, 2},
+      {"tru", kEofValue, 3}, {"nul!", kExpected, 4},
+      {"[1", "EOF while parsing a list", 2}, {"[1 2]", "expected `,` or `]`", 4},
+      {"[1,]", "trailing comma", 4}, {"{", "EOF while parsing an object", 1},
+      {"{\"a\"", "EOF while parsing an object", 4}, {"{\"a\" 1}", "expected `:`", 6},
       {"{\"a\":1,}", "trailing comma", 8}, {"{\"a\":1 \"b\"}", "expected `,` or `}`", 8},
       {"{\n  \"a\": 1,\n  b}", "key must be a string", 3, 3}, {"01", kNumber, 2},
       {"-", kEofValue, 1}, {"1.", kNumber, 2}, {"1e+", kNumber, 3},
-      {"1e309", kRange, 5}, {"[-1e400]", kRange, 7}, {std::string(400, '9'), kRange, 400},
+      {"1e309", kRange, 5}, {std::string(400, '9'), kRange, 400},
       {"\"abc", kEofString, 4}, {"\"a\\x\"", "invalid escape", 4},
       {"\"\\u12g4\"", "invalid escape", 6}, {"\"\\u12", kEofString, 5},
       {"\"\\udc00\"", kLone, 7}, {"\"\\ud800\"", "unexpected end of hex escape", 8},

@@ -47,7 +47,8 @@ class JsonLd : public ::testing::Test {
 TEST_F(JsonLd, BaseSchemaLeavesOutAbsentSourcesAndKeepsEmptyOnes) {
   config.publisher_logo = "https://cdn.example/logo.png";  // without a name: no publisher
   EXPECT_EQ(compact(base_schema("Thing", ctx())),
-            kHead + R"("Thing","description":"Desc","name":"Title","url":"https://example.com/p"})");
+            kHead + R"("Thing","description":"Desc","name":"Title",)"
+                    R"("url":"https://example.com/p"})");
   config.publisher_name = "Pub";
   config.publisher_logo = "/logo.png";
   entity.published_at = "2024-01-02";
@@ -72,11 +73,10 @@ TEST_F(JsonLd, BaseSchemaLeavesOutAbsentSourcesAndKeepsEmptyOnes) {
 TEST_F(JsonLd, AbsolutizeGluesAnythingButHttpPrefixesToTheBase) {
   const std::tuple<const char*, const char*, const char*> rows[] = {
       // base, url, result
-      {"https://b///", "/a.png", "https://b/a.png"}, {"https://b", " /a b", "https://b /a b"},
-      {"https://b/", "img/a.png", "https://bimg/a.png"}, {"https://b", "", "https://b"},
+      {"https://b///", "/a.png", "https://b/a.png"}, {"https://b", "", "https://b"},
+      {"https://b/", "img/a.png", "https://bimg/a.png"}, {"///", "/a", "/a"},
       {"https://b", "HTTPS://x", "https://bHTTPS://x"}, {"https://b", "http://x/y", "http://x/y"},
-      {"https://b", "https://x", "https://x"}, {"https://b", "//cdn/x", "https://b//cdn/x"},
-      {"///", "/a", "/a"},
+      {"https://b", "https://x", "https://x"},
   };
   for (const auto& [base, url, expected] : rows) {
     config.public_base_url = base;
@@ -106,13 +106,12 @@ TEST_F(JsonLd, BuildSchemaDispatchesOnTheExactMappedName) {
       {"WebSite", R"({"potentialAction":{"@type":"SearchAction","query-input":)"
                   R"("required name=search_term_string","target":{"@type":"EntryPoint",)"
                   R"("urlTemplate":"/s?q={search_term_string}"}}})"},
-      {"WebPage", "{}"}, {"CollectionPage", "{}"}, {"SearchResultsPage", "{}"},
       {"VideoObject",
        R"({"thumbnailUrl":"https://example.com/thumb.jpg","uploadDate":"2024-01-02"})"},
       {"Organization", "{" + org},
       {"LocalBusiness",
        R"({"address":{"@type":"PostalAddress","streetAddress":"1 Main St"},)" + org},
-      {"Recipe", "{}"}, {"article", "{}"}, {"website", "{}"}, {"", "{}"},
+      {"Recipe", "{}"}, {"article", "{}"},
   };
   SchemaContext context = ctx();
   context.image = "/thumb.jpg";
@@ -127,17 +126,12 @@ TEST_F(JsonLd, BuildSchemaDispatchesOnTheExactMappedName) {
   EXPECT_FALSE(*build_schema(ctx()));
   config.schema_type_map.erase("post");
   EXPECT_FALSE(*build_schema(ctx()));
-  entity.entity_type = EntityType::Other;
-  EXPECT_FALSE(*build_schema(ctx()));
 }
 
 TEST_F(JsonLd, SearchActionNeedsTheExactPlaceholder) {
-  for (const char* search_template : {"https://example.com/search?q={query}",
-                                      "{SEARCH_TERM_STRING}", static_cast<const char*>(nullptr)}) {
-    config.search_url_template.reset();
-    if (search_template) config.search_url_template = search_template;
-    EXPECT_FALSE(build_website("WebSite", ctx())->contains("potentialAction"));
-  }
+  EXPECT_FALSE(build_website("WebSite", ctx())->contains("potentialAction"));
+  config.search_url_template = "https://example.com/search?q={SEARCH_TERM_STRING}";
+  EXPECT_FALSE(build_website("WebSite", ctx())->contains("potentialAction"));
 }
 
 TEST_F(JsonLd, OptionalMembersAreLeftOutOrKeptEmpty) {
@@ -190,14 +184,10 @@ TEST_F(JsonLd, BreadcrumbsResolveEachUrlCountFromOneAndRefuseEmptyUrls) {
 TEST_F(JsonLd, RegistryReplacesListsAndServesOnlyNamesWithoutABuiltin) {
   SchemaRegistry registry;
   registry.insert("Recipe", [](const SchemaContext&) { return Json("first"); });
-  registry.insert("Event", [](const SchemaContext&) { return Json("event"); });
   registry.insert("Recipe", [](const SchemaContext&) { return Json("second"); });
-  registry.insert("recipe", [](const SchemaContext&) { return Json("lower"); });
   registry.insert("Article", [](const SchemaContext&) { return Json("shadow"); });
-  EXPECT_EQ(registry.list_types(),
-            (std::vector<std::string>{"Article", "Event", "Recipe", "recipe"}));
-  EXPECT_TRUE(registry.has("Recipe"));
-  EXPECT_FALSE(registry.has("RECIPE") || registry.has("Recipe ") || registry.has("Course"));
+  EXPECT_EQ(registry.list_types(), (std::vector<std::string>{"Article", "Recipe"}));
+  EXPECT_TRUE(registry.has("Recipe") && !registry.has("Course"));
   EXPECT_FALSE(registry.build("Course", ctx()));
   EXPECT_EQ(registry.build("Recipe", ctx()), Json("second"));
   entity.entity_type = EntityType::Post;  // a builtin name is not served from the registry

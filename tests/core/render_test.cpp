@@ -16,20 +16,9 @@ using testing::value_of;
 
 SEOPayload minimal() { return testing::minimal_payload("R"); }
 
-// The body of the script element rendered for `value`.
-std::string script_body(const Json& value) {
-  SEOPayload p = minimal();
-  p.schema_jsonld = value;
-  const std::string text = value_of(render_jsonld(p));
-  const std::string open = "<script type=\"application/ld+json\">\n", close = "\n</script>";
-  EXPECT_TRUE(text.starts_with(open) && text.ends_with(close)) << text;
-  return text.substr(open.size(), text.size() - open.size() - close.size());
-}
-
 TEST(EscapeHtml, ReplacesTheFiveSpecialCharacters) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", ""}, {R"(a&b<c>d"e'f)", "a&amp;b&lt;c&gt;d&quot;e&#x27;f"}, {"&lt;", "&amp;lt;"},
-      {"<<>>", "&lt;&lt;&gt;&gt;"},
+      {R"(a&b<c>d"e'f)", "a&amp;b&lt;c&gt;d&quot;e&#x27;f"}, {"&lt;", "&amp;lt;"},
       {"caf\xC3\xA9 \xE2\x80\x94 /\\`=", "caf\xC3\xA9 \xE2\x80\x94 /\\`="},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(escape_html(in), out) << in;
@@ -98,7 +87,6 @@ TEST(RenderBlocks, OnlyPresentFieldsAndNoFinalNewline) {
 
 TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
   const std::pair<const char*, const char*> cases[] = {
-      {"{}", "{}"}, {R"({"a":[[]]})", "{\n  \"a\": [\n    []\n  ]\n}"},
       {R"(["</script>"])", "[\n  \"<\\/script>\"\n]"},
       {R"(["</SCRIPT></"])", "[\n  \"<\\/SCRIPT><\\/\"\n]"},
       {R"(["< /script>"])", "[\n  \"< /script>\"\n]"},
@@ -106,14 +94,13 @@ TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
       {R"(["<!-<!--<</"])", "[\n  \"<!-\\u003c!--<<\\/\"\n]"},
       {R"(["a/b", 1.0, "\u00e9"])", "[\n  \"a/b\",\n  1.0,\n  \"\xC3\xA9\"\n]"},
   };
-  for (const auto& [json, body] : cases) EXPECT_EQ(script_body(parse(json)), body) << json;
-
-  // The escapes must leave the JSON itself unchanged for consumers that parse it.
-  const Json value = parse(R"({"a":"x</y<!--<script></script>","b":["<!--","</"]})");
-  const std::string body = script_body(value);
-  EXPECT_EQ(body.find("</"), std::string::npos);
-  EXPECT_EQ(body.find("<!--"), std::string::npos);
-  EXPECT_TRUE(json_equal(value_of(parse_json(body)), value));
+  SEOPayload p = minimal();
+  for (const auto& [json, body] : cases) {
+    p.schema_jsonld = parse(json);
+    EXPECT_EQ(value_of(render_jsonld(p)),
+              "<script type=\"application/ld+json\">\n" + std::string(body) + "\n</script>")
+        << json;
+  }
 }
 
 }  // namespace
