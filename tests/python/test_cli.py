@@ -2,7 +2,6 @@
 
 import json
 import os
-import shutil
 import subprocess
 import sys
 import tomllib
@@ -126,10 +125,6 @@ def test_demo_in_process_and_as_processes(capsys):
     closed.stdout.close()  # before the demo can write a byte: it ends quietly, as if by SIGPIPE
     assert (closed.wait(timeout=60), closed.stderr.read()) == (141, b"")
     closed.stderr.close()
-    if script := shutil.which("zoret"):  # the console script, where installed
-        argv = [script, "clean-url", "/a?utm_medium=x"]
-        done = subprocess.run(argv, capture_output=True, text=True)
-        assert (done.returncode, done.stdout, done.stderr) == (0, "/a\n", "")
 
 
 CONTRACT = ["contract", "--config", "contract.toml", "-o"]

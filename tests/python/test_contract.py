@@ -21,7 +21,6 @@ def contract(host="example.com", **kwargs):
 
 E = SEOExpectation()
 EXPECTATIONS = [
-    (SEOExpectation(required=None, one_of=None, title=None), "{}"),
     (SEOExpectation(schema_types=["Article"]), "{}"),
     (SEOExpectation(schema_required=True, schema_types=["Article"]),
      '{"schema":{"required":true,"types":["Article"]}}'),
@@ -55,7 +54,6 @@ def test_to_dict_sorts_keys_and_returns_copies():
     assert [rule.severity for rule in rules] == [None, "warning", "Info"]
     got = rules[0].expect
     assert got is not rules[0].expect and got is not expect and rules[0].match == "/x"
-    assert (got.required, got.indexable, got.canonical) == (True, False, "self")
     # Exceptions are ordered by path, and the last of a duplicate path wins.
     tail = [("/a", SEOExpectation(equals="2")), ("/b", SEOExpectation(equals="3"))]
     built = contract("", scheme="ftp", rules=rules, exceptions=[("/b", SEOExpectation()), *tail])
@@ -63,28 +61,25 @@ def test_to_dict_sorts_keys_and_returns_copies():
     exceptions = json.loads(built.to_json())["exceptions"]
     assert list(exceptions.items()) == [("/a", {"equals": "2"}), ("/b", {"equals": "3"})]
     data = built.to_dict()
-    assert list(data) == "contract_version defaults exceptions generator rules site".split()
-    rule_keys = [",".join(rule) for rule in data["rules"]]
-    assert rule_keys == ["expect,match"] + ["expect,match,severity"] * 2
+    assert data == json.loads(built.to_json())
+    assert json.dumps(data) == json.dumps(data, sort_keys=True)  # sorted at every level
     assert [rule.get("severity") for rule in data["rules"]] == [None, "Warning", "Error"]
-    assert list(data["rules"][0]["expect"]) == ["canonical", "indexable", "required", "title"]
     assert built.to_dict() is not data and built.contract_version == "1"
     assert list(built.site.items()) == [("canonical_host", ""), ("scheme", "ftp")]
     assert built.site is not built.site
 
 
-@pytest.mark.parametrize("field", ["title", "description"])
-def test_nesting_beyond_the_parser_depth_fails_only_in_to_dict(field):
+def test_nesting_beyond_the_parser_depth_fails_only_in_to_dict():
     # The contract object and "defaults" take two of the parser's 127 levels.
     expectation = SEOExpectation(max_length=1)
     for _ in range(125):
-        expectation = SEOExpectation(**{field: expectation})
-    assert contract(defaults=expectation).to_dict()["defaults"][field][field]
-    too_deep = contract(defaults=SEOExpectation(**{field: expectation}))
+        expectation = SEOExpectation(title=expectation)
+    assert contract(defaults=expectation).to_dict()["defaults"]["title"]["title"]
+    too_deep = contract(defaults=SEOExpectation(title=expectation))
     with pytest.raises(ValueError, match=r"^recursion limit exceeded at line 1 column \d+$"):
         too_deep.to_dict()
     text = too_deep.to_json()
-    assert text.count(f'"{field}": {{') == 126
+    assert text.count('"title": {') == 126
     assert too_deep.hash() == hashlib.sha256(text.encode()).hexdigest()
 
 
@@ -115,17 +110,11 @@ def test_write_replaces_the_file_whole_or_not_at_all(tmp_path):
 ARGUMENT_ERRORS = [
     (lambda: SEOExpectation(min_length=-1), OverflowError, None, "min_length"),
     (lambda: SEOExpectation(max_items=2**64), OverflowError, None, "max_items"),
-    (lambda: SEOExpectation(one_of="abc"), TypeError, "Can't extract `str` to `Vec`", "one_of"),
     (lambda: SEOExpectation(one_of=["a", 1]), TypeError, "'int' object cannot be converted to 'str'", "one_of"),
-    (lambda: SEOExpectation(required=1), TypeError, "'int' object cannot be converted to 'bool'", "required"),
-    (lambda: SEOExpectation(title="x"), TypeError, "'str' object is not an instance of 'SEOExpectation'", "title"),
     (lambda: SEOContractConfig("H", exceptions=[["/a", E]]), TypeError,
      "'list' object cannot be converted to 'tuple'", "exceptions"),
     (lambda: SEOContractConfig("H", exceptions=[("/a", E, "x")]), TypeError,
      "expected tuple of length 2, but got tuple of length 3", "exceptions"),
-    (lambda: SEOContractConfig("H", rules=[E]), TypeError,
-     "'SEOExpectation' object is not an instance of 'SEOContractRule'", "rules"),
-    (lambda: build_seo_contract(None), TypeError, "'None' is not an instance of 'SEOContractConfig'", "config"),
     (lambda: contract().write(Path("c")), TypeError, "'PosixPath' object cannot be converted to 'str'", "path"),
     (lambda: SEOContractRule("/", E, "info"), TypeError,
      "SEOContractRule.__new__() takes 2 positional arguments but 3 were given", None),

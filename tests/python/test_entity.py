@@ -6,27 +6,18 @@ import pytest
 from zoret import Breadcrumb, EntityError, FAQItem, Robots, SEOEntity, SEOImage
 
 
-@pytest.mark.parametrize(("kwargs", "expected"), [
-    ({"index": False, "max_snippet": -1, "max_image_preview": "large", "max_video_preview": 30},
-     "noindex,follow,max-snippet:-1,max-image-preview:large,max-video-preview:30"),
-    ({"max_snippet": -(2**31), "max_video_preview": 2**31 - 1},
-     f"index,follow,max-snippet:{-(2**31)},max-video-preview:{2**31 - 1}"),
-])  # fmt: skip
-def test_robots_serialize(kwargs, expected):
-    assert Robots(**kwargs).serialize() == expected
-
-
-def test_properties_return_what_was_given():
-    robots = Robots(index=False, max_snippet=-1, max_image_preview="large")
-    assert (robots.index, robots.follow, robots.max_snippet) == (False, True, -1)
-    assert (robots.max_image_preview, robots.max_video_preview) == ("large", None)
-    crumb, item = Breadcrumb("Blog", url="/blog"), FAQItem(answer="A.", question="Q?")
-    assert (crumb.name, crumb.url, item.question, item.answer) == ("Blog", "/blog", "Q?", "A.")
+def test_robots_serialize_at_the_int32_bounds():
+    robots = Robots(
+        index=False, max_snippet=-(2**31), max_image_preview="large", max_video_preview=2**31 - 1
+    )
+    assert robots.serialize() == (
+        f"noindex,follow,max-snippet:{-(2**31)},max-image-preview:large,"
+        f"max-video-preview:{2**31 - 1}"
+    )
 
 
 def test_image_properties_and_to_dict_order():
     image = SEOImage("/a.png", alt="A", height=2, width=1)
-    assert (image.url, image.width, image.height, image.alt) == ("/a.png", 1, 2, "A")
     assert list(image.to_dict().items()) == [("url", "/a.png"), ("width", 1), ("height", 2), ("alt", "A")]  # fmt: skip
     assert list(SEOImage("u", alt="", width=0).to_dict()) == ["url", "width", "alt"]
     assert SEOImage("u", width=2**32 - 1).to_dict() == {"url": "u", "width": 2**32 - 1}
@@ -50,15 +41,9 @@ def test_entity_type_is_matched_exactly_after_argument_types():
     (lambda: SEOImage("u", height=2**32), OverflowError, None, "height"),
     (lambda: Robots(max_snippet=2**31), OverflowError, None, "max_snippet"),
     (lambda: Robots(max_video_preview=-(2**31) - 1), OverflowError, None, "max_video_preview"),
-    (lambda: Robots(index=1), TypeError, "'int' object cannot be converted to 'bool'", "index"),
     (lambda: FAQItem("\ud800", "a"), UnicodeEncodeError, None, "question"),
-    (lambda: SEOEntity(1), TypeError, "'int' object cannot be converted to 'str'", "entity_type"),
-    (lambda: SEOEntity("post", same_as="https://a.example"), TypeError, "Can't extract `str` to `Vec`", "same_as"),
-    (lambda: SEOEntity("post", same_as=["a", 1]), TypeError, "'int' object cannot be converted to 'str'", "same_as"),
     (lambda: SEOEntity("post", breadcrumbs=[Breadcrumb("a", "/a"), FAQItem("q", "a")]), TypeError,
      "'FAQItem' object is not an instance of 'Breadcrumb'", "breadcrumbs"),
-    (lambda: SEOEntity("post", featured_image="https://a.example/i.png"), TypeError,
-     "'str' object is not an instance of 'SEOImage'", "featured_image"),
 ])  # fmt: skip
 def test_conversion_errors(call, exc, message, note):
     with pytest.raises(exc) as info:
@@ -69,9 +54,7 @@ def test_conversion_errors(call, exc, message, note):
 
 
 def test_minimal_entities_to_dict():
-    entity = SEOEntity("local_business")
-    assert (entity.entity_type, entity.title, entity.excerpt) == ("local_business", None, None)
-    assert entity.to_dict() == {"entity_type": "LocalBusiness"}
+    assert SEOEntity("local_business").to_dict() == {"entity_type": "LocalBusiness"}
     assert SEOEntity("page", breadcrumbs=[]).to_dict() == {"breadcrumbs": [], "entity_type": "Page"}
     assert SEOEntity("page", breadcrumbs=None).to_dict() == {"entity_type": "Page"}
 
@@ -88,9 +71,8 @@ def test_full_entity_to_dict_has_sorted_keys_at_every_level():
     assert list(data) == sorted(data) and len(data) == 18
     assert list(data["featured_image"].items()) == [("alt", "a"), ("url", "i"), ("width", 3)]
     assert data["breadcrumbs"] == [{"name": "Home", "url": "/"}]
-    assert list(data["faq_items"][0]) == ["answer", "question"]
+    assert list(data["faq_items"][0].items()) == [("answer", "a."), ("question", "q?")]
     assert data["same_as"] == ["https://a.example", "https://b.example"]
-    assert (entity.title, entity.excerpt) == ("T", "E")
 
 
 def test_refcounts_stay_flat():

@@ -2,8 +2,6 @@
 success or failure and on path and query, and url-py's reason for a failure must be ours.
 Known departures (of a peer or our ICU) are in KNOWN_DEVIATIONS; any other fails."""
 
-from __future__ import annotations
-
 import json
 import os
 import re
@@ -17,7 +15,7 @@ from pathlib import Path
 from typing import NamedTuple
 
 import pytest
-from hypothesis import Phase, given, settings
+from hypothesis import given, settings
 from hypothesis import strategies as st
 
 urlpy = pytest.importorskip("url")
@@ -47,9 +45,7 @@ class Outcome(NamedTuple):
     error: str | None = None  # None where the parser does not say why
 
 
-class Authority(NamedTuple):
-    """The raw authority parts the basic parser would find (a close approximation)."""
-
+class Authority(NamedTuple):  # the raw parts the basic parser would find, closely approximated
     scheme: str = ""
     userinfo: str | None = None  # None without "@"
     host: str = ""
@@ -162,16 +158,12 @@ UTS46_15_1_CHANGES = (
     (0x3164, 0x3164), (0xFFA0, 0xFFA0), (0x1D173, 0x1D17A), (0x2F868, 0x2F868),
     (0x2F874, 0x2F874), (0x2F91F, 0x2F91F), (0x2F95F, 0x2F95F), (0x2F9BF, 0x2F9BF),
 )  # fmt: skip
-LDD = (
-    subprocess.run(["ldd", PROBE], capture_output=True, text=True) if shutil.which("ldd") else None
-)
-LINKED_ICU = re.search(r"libicuuc\.so\.(\d+)", LDD.stdout) if LDD else None
+LDD = shutil.which("ldd") and subprocess.run(["ldd", PROBE], capture_output=True, text=True).stdout
+LINKED_ICU = re.search(r"libicuuc\.so\.(\d+)", LDD or "")
 
 
 @dataclass(frozen=True)
-class Deviation:
-    """Excuses a peer's disagreement, or with `reads_as` translates url-py's reason."""
-
+class Deviation:  # excuses a peer's disagreement, or with `reads_as` translates url-py's reason
     peers: str
     example: str
     matches: Callable[[Case], bool]
@@ -359,15 +351,9 @@ def urls(draw):
 
 def test_generated_inputs_agree_with_peers():
     collected: list[str] = []  # all inputs first, so that each parser sees one batch
-    count = 400  # the text of `collect` seeds the derandomized batch: keep it unchanged
 
-    @settings(
-        max_examples=count,
-        deadline=None,
-        derandomize=True,
-        database=None,
-        phases=[Phase.generate],
-    )
+    # The text of `collect` seeds the derandomized batch: keep it unchanged.
+    @settings(max_examples=400, deadline=None, derandomize=True)
     @given(urls())
     def collect(text: str) -> None:
         collected.append(text)
