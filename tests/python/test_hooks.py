@@ -1,5 +1,8 @@
 """The schema-registry, hook and warning steps that run after every build."""
 
+import os
+import subprocess
+import sys
 import warnings
 from unittest import mock
 
@@ -143,3 +146,27 @@ def test_config_hooks_cannot_be_reassigned_during_a_build():
     assert errors == ["Already borrowed"] * 2 and site.hooks is hooks
     site.hooks = None
     assert site.hooks is None
+
+
+_IMPORT_PROBE = """import sys
+from zoret import SEOConfig, SEOEntity, SEOImage, build_seo_payload
+site = SEOConfig("x.com", "https://x.com", emit_warnings=True, default_og_image=SEOImage("https://x/i.png"))
+del sys.modules["warnings"]
+build_seo_payload(SEOEntity("post", title="Hello", excerpt="Short."), "/a", site)
+print("warnings" in sys.modules)
+build_seo_payload(SEOEntity("page"), "/a", site)
+print("warnings" in sys.modules)
+"""
+
+
+def test_clean_payload_does_not_import_warnings():
+    # `warnings` is loaded at start: a child drops it and sees which build brings it back.
+    env = {**os.environ, "PYTHONPATH": os.path.dirname(os.path.dirname(zoret.__file__))}
+    child = subprocess.run(
+        [sys.executable, "-W", "ignore", "-c", _IMPORT_PROBE],
+        capture_output=True,
+        text=True,
+        check=True,
+        env=env,
+    )
+    assert child.stdout.split() == ["False", "True"]
