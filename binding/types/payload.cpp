@@ -19,9 +19,28 @@
 namespace zoret::py {
 
 PyObject* payload_to_pydict(const SEOPayload& payload) {
-  auto dict = payload.to_dict();
+  // The JSON-LD is most of a payload: it is converted where it lies instead of
+  // being copied into the dictionary form first, and placed at its sorted position.
+  auto dict = payload.to_dict_without_jsonld();
   if (!dict) return raise_display_as_value_error(dict.error());
-  return json_to_pydict(*dict);
+  Ref out = Ref::steal(PyDict_New());
+  if (!out) return nullptr;
+  constexpr std::string_view kJsonld = "schema_jsonld";
+  bool jsonld_pending = payload.schema_jsonld.has_value();
+  auto add = [&](std::string_view key, const Json& value) {
+    Ref item = Ref::steal(json_to_pyobject_depth(value, 0));
+    Ref name = Ref::steal(to_py(key));
+    return item && name && PyDict_SetItem(out.get(), name.get(), item.get()) == 0;
+  };
+  for (const auto& [key, value] : dict->get_ref<const Json::object_t&>()) {
+    if (jsonld_pending && key > kJsonld) {
+      if (!add(kJsonld, *payload.schema_jsonld)) return nullptr;
+      jsonld_pending = false;
+    }
+    if (!add(key, value)) return nullptr;
+  }
+  if (jsonld_pending && !add(kJsonld, *payload.schema_jsonld)) return nullptr;
+  return out.release();
 }
 
 namespace {

@@ -407,6 +407,12 @@ void write_json(JsonWriter& writer, const SEOPayload& payload) {
 }
 
 Result<Json> SEOPayload::to_dict() const {
+  auto out = to_dict_without_jsonld();
+  if (out && schema_jsonld) out->get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);
+  return out;
+}
+
+Result<Json> SEOPayload::to_dict_without_jsonld() const {
   Json out = Json::object();
   auto& members = *out.get_ptr<Json::object_t*>();
   for (const auto& [name, value] : extra) {
@@ -418,7 +424,6 @@ Result<Json> SEOPayload::to_dict() const {
   members.emplace("robots", robots);
   members.emplace("og", record_dict(og));
   members.emplace("twitter", record_dict(twitter));
-  if (schema_jsonld) members.emplace("schema_jsonld", *schema_jsonld);
   return out;
 }
 

@@ -11,9 +11,15 @@ from zoret import Breadcrumb, OGPayload, SEOEntity, SEOOverrides, TwitterPayload
 JSONLD = {"@type": "Thing", "n": 1}
 
 
-def test_mapping_protocol_follows_the_sorted_dictionary():
-    payload = shaped(custom=1, zz=[None])
-    keys = ["canonical", "custom", "description", "og", "robots", "title", "twitter", "zz"]
+@pytest.mark.parametrize(
+    ("extra", "keys"),
+    [
+        ({"custom": 1, "zz": [None]}, "canonical custom description og robots title twitter zz"),
+        ({"s": 1, "sz": 2, "schema_jsonld": JSONLD}, "canonical description og robots s schema_jsonld sz title twitter"),
+    ],
+)  # fmt: skip
+def test_mapping_protocol_follows_the_sorted_dictionary(extra, keys):
+    payload, keys = shaped(**extra), keys.split()
     data = payload.to_dict()
     assert list(data) == payload.keys() == list(payload) == keys and len(payload) == len(keys)
     for key in keys:
