@@ -59,10 +59,7 @@ Issue to_issue(const SEOIssue& finding) {
   std::string details;
   JsonWriter writer(details, false);
   writer.begin_object();
-  for (const auto& [key, value] : finding.details) {
-    writer.key(key);
-    writer.value(value);
-  }
+  for (const auto& [key, value] : finding.details) writer.field(key, value);
   writer.end_object();
   return Issue{finding.rule_id, std::string(severity_text(finding.severity)),
                finding.message, finding.url, std::move(details)};

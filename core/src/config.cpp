@@ -1,7 +1,5 @@
 #include "zoret/config.hpp"
 
-#include "detail/record_json.hpp"
-
 namespace zoret {
 namespace {
 
@@ -54,52 +52,43 @@ Result<void> validate(const SEOConfig& config) {
   return {};
 }
 
-void write_json(JsonWriter& w, const SEOConfig& config) {
-  using detail::write_optional_string;
-  w.begin_object();
-  w.key("canonical_host");
-  w.string(config.canonical_host);
-  w.key("public_base_url");
-  w.string(config.public_base_url);
-  w.key("url_policy");
-  write_json(w, config.url_policy);
-  w.key("default_robots");
-  write_json(w, config.default_robots);
-  if (config.default_og_image) {
-    w.key("default_og_image");
-    write_json(w, *config.default_og_image);
-  }
-  write_optional_string(w, "site_name", config.site_name);
-  // Unlike the other optional texts, an absent template is written as null.
-  w.key("title_template");
-  if (config.title_template) {
-    w.string(*config.title_template);
+namespace {
+// The template and the map's values are the optional texts written as null when absent.
+void text_or_null(JsonWriter& w, const std::optional<std::string>& text) {
+  if (text) {
+    w.string(*text);
   } else {
     w.null();
   }
-  w.key("search_robots");
-  write_json(w, config.search_robots);
+}
+}  // namespace
+
+void write_json(JsonWriter& w, const SEOConfig& config) {
+  w.begin_object();
+  w.field("canonical_host", config.canonical_host);
+  w.field("public_base_url", config.public_base_url);
+  w.field("url_policy", config.url_policy);
+  w.field("default_robots", config.default_robots);
+  w.field("default_og_image", config.default_og_image);
+  w.field("site_name", config.site_name);
+  w.key("title_template");
+  text_or_null(w, config.title_template);
+  w.field("search_robots", config.search_robots);
   w.key("schema_type_map");
   w.begin_object();
   for (const auto& [key, value] : config.schema_type_map) {
     w.key(key);
-    if (value) {
-      w.string(*value);
-    } else {
-      w.null();
-    }
+    text_or_null(w, value);
   }
   w.end_object();
-  w.key("auto_generate_schema");
-  w.boolean(config.auto_generate_schema);
-  write_optional_string(w, "publisher_name", config.publisher_name);
-  write_optional_string(w, "publisher_logo", config.publisher_logo);
-  write_optional_string(w, "locale", config.locale);
-  detail::write_optional_string_array(w, "locale_alternate", config.locale_alternate);
-  write_optional_string(w, "twitter_site", config.twitter_site);
-  w.key("emit_warnings");
-  w.boolean(config.emit_warnings);
-  write_optional_string(w, "search_url_template", config.search_url_template);
+  w.field("auto_generate_schema", config.auto_generate_schema);
+  w.field("publisher_name", config.publisher_name);
+  w.field("publisher_logo", config.publisher_logo);
+  w.field("locale", config.locale);
+  w.field("locale_alternate", config.locale_alternate);
+  w.field("twitter_site", config.twitter_site);
+  w.field("emit_warnings", config.emit_warnings);
+  w.field("search_url_template", config.search_url_template);
   w.end_object();
 }
 

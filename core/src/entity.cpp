@@ -3,7 +3,6 @@
 #include <array>
 #include <charconv>
 
-#include "detail/record_json.hpp"
 
 namespace zoret {
 namespace {
@@ -20,16 +19,6 @@ constexpr std::array<std::string_view, kEntityTypeCount> kSerialized = {
 
 constexpr std::size_t index_of(EntityType type) noexcept {
   return static_cast<std::size_t>(type);
-}
-
-template <class Item>
-void write_record_array(JsonWriter& w, std::string_view name,
-                        const std::optional<std::vector<Item>>& items) {
-  if (!items) return;
-  w.key(name);
-  w.begin_array();
-  for (const auto& item : *items) write_json(w, item);
-  w.end_array();
 }
 
 void append_decimal(std::string& out, std::int32_t n) {
@@ -84,81 +73,57 @@ std::string Robots::serialize() const {
 
 void write_json(JsonWriter& w, const SEOImage& image) {
   w.begin_object();
-  w.key("url");
-  w.string(image.url);
-  if (image.width) {
-    w.key("width");
-    w.uint(*image.width);
-  }
-  if (image.height) {
-    w.key("height");
-    w.uint(*image.height);
-  }
-  detail::write_optional_string(w, "alt", image.alt);
+  w.field("url", image.url);
+  w.field("width", image.width);
+  w.field("height", image.height);
+  w.field("alt", image.alt);
   w.end_object();
 }
 
 void write_json(JsonWriter& w, const Breadcrumb& crumb) {
   w.begin_object();
-  w.key("name");
-  w.string(crumb.name);
-  w.key("url");
-  w.string(crumb.url);
+  w.field("name", crumb.name);
+  w.field("url", crumb.url);
   w.end_object();
 }
 
 void write_json(JsonWriter& w, const FAQItem& item) {
   w.begin_object();
-  w.key("question");
-  w.string(item.question);
-  w.key("answer");
-  w.string(item.answer);
+  w.field("question", item.question);
+  w.field("answer", item.answer);
   w.end_object();
 }
 
 void write_json(JsonWriter& w, const Robots& robots) {
   w.begin_object();
-  w.key("index");
-  w.boolean(robots.index);
-  w.key("follow");
-  w.boolean(robots.follow);
-  if (robots.max_snippet) {
-    w.key("max_snippet");
-    w.integer(*robots.max_snippet);
-  }
-  detail::write_optional_string(w, "max_image_preview", robots.max_image_preview);
-  if (robots.max_video_preview) {
-    w.key("max_video_preview");
-    w.integer(*robots.max_video_preview);
-  }
+  w.field("index", robots.index);
+  w.field("follow", robots.follow);
+  w.field("max_snippet", robots.max_snippet);
+  w.field("max_image_preview", robots.max_image_preview);
+  w.field("max_video_preview", robots.max_video_preview);
   w.end_object();
 }
 
 void write_json(JsonWriter& w, const SEOEntity& entity) {
-  using detail::write_optional_string;
   w.begin_object();
-  w.key("entity_type");
-  w.string(entity_type_serialized(entity.entity_type));
-  write_optional_string(w, "slug", entity.slug);
-  write_optional_string(w, "title", entity.title);
-  write_optional_string(w, "excerpt", entity.excerpt);
-  write_optional_string(w, "body_html", entity.body_html);
-  write_optional_string(w, "status", entity.status);
-  if (entity.featured_image) {
-    w.key("featured_image");
-    write_json(w, *entity.featured_image);
-  }
-  write_optional_string(w, "published_at", entity.published_at);
-  write_optional_string(w, "updated_at", entity.updated_at);
-  write_optional_string(w, "author_name", entity.author_name);
-  write_record_array(w, "breadcrumbs", entity.breadcrumbs);
-  write_optional_string(w, "sku", entity.sku);
-  write_optional_string(w, "price", entity.price);
-  write_optional_string(w, "price_currency", entity.price_currency);
-  write_optional_string(w, "availability", entity.availability);
-  detail::write_optional_string_array(w, "same_as", entity.same_as);
-  write_optional_string(w, "address", entity.address);
-  write_record_array(w, "faq_items", entity.faq_items);
+  w.field("entity_type", entity_type_serialized(entity.entity_type));
+  w.field("slug", entity.slug);
+  w.field("title", entity.title);
+  w.field("excerpt", entity.excerpt);
+  w.field("body_html", entity.body_html);
+  w.field("status", entity.status);
+  w.field("featured_image", entity.featured_image);
+  w.field("published_at", entity.published_at);
+  w.field("updated_at", entity.updated_at);
+  w.field("author_name", entity.author_name);
+  w.field("breadcrumbs", entity.breadcrumbs);
+  w.field("sku", entity.sku);
+  w.field("price", entity.price);
+  w.field("price_currency", entity.price_currency);
+  w.field("availability", entity.availability);
+  w.field("same_as", entity.same_as);
+  w.field("address", entity.address);
+  w.field("faq_items", entity.faq_items);
   w.end_object();
 }
 

@@ -73,31 +73,6 @@ bool is_known_member(std::string_view name) {
          name == "robots" || name == "og" || name == "twitter" || name == "schema_jsonld";
 }
 
-struct FieldWriter {
-  JsonWriter& writer;
-
-  void operator()(std::string_view name, const std::string& v) const {
-    writer.key(name);
-    writer.string(v);
-  }
-  void operator()(std::string_view name, const std::optional<std::string>& v) const {
-    if (v) (*this)(name, *v);
-  }
-  void operator()(std::string_view name, const std::optional<std::uint32_t>& v) const {
-    if (!v) return;
-    writer.key(name);
-    writer.uint(*v);
-  }
-  void operator()(std::string_view name,
-                  const std::optional<std::vector<std::string>>& v) const {
-    if (!v) return;
-    writer.key(name);
-    writer.begin_array();
-    for (const auto& item : *v) writer.string(item);
-    writer.end_array();
-  }
-};
-
 struct FieldCollector {
   Json::object_t& members;
 
@@ -370,38 +345,27 @@ bool operator==(const SEOPayload& a, const SEOPayload& b) {
 
 void write_json(JsonWriter& writer, const OGPayload& og) {
   writer.begin_object();
-  visit_fields(og, FieldWriter{writer});
+  visit_fields(og, [&](std::string_view name, const auto& v) { writer.field(name, v); });
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const TwitterPayload& twitter) {
   writer.begin_object();
-  visit_fields(twitter, FieldWriter{writer});
+  visit_fields(twitter, [&](std::string_view name, const auto& v) { writer.field(name, v); });
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const SEOPayload& payload) {
   writer.begin_object();
-  writer.key("title");
-  writer.string(payload.title);
-  writer.key("description");
-  writer.string(payload.description);
-  writer.key("canonical");
-  writer.string(payload.canonical);
-  writer.key("robots");
-  writer.string(payload.robots);
-  writer.key("og");
-  write_json(writer, payload.og);
-  writer.key("twitter");
-  write_json(writer, payload.twitter);
-  if (payload.schema_jsonld) {
-    writer.key("schema_jsonld");
-    writer.value(*payload.schema_jsonld);
-  }
+  writer.field("title", payload.title);
+  writer.field("description", payload.description);
+  writer.field("canonical", payload.canonical);
+  writer.field("robots", payload.robots);
+  writer.field("og", payload.og);
+  writer.field("twitter", payload.twitter);
+  writer.field("schema_jsonld", payload.schema_jsonld);
   for (const auto& [name, value] : payload.extra) {
-    if (is_known_member(name)) continue;
-    writer.key(name);
-    writer.value(value);
+    if (!is_known_member(name)) writer.field(name, value);
   }
   writer.end_object();
 }

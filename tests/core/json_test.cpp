@@ -113,11 +113,12 @@ TEST(JsonWriter, MatchesValueWriters) {
     w.begin_object();
     w.key("a"); w.begin_array(); w.end_array();
     w.key("b"); w.begin_object(); w.end_object();
-    w.member("c", [&](JsonWriter& x) { x.value(record["c"]); });
+    w.field("c", record["c"]);
     w.key("d"); w.begin_array(); w.uint(7); w.integer(-7); w.boolean(true); w.null();
     w.string("s\n"); w.begin_object(); w.key("inner"); w.value(Json::array()); w.end_object();
     w.value(Json::array({0.5})); w.end_array();
-    w.key("e"); w.string(""); w.end_object();
+    w.field("absent", std::optional<std::int32_t>());
+    w.field("e", std::string_view()); w.end_object();
     EXPECT_EQ(out, "prefix" + (pretty ? to_json_pretty_text(record) : to_json_compact(record)));
 
     std::string empty;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -74,12 +77,11 @@ class JsonWriter {
   void integer(std::int64_t v);
   void value(const Json& v);
 
-  /// key + value in one call.
-  template <class F>
-  void member(std::string_view name, F&& write_value) {
-    key(name);
-    write_value(*this);
-  }
+  /// One member of a record written field by field: texts as strings, integers,
+  /// booleans, lists as arrays, JSON values as they are, and records through their
+  /// `write_json` overload. An absent optional member is left out, never null.
+  template <class T>
+  void field(std::string_view name, const T& v);
 
  private:
   void before_value();
@@ -91,5 +93,49 @@ class JsonWriter {
   bool first_in_container_ = true;
   bool after_key_ = false;
 };
+
+namespace detail {
+
+template <class T>
+struct is_optional : std::false_type {};
+template <class T>
+struct is_optional<std::optional<T>> : std::true_type {};
+template <class T>
+struct is_vector : std::false_type {};
+template <class T>
+struct is_vector<std::vector<T>> : std::true_type {};
+
+template <class T>
+void write_field_value(JsonWriter& w, const T& v) {
+  if constexpr (std::is_same_v<T, bool>) {
+    w.boolean(v);
+  } else if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
+    w.uint(v);
+  } else if constexpr (std::is_integral_v<T>) {
+    w.integer(v);
+  } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+    w.string(v);
+  } else if constexpr (std::is_same_v<T, Json>) {
+    w.value(v);
+  } else if constexpr (is_vector<T>::value) {
+    w.begin_array();
+    for (const auto& item : v) write_field_value(w, item);
+    w.end_array();
+  } else {
+    write_json(w, v);  // a record, found through argument-dependent lookup
+  }
+}
+
+}  // namespace detail
+
+template <class T>
+void JsonWriter::field(std::string_view name, const T& v) {
+  if constexpr (detail::is_optional<T>::value) {
+    if (v) field(name, *v);
+  } else {
+    key(name);
+    detail::write_field_value(*this, v);
+  }
+}
 
 }  // namespace zoret

@@ -123,59 +123,41 @@ std::string_view contract_severity_name(ContractSeverity severity) noexcept {
 
 namespace {
 
-void write_value(JsonWriter& w, bool v) { w.boolean(v); }
-void write_value(JsonWriter& w, std::uint64_t v) { w.uint(v); }
-void write_value(JsonWriter& w, const std::string& v) { w.string(v); }
-void write_value(JsonWriter& w, const std::vector<std::string>& v) {
-  w.begin_array();
-  for (const std::string& item : v) w.string(item);
-  w.end_array();
-}
-void write_value(JsonWriter& w, const FieldExpectation& v) { write_json(w, v); }
-void write_value(JsonWriter& w, const SchemaExpectation& v) { write_json(w, v); }
-
-template <class T>
-void write_if_present(JsonWriter& w, std::string_view key, const std::optional<T>& v) {
-  if (!v) return;
-  w.key(key);
-  write_value(w, *v);
-}
-
 // Opens the object and writes every member except `title` and `description`.
 void open_expectation(JsonWriter& w, const SEOExpectation& e) {
   w.begin_object();
-  write_if_present(w, "required", e.required);
-  write_if_present(w, "forbidden", e.forbidden);
-  write_if_present(w, "equals", e.equals);
-  write_if_present(w, "not_equals", e.not_equals);
-  write_if_present(w, "contains", e.contains);
-  write_if_present(w, "matches", e.matches);
-  write_if_present(w, "one_of", e.one_of);
-  write_if_present(w, "min_length", e.min_length);
-  write_if_present(w, "max_length", e.max_length);
-  write_if_present(w, "min_items", e.min_items);
-  write_if_present(w, "max_items", e.max_items);
-  write_if_present(w, "indexable", e.indexable);
-  write_if_present(w, "canonical", e.canonical);
-  write_if_present(w, "schema", e.schema);
-  write_if_present(w, "open_graph", e.open_graph);
-  write_if_present(w, "twitter", e.twitter);
-  write_if_present(w, "sitemap", e.sitemap);
-  write_if_present(w, "hreflang", e.hreflang);
+  w.field("required", e.required);
+  w.field("forbidden", e.forbidden);
+  w.field("equals", e.equals);
+  w.field("not_equals", e.not_equals);
+  w.field("contains", e.contains);
+  w.field("matches", e.matches);
+  w.field("one_of", e.one_of);
+  w.field("min_length", e.min_length);
+  w.field("max_length", e.max_length);
+  w.field("min_items", e.min_items);
+  w.field("max_items", e.max_items);
+  w.field("indexable", e.indexable);
+  w.field("canonical", e.canonical);
+  w.field("schema", e.schema);
+  w.field("open_graph", e.open_graph);
+  w.field("twitter", e.twitter);
+  w.field("sitemap", e.sitemap);
+  w.field("hreflang", e.hreflang);
 }
 
 }  // namespace
 
 void write_json(JsonWriter& writer, const FieldExpectation& value) {
   writer.begin_object();
-  write_if_present(writer, "required", value.required);
+  writer.field("required", value.required);
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const SchemaExpectation& value) {
   writer.begin_object();
-  write_if_present(writer, "required", value.required);
-  write_if_present(writer, "types", value.types);
+  writer.field("required", value.required);
+  writer.field("types", value.types);
   writer.end_object();
 }
 
@@ -219,54 +201,37 @@ void write_json(JsonWriter& writer, const SEOExpectation& value) {
 
 void write_json(JsonWriter& writer, const SEOContractRule& value) {
   writer.begin_object();
-  writer.key("match");
-  writer.string(value.match);
-  writer.key("expect");
-  write_json(writer, value.expect);
-  if (value.severity) {
-    writer.key("severity");
-    writer.string(contract_severity_name(*value.severity));
-  }
+  writer.field("match", value.match);
+  writer.field("expect", value.expect);
+  if (value.severity) writer.field("severity", contract_severity_name(*value.severity));
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const ContractGenerator& value) {
   writer.begin_object();
-  writer.key("name");
-  writer.string(value.name);
-  writer.key("version");
-  writer.string(value.version);
+  writer.field("name", value.name);
+  writer.field("version", value.version);
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const ContractSite& value) {
   writer.begin_object();
-  writer.key("canonical_host");
-  writer.string(value.canonical_host);
-  writer.key("scheme");
-  writer.string(value.scheme);
+  writer.field("canonical_host", value.canonical_host);
+  writer.field("scheme", value.scheme);
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const SEOContract& value) {
   writer.begin_object();
-  writer.key("contract_version");
-  writer.string(value.contract_version);
-  writer.key("generator");
-  write_json(writer, value.generator);
-  writer.key("site");
-  write_json(writer, value.site);
-  writer.key("defaults");
-  write_json(writer, value.defaults);
-  writer.key("rules");
-  writer.begin_array();
-  for (const SEOContractRule& rule : value.rules) write_json(writer, rule);
-  writer.end_array();
+  writer.field("contract_version", value.contract_version);
+  writer.field("generator", value.generator);
+  writer.field("site", value.site);
+  writer.field("defaults", value.defaults);
+  writer.field("rules", value.rules);
   writer.key("exceptions");
   writer.begin_object();
   for (const auto& [path, expectation] : value.exceptions) {
-    writer.key(path);
-    write_json(writer, expectation);
+    writer.field(path, expectation);
   }
   writer.end_object();
   writer.end_object();

@@ -1,6 +1,5 @@
 #include "zoret/url/policy.hpp"
 
-#include "detail/record_json.hpp"
 #include "zoret/unicode.hpp"
 
 namespace zoret {
@@ -23,20 +22,13 @@ std::string_view trailing_slash_serialized(TrailingSlash value) noexcept {
 
 void write_json(JsonWriter& w, const URLPolicy& policy) {
   w.begin_object();
-  w.key("enforce_https");
-  w.boolean(policy.enforce_https);
-  w.key("lowercase_paths");
-  w.boolean(policy.lowercase_paths);
-  w.key("trailing_slash");
-  w.string(trailing_slash_serialized(policy.trailing_slash));
-  w.key("collapse_duplicate_slashes");
-  w.boolean(policy.collapse_duplicate_slashes);
-  w.key("strip_tracking_params");
-  w.boolean(policy.strip_tracking_params);
-  w.key("allowed_query_params");
-  detail::write_string_array(w, policy.allowed_query_params);
-  w.key("extra_tracking_params");
-  detail::write_string_array(w, policy.extra_tracking_params);
+  w.field("enforce_https", policy.enforce_https);
+  w.field("lowercase_paths", policy.lowercase_paths);
+  w.field("trailing_slash", trailing_slash_serialized(policy.trailing_slash));
+  w.field("collapse_duplicate_slashes", policy.collapse_duplicate_slashes);
+  w.field("strip_tracking_params", policy.strip_tracking_params);
+  w.field("allowed_query_params", policy.allowed_query_params);
+  w.field("extra_tracking_params", policy.extra_tracking_params);
   w.end_object();
 }
 
