@@ -1,5 +1,7 @@
 #include "zoret/jsonld/breadcrumbs.hpp"
 
+#include <optional>
+
 #include "zoret/url/public_url.hpp"
 
 namespace zoret {
@@ -11,8 +13,11 @@ Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
   Json::array_t items;
   items.reserve(breadcrumbs.size());
   std::uint64_t position = 0;
+  // Parsed once for the whole trail, and only when there is a crumb to resolve.
+  std::optional<Result<url::ParsedUrl>> base;
   for (const Breadcrumb& crumb : breadcrumbs) {
-    auto url = normalize_public_url(crumb.url, config);
+    if (!base) base.emplace(parse_public_base_url(config));
+    auto url = normalize_public_url(crumb.url, config, *base);
     if (!url) return std::move(url).error();
     Json::object_t item;
     item.emplace("@type", "ListItem");

@@ -74,19 +74,29 @@ std::string filter_query(std::string_view query, const URLPolicy& policy) {
   return out;
 }
 
-Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config) {
-  const std::string_view input = trim_white_space(url_or_path);
-  if (input.empty()) {
-    return ZoretError(ErrorKind::InvalidUrl, "url_or_path must be a non-empty string");
-  }
-  auto parsed = url::parse_url(input);
-  // The base is parsed on every call so that a bad base URL fails every call,
-  // whatever the input.
+Result<url::ParsedUrl> parse_public_base_url(const SEOConfig& config) {
   auto base = url::parse_url(config.public_base_url);
   if (!base) {
     return ZoretError(ErrorKind::InvalidConfiguration,
                       "invalid public_base_url: " + std::string(url::describe(base.error())));
   }
+  return *std::move(base);
+}
+
+Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config) {
+  // The base is parsed on every call so that a bad base URL fails every call,
+  // whatever the input.
+  return normalize_public_url(url_or_path, config, parse_public_base_url(config));
+}
+
+Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config,
+                                         const Result<url::ParsedUrl>& base) {
+  const std::string_view input = trim_white_space(url_or_path);
+  if (input.empty()) {
+    return ZoretError(ErrorKind::InvalidUrl, "url_or_path must be a non-empty string");
+  }
+  if (!base) return base.error();
+  auto parsed = url::parse_url(input);
   PathAndQuery parts = parsed ? PathAndQuery{std::move(parsed->path), parsed->query.value_or("")}
                               : split_relative(input);
 

@@ -6,6 +6,7 @@
 #include "zoret/config.hpp"
 #include "zoret/result.hpp"
 #include "zoret/url/policy.hpp"
+#include "zoret/url/whatwg.hpp"
 
 namespace zoret {
 
@@ -18,6 +19,16 @@ namespace zoret {
 /// the configured base URL does not parse (checked on every call).
 [[nodiscard]] Result<std::string> normalize_public_url(std::string_view url_or_path,
                                                        const SEOConfig& config);
+
+/// The configuration's base URL parsed, for resolving several URLs against it.
+/// Errors: InvalidConfiguration "invalid public_base_url: <parser's description>".
+[[nodiscard]] Result<url::ParsedUrl> parse_public_base_url(const SEOConfig& config);
+
+/// `normalize_public_url` against a base URL that `parse_public_base_url` already
+/// parsed (or failed to parse) for `config`. Errors are reported in the same order.
+[[nodiscard]] Result<std::string> normalize_public_url(std::string_view url_or_path,
+                                                       const SEOConfig& config,
+                                                       const Result<url::ParsedUrl>& base);
 
 /// The query pairs (split at "&") that the policy keeps, joined with "&" in their
 /// order and never re-encoded. Pairs with an empty raw key are always dropped; a
