@@ -30,8 +30,9 @@ def missing_extra(error: ImportError, extra: str) -> ImportError:
     ... except ImportError as exc:
     ...     raise missing_extra(exc, "flask") from exc
     """
+    package = (error.name or "a package").partition(".")[0]
     return ImportError(
-        f"this zoret integration needs {error.name or 'a package'!r}, which is not installed: "
+        f"this zoret integration needs {package!r}, which is not installed: "
         f"pip install 'zoret[{extra}]'",
         name=error.name,
     )

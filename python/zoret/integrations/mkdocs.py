@@ -13,7 +13,8 @@
 Front matter read per page: ``title``, ``description``, ``image``, ``date``,
 ``updated``, ``author``, ``type`` (an entity type; the home page defaults to
 ``home``, others to ``entity_type``) and ``seo`` (a table of ``SEOOverrides``
-arguments). The rendered page body fills in a missing description.
+arguments). The rendered page body, less its leading heading, fills in a missing
+description.
 
 The canonical URL, og:url and the theme's links agree: the host, scheme and base
 path come from ``site_url``, and the trailing slash follows ``use_directory_urls``
@@ -25,6 +26,7 @@ from __future__ import annotations
 
 import datetime
 import logging
+import re
 from typing import Any
 from urllib.parse import urlsplit
 
@@ -46,6 +48,8 @@ from zoret._zoret_native import SEOConfig, SEOPayload, build_seo_payload
 __all__ = ["ZoretPlugin", "ZoretPluginConfig"]
 
 log = logging.getLogger("mkdocs.plugins.zoret")
+# The page's own heading repeats its title; the description starts after it.
+_LEADING_H1 = re.compile(r"\A\s*<h1\b[^>]*>.*?</h1>", re.S | re.I)
 
 # Front matter key -> SEOEntity argument.
 _ENTITY_FIELDS = {
@@ -111,7 +115,7 @@ def page_payload(page: Page, config: SEOConfig, entity_type: str) -> SEOPayload:
     fields.setdefault("title", page.title)
     fields["entity_type"] = meta.get("type", "home" if page.is_homepage else entity_type)
     if page.content:
-        fields["body_html"] = page.content
+        fields["body_html"] = _LEADING_H1.sub("", page.content, count=1)
     try:
         entity = forms.entity_from_dict(fields)
         overrides = forms.overrides_from_dict(meta["seo"]) if meta.get("seo") else None
