@@ -55,14 +55,14 @@ bench: $(VENV)/.deps
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff check python tests bench
-	$(VENV)/bin/ruff format --check python tests bench
+	$(VENV)/bin/ruff check python tests bench examples
+	$(VENV)/bin/ruff format --check python tests bench examples
 	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
 	$(PY) -m mypy.stubtest zoret._zoret_native
 
 format: $(VENV)/.deps
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff format python tests bench
+	$(VENV)/bin/ruff format python tests bench examples
 
 system-deps:
 	@missing=""; for p in $(DEBIAN_PACKAGES); do \

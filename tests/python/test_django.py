@@ -13,15 +13,23 @@ if not settings.configured:
         ALLOWED_HOSTS=["testserver"],
         INSTALLED_APPS=["zoret.integrations.django"],
         MIDDLEWARE=["zoret.integrations.django.middleware.CanonicalRedirectMiddleware"],
-        TEMPLATES=[{
-            "BACKEND": "django.template.backends.django.DjangoTemplates",
-            "OPTIONS": {"context_processors": [
-                "django.template.context_processors.request",
-                "zoret.integrations.django.context_processors.seo",
-            ]},
-        }],  # fmt: skip
-        ZORET={"canonical_host": "example.com", "public_base_url": "https://example.com",
-               "site_name": "Example", "title_template": "{title} | Example"},  # fmt: skip
+        TEMPLATES=[
+            {
+                "BACKEND": "django.template.backends.django.DjangoTemplates",
+                "OPTIONS": {
+                    "context_processors": [
+                        "django.template.context_processors.request",
+                        "zoret.integrations.django.context_processors.seo",
+                    ]
+                },
+            }
+        ],
+        ZORET={
+            "canonical_host": "example.com",
+            "public_base_url": "https://example.com",
+            "site_name": "Example",
+            "title_template": "{title} | Example",
+        },
         STATIC_URL="/static/",
     )
     django.setup()
@@ -105,7 +113,10 @@ def test_conditional_get_uses_the_payload_etag(client, method, headers, status):
     headers = {name: value.replace("ETAG", etag) for name, value in headers.items()}
     response = getattr(client, method)("/blog/hello", headers=headers)
     # Django sends the ETag with GET and HEAD responses only.
-    assert (response.status_code, response.headers.get("ETag")) == (status, etag if method != "post" else None)
+    assert (response.status_code, response.headers.get("ETag")) == (
+        status,
+        etag if method != "post" else None,
+    )
 
 
 def test_no_page_no_etag(client):

@@ -27,7 +27,9 @@ def make_app(**config):
 
     @app.route("/blog/<slug>/", methods=["GET", "POST"])
     def page(slug):
-        return flask.render_template_string(PAGE, entity=entity(slug), payload=seo.payload(entity(slug)))
+        return flask.render_template_string(
+            PAGE, entity=entity(slug), payload=seo.payload(entity(slug))
+        )
 
     @app.get("/seo/blog/<slug>/")
     def metadata(slug):
@@ -56,7 +58,10 @@ def test_templates_and_views_build_at_the_request_route(client):
     assert between(text, "part") == web.head_part(expected, "title")
     assert between(text, "filter") == expected.render_jsonld()
     metadata = client.get("/seo/blog/hello/")
-    assert metadata.headers["ETag"] == zoret.build_seo_payload(entity("hello"), "/seo/blog/hello/", config).etag()
+    assert (
+        metadata.headers["ETag"]
+        == zoret.build_seo_payload(entity("hello"), "/seo/blog/hello/", config).etag()
+    )
     assert json.loads(metadata.data)["canonical"] == "https://example.com/seo/blog/hello/"
 
 

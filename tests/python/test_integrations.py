@@ -59,7 +59,8 @@ def test_what_is_missing_is_named(source, message):
     ("zoret.integrations.mkdocs", "mkdocs", "mkdocs"),
 ])  # fmt: skip
 def test_a_missing_framework_names_the_extra(monkeypatch, module, framework, extra):
-    monkeypatch.setitem(sys.modules, framework, None)  # makes `import framework` fail
+    for name in [framework, *(name for name in sys.modules if name.startswith(framework + "."))]:
+        monkeypatch.setitem(sys.modules, name, None)  # makes `import framework...` fail
     for name in [name for name in sys.modules if name.startswith("zoret.integrations.")]:
         monkeypatch.delitem(sys.modules, name)
     with pytest.raises(ImportError, match=rf"needs '{framework}'.*pip install 'zoret\[{extra}\]'"):

@@ -4,6 +4,7 @@ import json
 import threading
 import urllib.error
 import urllib.request
+from typing import Annotated
 
 import pytest
 
@@ -24,10 +25,16 @@ import zoret  # noqa: E402
 from zoret.integrations.fastapi import SEO, PageSEO, PayloadJSON, seo_payload  # noqa: E402
 from zoret.integrations.starlette import CanonicalRedirectMiddleware  # noqa: E402
 
-SITE = {"canonical_host": "example.com", "public_base_url": "https://example.com", "site_name": "Example"}
+SITE = {
+    "canonical_host": "example.com",
+    "public_base_url": "https://example.com",
+    "site_name": "Example",
+}
 seo = SEO(SITE)
 templates = seo.install(Jinja2Templates(env=jinja2.Environment(autoescape=True)))
-templates.env.loader = jinja2.DictLoader({"page.html": "<head>{{ seo_head(entity, omit=['jsonld']) }}</head>"})
+templates.env.loader = jinja2.DictLoader(
+    {"page.html": "<head>{{ seo_head(entity, omit=['jsonld']) }}</head>"}
+)
 
 
 def entity(slug: str) -> zoret.SEOEntity:
@@ -48,14 +55,16 @@ def plain(slug: str):  # no annotation: FastAPI encodes the payload as a mapping
 
 
 @api.get("/typed/{slug}")
-def typed(payload: zoret.SEOPayload = fastapi.Depends(seo_payload(seo, entity))) -> PayloadJSON:
+def typed(
+    payload: Annotated[zoret.SEOPayload, fastapi.Depends(seo_payload(seo, entity))],
+) -> PayloadJSON:
     return payload
 
 
 @api.get("/seo/{slug}")
 @api.head("/seo/{slug}")
 @api.put("/seo/{slug}")
-def conditional(slug: str, page: PageSEO = fastapi.Depends(seo)):
+def conditional(slug: str, page: Annotated[PageSEO, fastapi.Depends(seo)]):
     return page.response(page.build(entity(slug)))
 
 
@@ -137,7 +146,10 @@ def test_plain_starlette_and_a_bad_configuration():
     async def page(request):
         return seo(request).response(seo(request).build(entity("x")))
 
-    app = Starlette(routes=[Route("/x", page)], middleware=[Middleware(CanonicalRedirectMiddleware, config=seo.config)])
+    app = Starlette(
+        routes=[Route("/x", page)],
+        middleware=[Middleware(CanonicalRedirectMiddleware, config=seo.config)],
+    )
     with TestClient(app) as client:
         assert client.get("/x/", follow_redirects=False).headers["location"] == "/x"
         assert client.get("/x").json()["canonical"] == "https://example.com/x"
@@ -151,7 +163,9 @@ class Server(uvicorn.Server):
 
 
 def test_a_real_uvicorn_server():
-    server = Server(uvicorn.Config(api, host="127.0.0.1", port=0, log_level="warning", lifespan="off"))
+    server = Server(
+        uvicorn.Config(api, host="127.0.0.1", port=0, log_level="warning", lifespan="off")
+    )
     thread = threading.Thread(target=server.run, daemon=True)
     thread.start()
     try:
@@ -176,7 +190,9 @@ def test_a_real_uvicorn_server():
             etag = response.headers["ETag"]
             assert json.loads(response.read())["canonical"] == "https://example.com/seo/hello"
         with pytest.raises(urllib.error.HTTPError) as unchanged:
-            opener.open(urllib.request.Request(f"{base}/seo/hello", headers={"If-None-Match": etag}))
+            opener.open(
+                urllib.request.Request(f"{base}/seo/hello", headers={"If-None-Match": etag})
+            )
         assert unchanged.value.code == 304
         unchanged.value.close()
     finally:

@@ -9,7 +9,9 @@ response model. For a typed endpoint, annotate the return with ``PayloadJSON``
     def post_entity(slug: str) -> zoret.SEOEntity: ...
 
     @app.get("/seo/blog/{slug}")
-    def post_seo(payload: zoret.SEOPayload = Depends(seo_payload(seo, post_entity))) -> PayloadJSON:
+    def post_seo(
+        payload: Annotated[zoret.SEOPayload, Depends(seo_payload(seo, post_entity))],
+    ) -> PayloadJSON:
         return payload
 """
 
@@ -54,16 +56,16 @@ def _is_payload(value: Any) -> SEOPayload:
     return value
 
 
-_OPTIONAL_TEXT = {"type": "string"}
+_TEXT = {"type": "string"}
 _PAYLOAD_SCHEMA = {
     "type": "object",
     "title": "SEOPayload",
     "required": ["title", "description", "canonical", "robots", "og", "twitter"],
     "properties": {
-        "title": _OPTIONAL_TEXT,
-        "description": _OPTIONAL_TEXT,
-        "canonical": _OPTIONAL_TEXT,
-        "robots": _OPTIONAL_TEXT,
+        "title": _TEXT,
+        "description": _TEXT,
+        "canonical": _TEXT,
+        "robots": _TEXT,
         "og": {"type": "object", "required": ["type"]},
         "twitter": {"type": "object", "required": ["card"]},
         "schema_jsonld": {},
