@@ -41,7 +41,9 @@ assert fresh.SEOAuthor("a").name == native.SEOAuthor("a").name
 def test_reimport_gives_fresh_classes_but_the_same_exceptions():
     # In a child process: the second import changes which classes the first one's
     # functions return, which would leak into every later test.
-    done = subprocess.run([sys.executable, "-c", REIMPORT], capture_output=True, text=True, timeout=60)
+    done = subprocess.run(
+        [sys.executable, "-c", REIMPORT], capture_output=True, text=True, timeout=60
+    )
     assert (done.returncode, done.stderr) == (0, "")
 
 
