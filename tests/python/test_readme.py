@@ -24,7 +24,7 @@ FILES = {
 }
 PYTHON = [(body, line) for lang, body, _, line in BLOCKS if lang == "python"]
 COMMANDS = [
-    shlex.split(line, comments=True) + [line.partition(" # ")[2].strip()]
+    [*shlex.split(line, comments=True), line.partition(" # ")[2].strip()]
     for lang, body, _, _ in BLOCKS
     if lang == "sh"
     for line in body.splitlines()
