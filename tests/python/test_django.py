@@ -98,15 +98,12 @@ def test_a_wrong_subject_is_a_clear_error():
         template.render({})
 
 
+# Django's condition() does the comparison; these rows check that it gets the right tag.
 @pytest.mark.parametrize(("method", "headers", "status"), [
     ("get", {}, 200),
-    ("get", {"If-None-Match": "ETAG"}, 304),
-    ("head", {"If-None-Match": "W/ETAG"}, 304),
-    ("get", {"If-None-Match": '"other", ETAG'}, 304),
-    ("get", {"If-None-Match": "*"}, 304),
+    ("head", {"If-None-Match": '"other", W/ETAG'}, 304),
     ("get", {"If-None-Match": '"other"'}, 200),
     ("post", {"If-Match": '"other"'}, 412),
-    ("post", {"If-Match": "ETAG"}, 200),
 ])  # fmt: skip
 def test_conditional_get_uses_the_payload_etag(client, method, headers, status):
     etag = zoret.build_seo_payload(POST, "/blog/hello", get_config()).etag()

@@ -66,8 +66,7 @@ def test_templates_and_views_build_at_the_request_route(client):
 
 
 @pytest.mark.parametrize(("method", "if_none_match", "status"), [
-    ("get", None, 200), ("get", "ETAG", 304), ("head", "ETAG", 304), ("get", "W/ETAG", 304),
-    ("get", '"x", ETAG', 304), ("get", "*", 304), ("get", '"x"', 200),
+    ("get", None, 200), ("head", '"x", W/ETAG', 304), ("get", '"x"', 200),
 ])  # fmt: skip
 def test_payload_responses_are_conditional(client, method, if_none_match, status):
     etag = client.get("/seo/blog/hello/").headers["ETag"]

@@ -97,18 +97,14 @@ def test_the_openapi_schema_describes_the_typed_payload(client):
     assert body["required"] == ["title", "description", "canonical", "robots", "og", "twitter"]
 
 
+# zoret.web's table covers the comparisons; these rows check the wiring of each header.
 @pytest.mark.parametrize(("method", "headers", "status"), [
     ("GET", {}, 200),
-    ("GET", {"If-None-Match": "ETAG"}, 304),
-    ("HEAD", {"If-None-Match": "ETAG"}, 304),
-    ("GET", {"If-None-Match": "W/ETAG"}, 304),
-    ("GET", {"If-None-Match": '"a", ETAG'}, 304),
-    ("GET", {"If-None-Match": "*"}, 304),
-    ("GET", {"If-None-Match": '"a"'}, 200),
-    ("PUT", {"If-None-Match": "ETAG"}, 412),
+    ("HEAD", {"If-None-Match": '"a", W/ETAG'}, 304),
+    ("GET", {"If-None-Match": '"a"', "if-none-match": "ETAG"}, 304),  # repeated header
+    ("PUT", {"If-None-Match": "*"}, 412),
     ("PUT", {"If-Match": "ETAG"}, 200),
     ("PUT", {"If-Match": "W/ETAG"}, 412),
-    ("PUT", {"If-Match": '"a"'}, 412),
 ])  # fmt: skip
 def test_conditional_requests(client, method, headers, status):
     etag = expected("/seo/hello").etag()
