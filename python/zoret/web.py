@@ -118,7 +118,8 @@ def evaluate_preconditions(
     ``payload.etag()``), None when there is none. If-Match uses the strong comparison
     and fails with 412; If-None-Match uses the weak comparison and, when a tag
     matches, gives 304 to GET and HEAD and 412 to any other method (section 13.2.2).
-    Headers given several times are passed joined with commas.
+    Headers given several times are passed joined with commas. ValueError when
+    `current` is not an entity tag.
     """
     tag = EntityTag.parse(current) if isinstance(current, str) else current
     if if_match is not None:
@@ -151,7 +152,10 @@ _REQUEST_TARGET = re.compile(r"[\x21-\x7e]*")  # what a request line can carry, 
 def encode_path(path: str) -> str:
     """A decoded request path (as Django and Werkzeug give it) percent-encoded again,
     so that it can be compared with the policy's form and sent back in a Location."""
-    return quote(path, safe=_PCHAR_SAFE, errors="surrogateescape")
+    try:  # bytes that a server decoded with surrogateescape come back as they were sent
+        return quote(path, safe=_PCHAR_SAFE, errors="surrogateescape")
+    except UnicodeEncodeError:  # any other lone surrogate is still encoded, not raised
+        return quote(path, safe=_PCHAR_SAFE, errors="surrogatepass")
 
 
 def encode_raw(raw: bytes) -> str:

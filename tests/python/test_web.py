@@ -115,6 +115,13 @@ def test_request_targets_are_percent_encoded(raw, encoded):
     # A decoded path: "%" and "?" are data, so they are escaped.
     decoded = raw.decode("utf-8")
     assert web.encode_path(decoded) == encoded.replace("%2F", "%252F").replace("?", "%3F")
+    assert web.encode_path(raw.decode("utf-8", "surrogateescape")) == web.encode_path(decoded)
+
+
+def test_lone_surrogates_in_paths_are_encoded_not_raised():
+    assert web.encode_path("/a\udcff") == "/a%FF"
+    assert web.encode_path("/a\ud800") == "/a%ED%A0%80"
+    assert redirect().location("GET", web.encode_path("/a\ud800/"), "") == "/a%ED%A0%80"
 
 
 def payload(title="Hello <&>", excerpt="A first post.", **entity):
