@@ -8,9 +8,11 @@ PY := $(VENV)/bin/python
 BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= 2
-DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config
+DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config \
+  chromium chromium-driver
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
-  url-py==2026.5.1 ada-url==4.0.0
+  url-py==2026.5.1 ada-url==4.0.0 \
+  django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 export PYTHONPATH := $(CURDIR)/python
@@ -19,7 +21,10 @@ export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
 .PHONY: demo test build test-core test-asan test-python bench lint format clean system-deps
 
-demo: build
+# Only the extension: a newcomer sees the demo without waiting for the test suites.
+demo: $(VENV)/.deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD) $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build $(BUILD) -j$(JOBS) --target _zoret_native
 	$(PY) -m zoret demo
 
 test: build test-core test-asan test-python
@@ -50,14 +55,14 @@ bench: $(VENV)/.deps
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff check python tests bench
-	$(VENV)/bin/ruff format --check python tests bench
+	$(VENV)/bin/ruff check python tests bench examples
+	$(VENV)/bin/ruff format --check python tests bench examples
 	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
 	$(PY) -m mypy.stubtest zoret._zoret_native
 
 format: $(VENV)/.deps
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff format python tests bench
+	$(VENV)/bin/ruff format python tests bench examples
 
 system-deps:
 	@missing=""; for p in $(DEBIAN_PACKAGES); do \

@@ -9,10 +9,12 @@ import os
 import re
 import sys
 import tomllib
+import warnings
 from collections.abc import Callable, Sequence
 from pathlib import Path
 from typing import Any, TypeVar
 
+from zoret import __version__, forms
 from zoret import _zoret_native as native
 
 EXIT_OK, EXIT_FINDINGS, EXIT_BAD_INPUT = 0, 1, 2
@@ -72,100 +74,38 @@ def _load(path: str) -> dict[str, Any]:
     return data
 
 
-def _build(path: str, factory: Callable[..., _T], fields: dict[str, Any]) -> _T:
+def _form(path: str, read: Callable[[dict[str, Any]], _T]) -> _T:
+    """Reads `path` and turns it into a record; problems name the file."""
     try:
-        return factory(**fields)
-    except (TypeError, ValueError, OverflowError) as exc:
-        notes = "; ".join(getattr(exc, "__notes__", ()))
-        raise InputError(path, f"{exc}" + (f" ({notes})" if notes else "")) from None
-
-
-def _table(path: str, what: str, data: Any) -> dict[str, Any]:
-    if not isinstance(data, dict):
-        raise InputError(path, f"{what} must be a table, got {type(data).__name__}")
-    return dict(data)
-
-
-def _list(path: str, what: str, data: Any) -> list[Any]:
-    if not isinstance(data, list):
-        raise InputError(path, f"{what} must be a list, got {type(data).__name__}")
-    return data
-
-
-def _image(path: str, data: Any) -> native.SEOImage | None:
-    if data is None:
-        return None
-    if isinstance(data, str):
-        return native.SEOImage(data)
-    return _build(path, native.SEOImage, _table(path, "an image (or a URL)", data))
-
-
-def _robots(path: str, data: Any) -> native.Robots | None:
-    if data is None:
-        return None
-    return _build(path, native.Robots, _table(path, "robots", data))
+        return read(_load(path))
+    except forms.FormError as exc:
+        raise InputError(path, str(exc)) from None
 
 
 def load_config(path: str) -> native.SEOConfig:
-    fields = _load(path)
-    for python_only in ("hooks", "schema_registry"):
-        if python_only in fields:
-            raise InputError(path, f"{python_only} can only be set from Python")
-    for key in ("default_robots", "search_robots"):
-        fields[key] = _robots(path, fields.get(key))
-    fields["default_og_image"] = _image(path, fields.get("default_og_image"))
-    if fields.get("url_policy") is not None:
-        policy = _table(path, "url_policy", fields["url_policy"])
-        fields["url_policy"] = _build(path, native.URLPolicy, policy)
-    schema_map = fields.get("schema_type_map")
-    if isinstance(schema_map, dict):
-        fields["schema_type_map"] = list(schema_map.items())
-    elif isinstance(schema_map, list):
-        fields["schema_type_map"] = [tuple(p) if isinstance(p, list) else p for p in schema_map]
-    return _build(path, native.SEOConfig, fields)
+    """The site configuration in `path` (hooks and schema registries are Python-only)."""
+    return _form(path, lambda data: forms.config_from_dict(data, python_objects=False))
 
 
 def load_entity(path: str) -> native.SEOEntity:
-    fields = _load(path)
-    fields["featured_image"] = _image(path, fields.get("featured_image"))
-    for key, record in (("breadcrumbs", native.Breadcrumb), ("faq_items", native.FAQItem)):
-        if fields.get(key) is not None:
-            items = _list(path, key, fields[key])
-            fields[key] = [_build(path, record, _table(path, key, item)) for item in items]
-    return _build(path, native.SEOEntity, fields)
+    """The content entity in `path`."""
+    return _form(path, forms.entity_from_dict)
 
 
 def load_overrides(path: str | None) -> native.SEOOverrides | None:
-    if path is None:
-        return None
-    fields = _load(path)
-    fields["robots"] = _robots(path, fields.get("robots"))
-    for key in ("og_image", "twitter_image"):
-        fields[key] = _image(path, fields.get(key))
-    return _build(path, native.SEOOverrides, fields)
-
-
-def _expectation(path: str, data: Any) -> native.SEOExpectation | None:
-    if data is None:
-        return None
-    fields = _table(path, "an expectation", data)
-    for nested in ("title", "description"):
-        fields[nested] = _expectation(path, fields.get(nested))
-    return _build(path, native.SEOExpectation, fields)
+    """The per-call overrides in `path`, or None without a path."""
+    return None if path is None else _form(path, forms.overrides_from_dict)
 
 
 def load_contract_config(path: str) -> native.SEOContractConfig:
-    fields = _load(path)
-    fields["defaults"] = _expectation(path, fields.get("defaults"))
-    rules = []
-    for rule in _list(path, "rules", fields.get("rules") or []):
-        rule = _table(path, "each rule", rule)
-        rule["expect"] = _expectation(path, rule.get("expect", {}))
-        rules.append(_build(path, native.SEOContractRule, rule))
-    fields["rules"] = rules
-    exceptions = _table(path, "exceptions (route -> expectation)", fields.get("exceptions") or {})
-    fields["exceptions"] = [(route, _expectation(path, e)) for route, e in exceptions.items()]
-    return _build(path, native.SEOContractConfig, fields)
+    """The contract configuration in `path`; settings it would drop are warned about on
+    stderr, since whoever wrote them expects them to count."""
+    with warnings.catch_warnings(record=True) as dropped:
+        warnings.simplefilter("always", forms.DroppedSettingWarning)
+        config = _form(path, forms.contract_config_from_dict)
+    for warning in dropped:
+        print(f"zoret: warning: {path}: {warning.message}", file=sys.stderr)
+    return config
 
 
 def _payload(args: argparse.Namespace) -> native.SEOPayload:
@@ -193,12 +133,22 @@ def _cmd_render(args: argparse.Namespace) -> int:
     return EXIT_OK
 
 
+_SEVERITY_RANK = {"info": 0, "warning": 1, "error": 2}
+
+
 def _cmd_validate(args: argparse.Namespace) -> int:
     findings = native.validate_payload(_payload(args))
-    for issue in findings:
-        # The same text as the warnings that SEOConfig(emit_warnings=True) emits.
-        print(f"[{issue.rule_id}] {issue.message}" + (f" ({issue.url})" if issue.url else ""))
-    return EXIT_FINDINGS if findings else EXIT_OK
+    if args.format == "json":
+        fields = ("rule_id", "severity", "message", "url", "details")
+        rows = [{name: getattr(issue, name) for name in fields} for issue in findings]
+        print(json.dumps(rows, indent=2, ensure_ascii=False))
+    for issue in findings if args.format == "text" else ():
+        # After the severity, the same text as the warnings of SEOConfig(emit_warnings=True).
+        url = f" ({issue.url})" if issue.url else ""
+        print(f"{issue.severity}: [{issue.rule_id}] {issue.message}{url}")
+    threshold = _SEVERITY_RANK[args.fail_on]
+    failing = any(_SEVERITY_RANK[issue.severity] >= threshold for issue in findings)
+    return EXIT_FINDINGS if failing else EXIT_OK
 
 
 def _cmd_contract(args: argparse.Namespace) -> int:
@@ -262,6 +212,7 @@ def _cmd_demo(_: argparse.Namespace) -> int:
 
 def _parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(prog="zoret", description=__doc__)
+    parser.add_argument("--version", action="version", version=f"zoret {__version__}")
     commands = parser.add_subparsers(dest="command", required=True, metavar="COMMAND")
 
     demo = commands.add_parser("demo", help="render a sample blog post and print its ETag")
@@ -277,6 +228,14 @@ def _parser() -> argparse.ArgumentParser:
         sub.add_argument("--overrides", help="per-call overrides (.toml or .json)")
         if name == "render":
             sub.add_argument("--format", choices=("html", "json", "dict", "etag"), default="html")
+        else:
+            sub.add_argument("--format", choices=("text", "json"), default="text")
+            sub.add_argument(
+                "--fail-on",
+                choices=tuple(_SEVERITY_RANK),
+                default="info",
+                help="exit with 1 when a finding is at least this severe (default: any finding)",
+            )
         sub.set_defaults(run=run)
 
     contract = commands.add_parser("contract", help="build and write an SEO contract")

@@ -84,25 +84,49 @@ def test_render_matches_the_api(capsys, fmt, expected, given):
     assert run(capsys, "render", *given, "--route", ROUTE, "--format", fmt) == (0, out, "")
 
 
+LONG = ["validate", "--site", "site.toml", "--entity", "long.json", "--route", ROUTE]
+FINDINGS = [
+    {"rule_id": "ZORET102", "severity": "warning", "message": "Title is 80 characters (recommended max 60)",
+     "url": "https://example.com/blog/hello/", "details": {"length": 80}},
+    {"rule_id": "ZORET103", "severity": "warning", "message": "Meta description is missing",
+     "url": "https://example.com/blog/hello/", "details": {}},
+]  # fmt: skip
+
+
 @pytest.mark.parametrize(("argv", "status", "out"), [
     (["validate", "--site", "site.toml", "--entity", "post.json", "--route", ROUTE], 0, ""),
-    (["validate", "--site", "site.toml", "--entity", "long.json", "--route", ROUTE], 1,
-     "[ZORET102] Title is 80 characters (recommended max 60) (https://example.com/blog/hello/)\n"
-     "[ZORET103] Meta description is missing (https://example.com/blog/hello/)\n"),
+    (LONG, 1,
+     "warning: [ZORET102] Title is 80 characters (recommended max 60) (https://example.com/blog/hello/)\n"
+     "warning: [ZORET103] Meta description is missing (https://example.com/blog/hello/)\n"),
+    # Built-in findings are warnings: --fail-on error prints them and still succeeds.
+    ([*LONG, "--fail-on", "warning"], 1, None),
+    ([*LONG, "--fail-on", "info"], 1, None),
+    ([*LONG, "--fail-on", "error"], 0, None),
+    ([*LONG, "--format", "json", "--fail-on", "error"], 0, json.dumps(FINDINGS, indent=2) + "\n"),
+    (["validate", "--site", "site.toml", "--entity", "post.json", "--route", ROUTE, "--format", "json"],
+     0, "[]\n"),
     (["clean-url", "https://example.com/a?utm_source=x&id=7", "https://example.com/b?fbclid=1", "/c?x=1"],
      0, "https://example.com/a?id=7\nhttps://example.com/b\n/c?x=1\n"),
 ])  # fmt: skip
 def test_one_line_per_finding_or_url(capsys, argv, status, out):
-    assert run(capsys, *argv) == (status, out, "")
+    got = run(capsys, *argv)
+    assert (got[0], got[2]) == (status, "")
+    assert got[1] == (out if out is not None else run(capsys, *LONG)[1])
+
+
+def test_version(capsys):
+    with pytest.raises(SystemExit) as exited:
+        main(["--version"])
+    assert (exited.value.code, capsys.readouterr().out) == (0, f"zoret {zoret.__version__}\n")
 
 
 def test_contract_writes_the_file(capsys):
     Path("contract.toml").write_text(
         'canonical_host = "example.com"\n[defaults]\nrequired = true\ntitle = { max_length = 60 }\n[[rules]]\n'
-        'match = "/blog/*"\nseverity = "warning"\nexpect = { indexable = true, schema_types = ["BlogPosting"] }\n'
+        'match = "/blog/*"\nseverity = "warning"\nexpect = { indexable = true, schema_required = true, schema_types = ["BlogPosting"] }\n'
         '[exceptions."/drafts"]\nindexable = false\n')  # fmt: skip
     Expectation = zoret.SEOExpectation
-    rule = zoret.SEOContractRule("/blog/*", Expectation(indexable=True, schema_types=["BlogPosting"]),
+    rule = zoret.SEOContractRule("/blog/*", Expectation(indexable=True, schema_required=True, schema_types=["BlogPosting"]),
                                  severity="warning")  # fmt: skip
     contract = zoret.build_seo_contract(zoret.SEOContractConfig(
         "example.com", defaults=Expectation(required=True, title=Expectation(max_length=60)),
@@ -112,6 +136,24 @@ def test_contract_writes_the_file(capsys):
     assert Path("seo-contract.json").read_text(encoding="utf-8") == contract.to_json()
     status = run(capsys, "contract", "--config", "contract.toml", "-o", "-")
     assert status == (0, contract.to_json() + "\n", "")
+
+
+@pytest.mark.parametrize(("toml", "warnings"), [
+    ('canonical_host = "h"\n[defaults]\nschema_types = ["Article"]\n',
+     ["defaults: schema_types is ignored without schema_required; add schema_required"]),
+    ('canonical_host = "h"\n[defaults]\nschema_required = true\nschema_types = ["Article"]\n', []),
+    ('canonical_host = "h"\n[[rules]]\nmatch = "/a"\nseverity = "Warning"\n'
+     '[rules.expect]\ntitle = { schema_types = ["X"] }\n',
+     ["rules[0].expect.title: schema_types is ignored without schema_required; add schema_required",
+      "rules[0]: severity 'Warning' is recorded as 'error' (known: error, warning, info)"]),
+    ('canonical_host = "h"\n[exceptions."/x"]\nschema_types = ["X"]\n',
+     ["exceptions./x: schema_types is ignored without schema_required; add schema_required"]),
+])  # fmt: skip
+def test_contract_warns_about_settings_it_would_drop(capsys, toml, warnings):
+    Path("contract.toml").write_text(toml, encoding="utf-8")
+    status, out, err = run(capsys, "contract", "--config", "contract.toml", "-o", "-")
+    assert (status, json.loads(out)["site"]["canonical_host"]) == (0, "h")
+    assert err.splitlines() == [f"zoret: warning: contract.toml: {w}" for w in warnings]
 
 
 def test_demo_in_process_and_as_processes(capsys):

@@ -1,7 +1,7 @@
 """The module frame: exception classes, argument binding and conversion rules."""
 
-import importlib
 import pickle
+import subprocess
 import sys
 
 import pytest
@@ -24,15 +24,27 @@ def test_exception_hierarchy_and_names():
     assert native.ZoretError.__bases__ == (ValueError,)
 
 
+REIMPORT = """
+import importlib.util
+from zoret import _zoret_native as native
+spec = importlib.util.find_spec("zoret._zoret_native")
+fresh = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(fresh)
+assert fresh.SEOAuthor is not native.SEOAuthor
+assert fresh.ZoretError is native.ZoretError
+assert fresh.EntityError is native.EntityError
+# Objects from either import stay usable with the other's functions.
+assert fresh.SEOAuthor("a").name == native.SEOAuthor("a").name
+"""
+
+
 def test_reimport_gives_fresh_classes_but_the_same_exceptions():
-    spec = importlib.util.find_spec("zoret._zoret_native")
-    fresh = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(fresh)
-    assert fresh.SEOAuthor is not native.SEOAuthor
-    assert fresh.ZoretError is native.ZoretError
-    assert fresh.EntityError is native.EntityError
-    # Objects from either import stay usable with the other's functions.
-    assert fresh.SEOAuthor("a").name == native.SEOAuthor("a").name
+    # In a child process: the second import changes which classes the first one's
+    # functions return, which would leak into every later test.
+    done = subprocess.run(
+        [sys.executable, "-c", REIMPORT], capture_output=True, text=True, timeout=60
+    )
+    assert (done.returncode, done.stderr) == (0, "")
 
 
 @pytest.mark.parametrize(("call", "message"), [

@@ -1,0 +1,185 @@
+"""Records from plain dictionaries: settings dicts, TOML tables and JSON objects.
+
+The keys are the constructor arguments of the records; nested records are nested
+tables (an image may also be given as its URL). The command line reads its files
+through these functions, and the framework integrations their settings, so a site
+configured in ``settings.ZORET`` means the same as one in ``site.toml``.
+
+>>> config = config_from_dict({"canonical_host": "example.com",
+...                            "public_base_url": "https://example.com",
+...                            "url_policy": {"trailing_slash": "always"}})
+>>> config.to_dict()["url_policy"]["trailing_slash"]
+'Always'
+"""
+
+from __future__ import annotations
+
+import warnings
+from collections.abc import Callable, Mapping
+from typing import Any, TypeVar
+
+from zoret._zoret_native import (
+    Breadcrumb,
+    FAQItem,
+    Robots,
+    SEOConfig,
+    SEOContractConfig,
+    SEOContractRule,
+    SEOEntity,
+    SEOExpectation,
+    SEOImage,
+    SEOOverrides,
+    URLPolicy,
+)
+
+__all__ = [
+    "DroppedSettingWarning",
+    "FormError",
+    "config_from_dict",
+    "contract_config_from_dict",
+    "entity_from_dict",
+    "overrides_from_dict",
+]
+
+_T = TypeVar("_T")
+_SEVERITIES = ("error", "warning", "info")
+
+
+class FormError(ValueError):
+    """A dictionary that does not describe the record; the text names the problem."""
+
+
+class DroppedSettingWarning(UserWarning):
+    """A setting that was read but will not count the way it was written."""
+
+
+def _build(factory: Callable[..., _T], fields: Mapping[str, Any]) -> _T:
+    try:
+        return factory(**fields)
+    except (TypeError, ValueError, OverflowError) as exc:
+        notes = "; ".join(getattr(exc, "__notes__", ()))
+        raise FormError(f"{exc}" + (f" ({notes})" if notes else "")) from None
+
+
+def _table(what: str, data: Any) -> dict[str, Any]:
+    if not isinstance(data, Mapping):
+        raise FormError(f"{what} must be a table, got {type(data).__name__}")
+    return dict(data)
+
+
+def _list(what: str, data: Any) -> list[Any]:
+    if not isinstance(data, list | tuple):
+        raise FormError(f"{what} must be a list, got {type(data).__name__}")
+    return list(data)
+
+
+def _image(data: Any) -> SEOImage | None:
+    if data is None or isinstance(data, SEOImage):
+        return data
+    if isinstance(data, str):
+        return SEOImage(data)
+    return _build(SEOImage, _table("an image (or a URL)", data))
+
+
+def _robots(data: Any) -> Robots | None:
+    if data is None or isinstance(data, Robots):
+        return data
+    return _build(Robots, _table("robots", data))
+
+
+def config_from_dict(data: Mapping[str, Any], *, python_objects: bool = True) -> SEOConfig:
+    """An `SEOConfig` from its constructor arguments as a dictionary.
+
+    `url_policy`, `default_robots`, `search_robots` and `default_og_image` may be
+    nested tables, and `schema_type_map` a table of entity type to schema type. With
+    `python_objects` false (files), `hooks` and `schema_registry` are refused.
+    Raises `FormError` naming the problem.
+    """
+    fields = _table("the site configuration", data)
+    if not python_objects:
+        for python_only in ("hooks", "schema_registry"):
+            if python_only in fields:
+                raise FormError(f"{python_only} can only be set from Python")
+    for key in ("default_robots", "search_robots"):
+        fields[key] = _robots(fields.get(key))
+    fields["default_og_image"] = _image(fields.get("default_og_image"))
+    policy = fields.get("url_policy")
+    if policy is not None and not isinstance(policy, URLPolicy):
+        fields["url_policy"] = _build(URLPolicy, _table("url_policy", policy))
+    schema_map = fields.get("schema_type_map")
+    if isinstance(schema_map, Mapping):
+        fields["schema_type_map"] = list(schema_map.items())
+    elif isinstance(schema_map, list):
+        fields["schema_type_map"] = [tuple(p) if isinstance(p, list) else p for p in schema_map]
+    return _build(SEOConfig, fields)
+
+
+def entity_from_dict(data: Mapping[str, Any]) -> SEOEntity:
+    """An `SEOEntity` from its constructor arguments; `breadcrumbs` and `faq_items` as
+    lists of tables, `featured_image` as a table or a URL. Raises `FormError`."""
+    fields = _table("the entity", data)
+    fields["featured_image"] = _image(fields.get("featured_image"))
+    for key, record in (("breadcrumbs", Breadcrumb), ("faq_items", FAQItem)):
+        if fields.get(key) is not None:
+            fields[key] = [
+                item if isinstance(item, record) else _build(record, _table(key, item))
+                for item in _list(key, fields[key])
+            ]
+    return _build(SEOEntity, fields)
+
+
+def overrides_from_dict(data: Mapping[str, Any]) -> SEOOverrides:
+    """`SEOOverrides` from its constructor arguments; images as tables or URLs, `robots`
+    as a table. Raises `FormError`."""
+    fields = _table("the overrides", data)
+    fields["robots"] = _robots(fields.get("robots"))
+    for key in ("og_image", "twitter_image"):
+        fields[key] = _image(fields.get(key))
+    return _build(SEOOverrides, fields)
+
+
+def _dropped(where: str, message: str) -> None:
+    warnings.warn(f"{where}: {message}", DroppedSettingWarning, stacklevel=4)
+
+
+def _expectation(where: str, data: Any) -> SEOExpectation | None:
+    if data is None:
+        return None
+    fields = _table(f"{where} (an expectation)", data)
+    if fields.get("schema_types") is not None and fields.get("schema_required") is None:
+        # The record keeps schema types only under a schema expectation, which
+        # exists only when schema_required is given.
+        _dropped(where, "schema_types is ignored without schema_required; add schema_required")
+    for nested in ("title", "description"):
+        fields[nested] = _expectation(f"{where}.{nested}", fields.get(nested))
+    return _build(SEOExpectation, fields)
+
+
+def contract_config_from_dict(data: Mapping[str, Any]) -> SEOContractConfig:
+    """An `SEOContractConfig` from the contract file's tables.
+
+    Top-level keys: `canonical_host`, `scheme`, `defaults` (an expectation), `rules`
+    (a list of tables with `match`, `expect` and `severity`) and `exceptions` (a
+    table of route to expectation). Settings that the contract would not record as
+    written (`schema_types` without `schema_required`, an unknown severity) are
+    reported as `DroppedSettingWarning`. Raises `FormError`.
+    """
+    fields = _table("the contract configuration", data)
+    fields["defaults"] = _expectation("defaults", fields.get("defaults"))
+    rules = []
+    for index, rule in enumerate(_list("rules", fields.get("rules") or [])):
+        rule = _table("each rule", rule)
+        rule["expect"] = _expectation(f"rules[{index}].expect", rule.get("expect", {}))
+        severity = rule.get("severity")
+        if isinstance(severity, str) and severity not in _SEVERITIES:
+            _dropped(
+                f"rules[{index}]",
+                f"severity {severity!r} is recorded as 'error' (known: {', '.join(_SEVERITIES)})",
+            )
+        rules.append(_build(SEOContractRule, rule))
+    fields["rules"] = rules
+    exceptions = _table("exceptions (route -> expectation)", fields.get("exceptions") or {})
+    fields["exceptions"] = [
+        (route, _expectation(f"exceptions.{route}", e)) for route, e in exceptions.items()
+    ]
+    return _build(SEOContractConfig, fields)
