@@ -78,6 +78,9 @@ Result<void> check_options(const SitemapOptions& options) {
   if (options.max_bytes_per_file < 1 || options.max_bytes_per_file > kMaxSitemapBytes) {
     return configuration_error("max_bytes_per_file must be between 1 and 52428800");
   }
+  if (options.max_files < 1 || options.max_files > kMaxSitemapUrls) {
+    return configuration_error("max_files must be between 1 and 50000");
+  }
   if (options.gzip && (options.gzip_level < 1 || options.gzip_level > 9)) {
     return configuration_error("gzip_level must be between 1 and 9");
   }
@@ -223,10 +226,9 @@ struct SitemapWriter::State {
   }
 
   Result<void> open_file() {
-    // The index lists every file, so it caps their number like a urlset's URLs.
-    if (sealed.size() >= options.max_urls_per_file) {
+    if (sealed.size() >= options.max_files) {
       return ZoretError(ErrorKind::Serialization,
-                        "the set would need more than " + to_decimal(options.max_urls_per_file) +
+                        "the set would need more than " + to_decimal(options.max_files) +
                             " sitemap files, more than one index may list");
     }
     const std::string hint = numbered_name(sealed.size() + 1);

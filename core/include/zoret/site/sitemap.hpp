@@ -49,10 +49,12 @@ struct SitemapOptions {
   /// The URL path (or absolute URL) at which the directory is served; the index
   /// lists "<public_path>/<file name>" resolved as a file URL.
   std::string public_path = "/";
-  /// Per file (and for the index): at most this many URLs and bytes before
-  /// compression, closing tag included. Lower values are for tests and tools.
+  /// Per file (the index included): at most this many URLs and bytes before
+  /// compression, closing tag included, and at most `max_files` urlsets in the
+  /// index. Lower values are for tests and tools.
   std::size_t max_urls_per_file = kMaxSitemapUrls;
   std::size_t max_bytes_per_file = kMaxSitemapBytes;
+  std::size_t max_files = kMaxSitemapUrls;
   /// Entries with alternates must list themselves among them.
   bool require_self_alternate = true;
 };
