@@ -1,5 +1,3 @@
-#include "zoret/site/headers.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +5,7 @@
 
 #include "test_support.hpp"
 #include "zoret/builder.hpp"
+#include "zoret/site/headers.hpp"
 
 namespace zoret::site {
 namespace {
@@ -23,19 +22,22 @@ TEST(LinkCanonicalValue, EncodesOrRefusesHostileCanonicals) {
   };
   const std::vector<Row> rows = {
       {"https://example.com/a?b=1&c=2", "<https://example.com/a?b=1&c=2>; rel=\"canonical\"", true},
-      {"https://example.com/a>; rel=\"next\"", "<https://example.com/a%3E;%20rel=%22next%22>; rel=\"canonical\"",
-       true},
+      {"https://example.com/a>; rel=\"next\"",
+       "<https://example.com/a%3E;%20rel=%22next%22>; rel=\"canonical\"", true},
       {"https://example.com/<x> y", "<https://example.com/%3Cx%3E%20y>; rel=\"canonical\"", true},
-      {"https://example.com/\xC3\xA9t\xC3\xA9", "<https://example.com/%C3%A9t%C3%A9>; rel=\"canonical\"", true},
+      {"https://example.com/\xC3\xA9t\xC3\xA9",
+       "<https://example.com/%C3%A9t%C3%A9>; rel=\"canonical\"", true},
       {"https://example.com/a\r\nSet-Cookie: s=1",
-       "URL contains the control character U+000D: \"https://example.com/a\\r\\nSet-Cookie: s=1\"", false},
-      {"https://example.com/a\n/b", "URL contains the control character U+000A: \"https://example.com/a\\n/b\"",
+       "URL contains the control character U+000D: \"https://example.com/a\\r\\nSet-Cookie: s=1\"",
        false},
-      {"https://example.com/a"s + '\0', "URL contains the control character U+0000: \"https://example.com/a\\x00\"",
-       false},
-      {"https://example.com/a\tb", "URL contains the control character U+0009: \"https://example.com/a\\tb\"", false},
-      {"https://example.com/\x1b[31m", "URL contains the control character U+001B: \"https://example.com/\\x1b[31m\"",
-       false},
+      {"https://example.com/a\n/b",
+       "URL contains the control character U+000A: \"https://example.com/a\\n/b\"", false},
+      {"https://example.com/a"s + '\0',
+       "URL contains the control character U+0000: \"https://example.com/a\\x00\"", false},
+      {"https://example.com/a\tb",
+       "URL contains the control character U+0009: \"https://example.com/a\\tb\"", false},
+      {"https://example.com/\x1b[31m",
+       "URL contains the control character U+001B: \"https://example.com/\\x1b[31m\"", false},
   };
   for (const Row& row : rows) {
     SEOOverrides overrides;

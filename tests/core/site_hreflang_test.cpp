@@ -1,5 +1,3 @@
-#include "zoret/site/hreflang.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,7 @@
 #include "test_support.hpp"
 #include "zoret/builder.hpp"
 #include "zoret/render.hpp"
+#include "zoret/site/hreflang.hpp"
 
 namespace zoret::site {
 namespace {
@@ -23,8 +22,9 @@ HreflangOptions rendering(std::string route) {
 }
 
 TEST(RenderHreflang, WritesOneLinkPerLanguageInTheGivenOrder) {
-  const std::vector<LanguageAlternate> alternates = {
-      {"en-us", "/en/"}, {"de", "/de?utm_source=x&a=1&b=2"}, {"X-DEFAULT", "https://elsewhere.example/"}};
+  const std::vector<LanguageAlternate> alternates = {{"en-us", "/en/"},
+                                                     {"de", "/de?utm_source=x&a=1&b=2"},
+                                                     {"X-DEFAULT", "https://elsewhere.example/"}};
   auto html = render_hreflang(alternates, resolver(), rendering("/en"));
   ASSERT_TRUE(html) << html.error().display();
   EXPECT_EQ(*html,
@@ -40,8 +40,8 @@ TEST(RenderHreflang, SelfLinkEqualsTheCanonicalOfTheHead) {
   const std::string route = "/Fr/Page/?utm_medium=mail&q=\"x\"";
   auto payload = build_seo_payload(entity, route, site(), nullptr, nullptr);
   ASSERT_TRUE(payload);
-  auto html = render_hreflang(std::vector<LanguageAlternate>{{"fr", route}}, resolver(),
-                              rendering(route));
+  auto html =
+      render_hreflang(std::vector<LanguageAlternate>{{"fr", route}}, resolver(), rendering(route));
   ASSERT_TRUE(html) << html.error().display();
   EXPECT_EQ(*html, "<link rel=\"alternate\" hreflang=\"fr\" href=\"" +
                        escape_html(payload->canonical) + "\">");
@@ -58,9 +58,13 @@ TEST(RenderHreflang, RefusesBrokenSets) {
       {{{"en", "/en"}, {"de", "/de"}},
        rendering("/fr"),
        ErrorKind::InvalidEntity,
-       "the alternates do not include the page itself (\"https://example.com/fr\"); add it, or turn "
+       "the alternates do not include the page itself (\"https://example.com/fr\"); add it, or "
+       "turn "
        "the check off"},
-      {{{"en", "/en"}}, {}, ErrorKind::InvalidEntity, "current_route is needed to check the self-reference"},
+      {{{"en", "/en"}},
+       {},
+       ErrorKind::InvalidEntity,
+       "current_route is needed to check the self-reference"},
       {{{"en-US", "/en"}, {"en-us", "/us"}},
        rendering("/en"),
        ErrorKind::InvalidEntity,
@@ -73,8 +77,14 @@ TEST(RenderHreflang, RefusesBrokenSets) {
        rendering("/en"),
        ErrorKind::InvalidEntity,
        "invalid language tag \"en_GB\": only ASCII letters, digits and \"-\" may appear in a tag"},
-      {{{"en", "  "}}, rendering("/en"), ErrorKind::InvalidUrl, "url_or_path must be a non-empty string"},
-      {{{"en", "/\xFF"}}, rendering("/en"), ErrorKind::InvalidUrl, "url_or_path must be valid UTF-8"},
+      {{{"en", "  "}},
+       rendering("/en"),
+       ErrorKind::InvalidUrl,
+       "url_or_path must be a non-empty string"},
+      {{{"en", "/\xFF"}},
+       rendering("/en"),
+       ErrorKind::InvalidUrl,
+       "url_or_path must be valid UTF-8"},
   };
   for (const Row& row : rows) {
     auto html = render_hreflang(row.alternates, resolver(), row.options);

@@ -1,11 +1,10 @@
-#include "zoret/site/robots_txt.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "test_support.hpp"
+#include "zoret/site/robots_txt.hpp"
 
 namespace zoret::site {
 namespace {
@@ -98,7 +97,8 @@ TEST(RenderRobotsTxt, RefusesValuesThatWouldBreakLines) {
       {[](RobotsTxt& r) { r.groups[0].user_agents[0] = "Googlebot\nDisallow: /"; },
        "robots.txt user-agent \"Googlebot\\nDisallow: /\": CR, LF and NUL are not allowed"},
       {[](RobotsTxt& r) { r.groups[0].user_agents[0] = "Googlebot/2.1"; },
-       "robots.txt user-agent \"Googlebot/2.1\": a user-agent is \"*\" or a product token of letters, "
+       "robots.txt user-agent \"Googlebot/2.1\": a user-agent is \"*\" or a product token of "
+       "letters, "
        "\"-\" and \"_\""},
       {[](RobotsTxt& r) { r.groups[0].user_agents.clear(); }, "robots.txt group has no user-agent"},
       {[](RobotsTxt& r) { r.groups[0].rules[0].path = "/a\r\nAllow: /"; },
@@ -107,11 +107,21 @@ TEST(RenderRobotsTxt, RefusesValuesThatWouldBreakLines) {
        "robots.txt path \"/a\\x00\": CR, LF and NUL are not allowed"},
       {[](RobotsTxt& r) { r.groups[0].rules[0].path = "admin/"; },
        "robots.txt path \"admin/\": a path starts with \"/\" or \"*\""},
-      {[](RobotsTxt& r) { r.comments[0] = "line\x0b" "Disallow: /"; },
-       "robots.txt comment \"line\\x0bDisallow: /\": line breaks, control characters and ill-formed "
+      {[](RobotsTxt& r) {
+         r.comments[0] =
+             "line\x0b"
+             "Disallow: /";
+       },
+       "robots.txt comment \"line\\x0bDisallow: /\": line breaks, control characters and "
+       "ill-formed "
        "UTF-8 are not allowed"},
-      {[](RobotsTxt& r) { r.comments[0] = "a\xE2\x80\xA8" "b"; },
-       "robots.txt comment \"a\xE2\x80\xA8" "b\": line breaks, control characters and ill-formed UTF-8 "
+      {[](RobotsTxt& r) {
+         r.comments[0] =
+             "a\xE2\x80\xA8"
+             "b";
+       },
+       "robots.txt comment \"a\xE2\x80\xA8"
+       "b\": line breaks, control characters and ill-formed UTF-8 "
        "are not allowed"},
       {[](RobotsTxt& r) { r.sitemaps[0] = "/sitemap.xml\nDisallow: /"; },
        "robots.txt sitemap \"/sitemap.xml\\nDisallow: /\": CR, LF and NUL are not allowed"},

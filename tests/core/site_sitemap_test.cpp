@@ -1,11 +1,8 @@
-#include "zoret/site/sitemap.hpp"
-
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -13,6 +10,7 @@
 
 #include "site_test_support.hpp"
 #include "test_support.hpp"
+#include "zoret/site/sitemap.hpp"
 
 namespace zoret::site {
 namespace {
@@ -33,7 +31,9 @@ UrlResolver resolver() { return UrlResolver(testing::site()); }
 // "/p/1", "/p/2", ...: every entry line has the same length for numbers of the
 // same width, which the byte-limit rows rely on.
 std::string route(std::size_t n) { return "/p/" + std::to_string(n); }
-std::string line(std::size_t n) { return "<url><loc>https://example.com" + route(n) + "</loc></url>\n"; }
+std::string line(std::size_t n) {
+  return "<url><loc>https://example.com" + route(n) + "</loc></url>\n";
+}
 
 Result<SitemapReport> write_routes(const std::string& dir, std::size_t first, std::size_t last,
                                    const SitemapOptions& options = {}) {
@@ -52,7 +52,8 @@ TEST(SitemapWriter, WritesOneUrlsetWithEveryKindOfEntry) {
 
   const std::vector<LanguageAlternate> alternates = {
       {"en", "/"}, {"de-de", "/de/"}, {"x-default", "https://old.example/?utm_source=x"}};
-  const std::vector<std::string> images = {"https://cdn.example.net/a b.jpg#frag", "/media/logo.png"};
+  const std::vector<std::string> images = {"https://cdn.example.net/a b.jpg#frag",
+                                           "/media/logo.png"};
   SitemapEntry home;
   home.route = "/";
   home.lastmod = "2024-05-06T07:08+02:00";
@@ -70,18 +71,19 @@ TEST(SitemapWriter, WritesOneUrlsetWithEveryKindOfEntry) {
   EXPECT_TRUE(report->removed.empty());
   EXPECT_EQ(report->url_count, 2u);
   EXPECT_EQ(dir.names(), std::vector<std::string>{"sitemap.xml"});
-  EXPECT_EQ(read_file(dir.file("sitemap.xml")),
-            std::string(kHeader) +
-                "<url><loc>https://example.com/</loc><lastmod>2024-05-06T07:08:00+02:00</lastmod>"
-                "<xhtml:link rel=\"alternate\" hreflang=\"en\" href=\"https://example.com/\"/>"
-                "<xhtml:link rel=\"alternate\" hreflang=\"de-DE\" href=\"https://example.com/de\"/>"
-                "<xhtml:link rel=\"alternate\" hreflang=\"x-default\" href=\"https://example.com/\"/>"
-                "<image:image><image:loc>https://cdn.example.net/a%20b.jpg</image:loc></image:image>"
-                "<image:image><image:loc>https://example.com/media/logo.png</image:loc></image:image>"
-                "</url>\n"
-                "<url><loc>https://example.com/blog/caf%C3%A9?page=2&amp;sort=&apos;new&apos;</loc>"
-                "<lastmod>2024-01-01</lastmod></url>\n" +
-                std::string(kClose));
+  EXPECT_EQ(
+      read_file(dir.file("sitemap.xml")),
+      std::string(kHeader) +
+          "<url><loc>https://example.com/</loc><lastmod>2024-05-06T07:08:00+02:00</lastmod>"
+          "<xhtml:link rel=\"alternate\" hreflang=\"en\" href=\"https://example.com/\"/>"
+          "<xhtml:link rel=\"alternate\" hreflang=\"de-DE\" href=\"https://example.com/de\"/>"
+          "<xhtml:link rel=\"alternate\" hreflang=\"x-default\" href=\"https://example.com/\"/>"
+          "<image:image><image:loc>https://cdn.example.net/a%20b.jpg</image:loc></image:image>"
+          "<image:image><image:loc>https://example.com/media/logo.png</image:loc></image:image>"
+          "</url>\n"
+          "<url><loc>https://example.com/blog/caf%C3%A9?page=2&amp;sort=&apos;new&apos;</loc>"
+          "<lastmod>2024-01-01</lastmod></url>\n" +
+          std::string(kClose));
 }
 
 TEST(SitemapWriter, SplitsAtTheUrlAndByteLimits) {
@@ -114,10 +116,12 @@ TEST(SitemapWriter, SplitsAtTheUrlAndByteLimits) {
     auto report = write_routes(dir.path(), 1, row.entries, options);
     ASSERT_TRUE(report) << report.error().display();
     const std::size_t files = row.urls_per_file.size();
-    ASSERT_EQ(report->written.size(), files == 1 ? 1 : files + 1) << row.max_urls << "/" << row.max_bytes;
+    ASSERT_EQ(report->written.size(), files == 1 ? 1 : files + 1)
+        << row.max_urls << "/" << row.max_bytes;
     std::size_t next = 1;
     for (std::size_t i = 0; i < files; ++i) {
-      const std::string name = files == 1 ? "sitemap.xml" : "sitemap-" + std::to_string(i + 1) + ".xml";
+      const std::string name =
+          files == 1 ? "sitemap.xml" : "sitemap-" + std::to_string(i + 1) + ".xml";
       EXPECT_EQ(report->written[files == 1 ? 0 : i + 1], dir.file(name));
       std::string expected(kHeader);
       for (std::size_t k = 0; k < row.urls_per_file[i]; ++k) expected += line(next++);
@@ -143,8 +147,9 @@ TEST(SitemapWriter, IndexListsTheFilesUnderThePublicPath) {
   for (const char* r : {"/a", "/b", "/c"}) ASSERT_TRUE(writer->add(r));
   auto report = writer->finish();
   ASSERT_TRUE(report) << report.error().display();
-  EXPECT_EQ(report->written, (std::vector<std::string>{dir.file("pages.xml"), dir.file("pages-1.xml"),
-                                                       dir.file("pages-2.xml")}));
+  EXPECT_EQ(report->written,
+            (std::vector<std::string>{dir.file("pages.xml"), dir.file("pages-1.xml"),
+                                      dir.file("pages-2.xml")}));
   EXPECT_EQ(read_file(dir.file("pages.xml")),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<sitemapindex xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
@@ -167,7 +172,8 @@ TEST(SitemapWriter, GzipFilesHoldThePlainBytes) {
   ASSERT_TRUE(report) << report.error().display();
   EXPECT_EQ(packed.names(), (std::vector<std::string>{"sitemap-1.xml.gz", "sitemap-2.xml.gz",
                                                       "sitemap-3.xml.gz", "sitemap.xml.gz"}));
-  for (const std::string name : {"sitemap-1.xml", "sitemap-2.xml", "sitemap-3.xml", "sitemap.xml"}) {
+  for (const std::string name :
+       {"sitemap-1.xml", "sitemap-2.xml", "sitemap-3.xml", "sitemap.xml"}) {
     std::string expected = read_file(plain.file(name));
     if (name == "sitemap.xml") {
       for (const char* n : {"1", "2", "3"}) {
@@ -181,8 +187,8 @@ TEST(SitemapWriter, GzipFilesHoldThePlainBytes) {
 
 TEST(SitemapWriter, RemovesStaleFilesOfTheSetOnlyAfterTheNewOneIsInPlace) {
   ScratchDir dir;
-  const std::vector<std::string> old = {"sitemap-1.xml", "sitemap-2.xml", "sitemap-3.xml",
-                                        "sitemap-12.xml", "sitemap.xml", "sitemap.xml.gz"};
+  const std::vector<std::string> old = {"sitemap-1.xml",  "sitemap-2.xml", "sitemap-3.xml",
+                                        "sitemap-12.xml", "sitemap.xml",   "sitemap.xml.gz"};
   const std::vector<std::string> foreign = {"sitemap-01.xml", "sitemap-x.xml", "sitemap-1.xml.bak",
                                             "sitemaps.xml", "robots.txt"};
   for (const auto& name : old) testing::write_file(dir.file(name), "old");
@@ -192,18 +198,21 @@ TEST(SitemapWriter, RemovesStaleFilesOfTheSetOnlyAfterTheNewOneIsInPlace) {
   options.max_urls_per_file = 1;
   auto report = write_routes(dir.path(), 1, 2, options);
   ASSERT_TRUE(report) << report.error().display();
-  EXPECT_EQ(report->removed, (std::vector<std::string>{dir.file("sitemap-12.xml"), dir.file("sitemap-3.xml"),
-                                                       dir.file("sitemap.xml.gz")}));
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"robots.txt", "sitemap-01.xml", "sitemap-1.xml",
-                                                   "sitemap-1.xml.bak", "sitemap-2.xml", "sitemap-x.xml",
-                                                   "sitemap.xml", "sitemaps.xml"}));
+  EXPECT_EQ(report->removed,
+            (std::vector<std::string>{dir.file("sitemap-12.xml"), dir.file("sitemap-3.xml"),
+                                      dir.file("sitemap.xml.gz")}));
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{
+                             "robots.txt", "sitemap-01.xml", "sitemap-1.xml", "sitemap-1.xml.bak",
+                             "sitemap-2.xml", "sitemap-x.xml", "sitemap.xml", "sitemaps.xml"}));
   for (const auto& name : foreign) EXPECT_EQ(read_file(dir.file(name)), "keep");
 
   // A single file replaces the index and every numbered file goes.
   report = write_routes(dir.path(), 1, 1);
   ASSERT_TRUE(report);
-  EXPECT_EQ(report->removed, (std::vector<std::string>{dir.file("sitemap-1.xml"), dir.file("sitemap-2.xml")}));
-  EXPECT_EQ(read_file(dir.file("sitemap.xml")), std::string(kHeader) + line(1) + std::string(kClose));
+  EXPECT_EQ(report->removed,
+            (std::vector<std::string>{dir.file("sitemap-1.xml"), dir.file("sitemap-2.xml")}));
+  EXPECT_EQ(read_file(dir.file("sitemap.xml")),
+            std::string(kHeader) + line(1) + std::string(kClose));
 }
 
 TEST(SitemapWriter, RefusesBadEntriesByNameAndKeepsGoing) {
@@ -234,18 +243,22 @@ TEST(SitemapWriter, RefusesBadEntriesByNameAndKeepsGoing) {
        "sitemap entry 2 (\"/x\"): the alternates do not include the page itself "
        "(\"https://example.com/x\"); add it, or turn the check off"},
       {entry("/x", {}, bad_tag), ErrorKind::InvalidEntity,
-       "sitemap entry 3 (\"/x\"): invalid language tag \"en_GB\": only ASCII letters, digits and \"-\" "
+       "sitemap entry 3 (\"/x\"): invalid language tag \"en_GB\": only ASCII letters, digits and "
+       "\"-\" "
        "may appear in a tag"},
       {entry("/x", {}, {}, ftp), ErrorKind::InvalidUrl,
-       "sitemap entry 4 (\"/x\"): image 2: image URL must use http or https: \"ftp://example.com/a.png\""},
+       "sitemap entry 4 (\"/x\"): image 2: image URL must use http or https: "
+       "\"ftp://example.com/a.png\""},
       {entry("/x", {}, {}, many), ErrorKind::InvalidEntity,
        "sitemap entry 5 (\"/x\"): a page may list at most 1000 images, not 1001"},
       {entry("/a\nb"), ErrorKind::InvalidUrl,
        "sitemap entry 6 (\"/a\\nb\"): URL contains the control character U+000A: "
        "\"https://example.com/a\\nb\""},
-      {entry(""), ErrorKind::InvalidUrl, "sitemap entry 7 (\"\"): url_or_path must be a non-empty string"},
+      {entry(""), ErrorKind::InvalidUrl,
+       "sitemap entry 7 (\"\"): url_or_path must be a non-empty string"},
       {entry(long_route), ErrorKind::InvalidEntity,
-       "sitemap entry 8 (\"/" + std::string(199, 'a') + "\"...): URL is longer than 2048 characters: \"https://example.com/" +
+       "sitemap entry 8 (\"/" + std::string(199, 'a') +
+           "\"...): URL is longer than 2048 characters: \"https://example.com/" +
            std::string(180, 'a') + "\"..."},
   };
   ScratchDir dir;
@@ -261,7 +274,8 @@ TEST(SitemapWriter, RefusesBadEntriesByNameAndKeepsGoing) {
   ASSERT_TRUE(report);
   EXPECT_EQ(report->url_count, 1u);
   EXPECT_EQ(read_file(dir.file("sitemap.xml")),
-            std::string(kHeader) + "<url><loc>https://example.com/fine</loc></url>\n" + std::string(kClose));
+            std::string(kHeader) + "<url><loc>https://example.com/fine</loc></url>\n" +
+                std::string(kClose));
   EXPECT_FALSE(writer->add("/late"));
   EXPECT_FALSE(writer->finish());
 }
@@ -284,9 +298,10 @@ TEST(SitemapWriter, RefusesWhatNoFileOrIndexCanHold) {
   options.max_files = 2;
   auto full = write_routes(dir.path(), 1, 5, options);
   ASSERT_FALSE(full);
-  EXPECT_EQ(full.error(), ZoretError(ErrorKind::Serialization,
-                                     "sitemap entry 5 (\"/p/5\"): the set would need more than 2 sitemap "
-                                     "files, more than one index may list"));
+  EXPECT_EQ(full.error(),
+            ZoretError(ErrorKind::Serialization,
+                       "sitemap entry 5 (\"/p/5\"): the set would need more than 2 sitemap "
+                       "files, more than one index may list"));
   EXPECT_TRUE(dir.names().empty());
 }
 
@@ -294,11 +309,15 @@ TEST(SitemapWriter, ChecksOptionsAndTheDirectoryUpFront) {
   ScratchDir dir;
   const std::vector<std::pair<void (*)(SitemapOptions&), std::string>> rows = {
       {[](SitemapOptions& o) { o.basename = "Site map"; },
-       "sitemap basename must be 1 to 100 lower-case ASCII letters, digits, \"-\" or \"_\": \"Site map\""},
+       "sitemap basename must be 1 to 100 lower-case ASCII letters, digits, \"-\" or \"_\": \"Site "
+       "map\""},
       {[](SitemapOptions& o) { o.basename = "../x"; },
-       "sitemap basename must be 1 to 100 lower-case ASCII letters, digits, \"-\" or \"_\": \"../x\""},
-      {[](SitemapOptions& o) { o.max_urls_per_file = 50'001; }, "max_urls_per_file must be between 1 and 50000"},
-      {[](SitemapOptions& o) { o.max_bytes_per_file = 0; }, "max_bytes_per_file must be between 1 and 52428800"},
+       "sitemap basename must be 1 to 100 lower-case ASCII letters, digits, \"-\" or \"_\": "
+       "\"../x\""},
+      {[](SitemapOptions& o) { o.max_urls_per_file = 50'001; },
+       "max_urls_per_file must be between 1 and 50000"},
+      {[](SitemapOptions& o) { o.max_bytes_per_file = 0; },
+       "max_bytes_per_file must be between 1 and 52428800"},
       {[](SitemapOptions& o) {
          o.gzip = true;
          o.gzip_level = 10;
@@ -437,7 +456,8 @@ TEST(SitemapWriter, AFullDiskLeavesTheOldSetAndNoTemporaries) {
       state ^= state << 17;
       added = writer->add("/r/" + std::to_string(state));
     }
-    Result<SitemapReport> finished = added ? writer->finish() : Result<SitemapReport>(added.error());
+    Result<SitemapReport> finished =
+        added ? writer->finish() : Result<SitemapReport>(added.error());
     ASSERT_FALSE(finished) << gzip;
     ASSERT_TRUE(writer->os_error());
     EXPECT_EQ(writer->os_error()->code, ENOSPC);
@@ -450,12 +470,16 @@ TEST(SitemapWriter, SplitsARealSetAfter50000Urls) {
   auto report = write_routes(dir.path(), 1, 50'001);
   ASSERT_TRUE(report) << report.error().display();
   EXPECT_EQ(report->url_count, 50'001u);
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"sitemap-1.xml", "sitemap-2.xml", "sitemap.xml"}));
+  EXPECT_EQ(dir.names(),
+            (std::vector<std::string>{"sitemap-1.xml", "sitemap-2.xml", "sitemap.xml"}));
   const std::string first = read_file(dir.file("sitemap-1.xml"));
   EXPECT_EQ(count_of(first, "<url>"), 50'000u);
   EXPECT_TRUE(first.ends_with(line(50'000) + std::string(kClose)));
-  EXPECT_EQ(read_file(dir.file("sitemap-2.xml")), std::string(kHeader) + line(50'001) + std::string(kClose));
-  EXPECT_EQ(count_of(read_file(dir.file("sitemap.xml")), "<sitemap><loc>https://example.com/sitemap-"), 2u);
+  EXPECT_EQ(read_file(dir.file("sitemap-2.xml")),
+            std::string(kHeader) + line(50'001) + std::string(kClose));
+  EXPECT_EQ(
+      count_of(read_file(dir.file("sitemap.xml")), "<sitemap><loc>https://example.com/sitemap-"),
+      2u);
 }
 
 }  // namespace

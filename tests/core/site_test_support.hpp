@@ -85,7 +85,8 @@ inline std::string gunzip(const std::string& bytes) {
 
 inline std::size_t count_of(const std::string& text, const std::string& needle) {
   std::size_t n = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
     ++n;
   }
   return n;

@@ -98,8 +98,8 @@ Result<std::string> normalize_lastmod(std::string_view value) {
   if (day < 0) return invalid(value, std::string(kForms));
   if (day < 1 || day > days_in_month(year, month)) {
     return invalid(value, "day " + two_digits(day) + " does not exist in " +
-                              std::string(kMonthNames[static_cast<std::size_t>(month - 1)]) +
-                              " " + std::string(value.substr(0, 4)));
+                              std::string(kMonthNames[static_cast<std::size_t>(month - 1)]) + " " +
+                              std::string(value.substr(0, 4)));
   }
   if (in.at_end()) return std::string(value);
 

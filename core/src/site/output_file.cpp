@@ -78,7 +78,8 @@ int OutputFile::deflate_into_file(std::string_view bytes, int mode) {
       const std::size_t produced = compressed_.size() - z.avail_out;
       // Z_BUF_ERROR without output would repeat forever; it cannot happen with
       // room to write, so it is a fault like Z_STREAM_ERROR.
-      if (status == Z_STREAM_ERROR || (status == Z_BUF_ERROR && produced == 0 && step == Z_FINISH)) {
+      if (status == Z_STREAM_ERROR ||
+          (status == Z_BUF_ERROR && produced == 0 && step == Z_FINISH)) {
         return EIO;
       }
       if (const int err = file_.write({compressed_.data(), produced}); err != 0) return err;

@@ -134,7 +134,9 @@ struct SitemapWriter::State {
   [[nodiscard]] std::string numbered_name(std::size_t number) const {
     return options.basename + "-" + to_decimal(number) + std::string(extension());
   }
-  [[nodiscard]] std::string single_name() const { return options.basename + std::string(extension()); }
+  [[nodiscard]] std::string single_name() const {
+    return options.basename + std::string(extension());
+  }
 
   Result<std::string> index_loc(std::string_view file_name) const {
     auto url = resolver.resolve_file(join_path(options.public_path, file_name));
@@ -213,8 +215,8 @@ struct SitemapWriter::State {
     }
 
     if (entry.images.size() > kMaxSitemapImages) {
-      return ZoretError(ErrorKind::InvalidEntity,
-                        "a page may list at most 1000 images, not " + to_decimal(entry.images.size()));
+      return ZoretError(ErrorKind::InvalidEntity, "a page may list at most 1000 images, not " +
+                                                      to_decimal(entry.images.size()));
     }
     for (std::size_t i = 0; i < entry.images.size(); ++i) {
       if (auto r = append_image(entry.images[i]); !r) {
@@ -252,9 +254,10 @@ struct SitemapWriter::State {
   Result<void> place() {
     const std::size_t size = entry_text.size();
     if (kUrlsetOpen.size() + size + kUrlsetClose.size() > options.max_bytes_per_file) {
-      return ZoretError(ErrorKind::InvalidEntity,
-                        "the entry takes " + to_decimal(size) + " bytes, more than a sitemap file of " +
-                            to_decimal(options.max_bytes_per_file) + " bytes can hold");
+      return ZoretError(ErrorKind::InvalidEntity, "the entry takes " + to_decimal(size) +
+                                                      " bytes, more than a sitemap file of " +
+                                                      to_decimal(options.max_bytes_per_file) +
+                                                      " bytes can hold");
     }
     if (current && (urls_in_file == options.max_urls_per_file ||
                     bytes_in_file + size + kUrlsetClose.size() > options.max_bytes_per_file)) {
@@ -283,10 +286,10 @@ struct SitemapWriter::State {
     }
     text += kIndexClose;
     if (text.size() > options.max_bytes_per_file) {
-      return ZoretError(ErrorKind::Serialization,
-                        "the sitemap index takes " + to_decimal(text.size()) +
-                            " bytes, more than the limit of " +
-                            to_decimal(options.max_bytes_per_file));
+      return ZoretError(ErrorKind::Serialization, "the sitemap index takes " +
+                                                      to_decimal(text.size()) +
+                                                      " bytes, more than the limit of " +
+                                                      to_decimal(options.max_bytes_per_file));
     }
     const std::string name = single_name();
     detail::OutputFile index;
@@ -364,7 +367,8 @@ SitemapWriter::~SitemapWriter() = default;
 Result<SitemapWriter> SitemapWriter::create(std::string directory, UrlResolver resolver,
                                             SitemapOptions options, SitemapOsError* os_failure) {
   if (auto r = check_options(options); !r) return std::move(r).error();
-  auto state = std::make_unique<State>(std::move(directory), std::move(resolver), std::move(options));
+  auto state =
+      std::make_unique<State>(std::move(directory), std::move(resolver), std::move(options));
   // Every index location goes through the resolver; a base URL or public path
   // it cannot use is reported now rather than after the whole set is written.
   if (auto loc = state->index_loc(state->single_name()); !loc) {
@@ -382,15 +386,15 @@ Result<void> SitemapWriter::add(const SitemapEntry& entry) {
   if (s.done) return ZoretError(ErrorKind::Serialization, "the sitemap set is already finished");
   ++s.entry_number;
   if (auto r = s.render(entry); !r) {
-    return with_context("sitemap entry " + to_decimal(s.entry_number) + " (" +
-                            detail::quoted(entry.route) + "): ",
-                        r.error());
+    return with_context(
+        "sitemap entry " + to_decimal(s.entry_number) + " (" + detail::quoted(entry.route) + "): ",
+        r.error());
   }
   auto placed = s.place();
   if (!placed && !s.done) {
-    return with_context("sitemap entry " + to_decimal(s.entry_number) + " (" +
-                            detail::quoted(entry.route) + "): ",
-                        placed.error());
+    return with_context(
+        "sitemap entry " + to_decimal(s.entry_number) + " (" + detail::quoted(entry.route) + "): ",
+        placed.error());
   }
   return placed;
 }

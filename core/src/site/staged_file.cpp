@@ -1,7 +1,7 @@
 #include "site/staged_file.hpp"
 
-#include <errno.h>
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <string.h>
 #include <sys/random.h>
@@ -26,8 +26,8 @@ std::string random_suffix() {
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char bytes[6];
   if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    auto state = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    auto state =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     state ^= reinterpret_cast<std::uintptr_t>(&bytes);
     for (unsigned char& byte : bytes) {
       state = state * 6364136223846793005ULL + 1442695040888963407ULL;

@@ -68,8 +68,8 @@ Result<std::string> ascii_authority(std::string_view authority, std::string_view
   }
   const std::size_t colon = authority.rfind(':');
   const std::size_t bracket = authority.rfind(']');
-  const bool has_port = colon != std::string_view::npos &&
-                        (bracket == std::string_view::npos || colon > bracket);
+  const bool has_port =
+      colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
   const std::string_view host = has_port ? authority.substr(0, colon) : authority;
   auto ascii = url::parse_host(host, /*is_opaque=*/false);
   if (!ascii) {
@@ -104,9 +104,9 @@ Result<std::string> encode_uri_reference(std::string_view url) {
     if (is_ascii(authority)) {
       // Percent-encoding cannot repair a host, and these never belong in one.
       if (authority.find_first_of(" \"<>\\^`{|}") != std::string_view::npos) {
-        return ZoretError(ErrorKind::InvalidUrl,
-                          "URL authority contains a character that is not allowed there: " +
-                              detail::quoted(url));
+        return ZoretError(
+            ErrorKind::InvalidUrl,
+            "URL authority contains a character that is not allowed there: " + detail::quoted(url));
       }
       out.append(authority);
     } else {

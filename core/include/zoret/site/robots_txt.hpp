@@ -64,7 +64,8 @@ struct RobotsTxtOptions {
 /// On a host that is not the production host, the record is ignored apart from
 /// its comments: every crawler is disallowed everything and no sitemap is named.
 /// Errors: InvalidConfiguration for a value holding CR, LF or NUL (line
-/// injection), a comment holding any line separator or control but tab, a user-agent that is not "*" or a product token (letters, "-",
+/// injection), a comment holding any line separator or control but tab, a user-agent that is not
+/// "*" or a product token (letters, "-",
 /// "_"), a group without user-agents, a path that starts with neither "/" nor
 /// "*"; those of the resolver and `encode_uri_reference` for sitemap URLs.
 [[nodiscard]] Result<std::string> render_robots_txt(const RobotsTxt& robots,
