@@ -87,18 +87,25 @@ Result<std::string> ascii_authority(std::string_view authority, std::string_view
 }  // namespace
 
 Result<std::string> encode_uri_reference(std::string_view url) {
-  for (const char c : url) {
-    if (detail::is_ascii_control(static_cast<unsigned char>(c))) {
-      return control_error(static_cast<unsigned char>(c), url);
+  // Most URLs need nothing; one pass finds out, and refuses controls on the way.
+  bool unchanged = true;
+  for (std::size_t i = 0; i < url.size(); ++i) {
+    const auto b = static_cast<unsigned char>(url[i]);
+    if (detail::is_ascii_control(b)) return control_error(b, url);
+    if (kEncoded[b] || (b == '%' && (i + 2 >= url.size() || !is_hex(url[i + 1]) ||
+                                     !is_hex(url[i + 2])))) {
+      unchanged = false;
     }
   }
+  if (unchanged) return std::string(url);
+
   std::string out;
   out.reserve(url.size() + 16);
   std::size_t rest = 0;
   if (const std::size_t scheme_end = url.find("://"); scheme_end != std::string_view::npos) {
     const std::size_t start = scheme_end + 3;
-    std::size_t end = url.find_first_of("/?#", start);
-    if (end == std::string_view::npos) end = url.size();
+    std::size_t end = start;
+    while (end < url.size() && url[end] != '/' && url[end] != '?' && url[end] != '#') ++end;
     const std::string_view authority = url.substr(start, end - start);
     out.append(url.substr(0, start));
     if (is_ascii(authority)) {

@@ -1,10 +1,22 @@
 #include "zoret/site/xml_text.hpp"
 
+#include <array>
+
 namespace zoret::site {
+namespace {
+
+constexpr std::array<bool, 256> kSpecial = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {'&', '<', '>', '"', '\''}) table[c] = true;
+  return table;
+}();
+
+}  // namespace
 
 void append_escaped_xml(std::string& out, std::string_view text) {
   std::size_t run = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!kSpecial[static_cast<unsigned char>(text[i])]) continue;
     std::string_view entity;
     switch (text[i]) {
       case '&': entity = "&amp;"; break;
