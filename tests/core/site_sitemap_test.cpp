@@ -388,79 +388,66 @@ TEST(SitemapWriter, AnAbandonedSetLeavesTheOldOneIntact) {
   EXPECT_EQ(snapshot(dir), before);
 }
 
-// A real write failure: the file-size limit makes write(2) fail with EFBIG part
-// way through the second file (longer routes), after the first one was sealed.
+// A real failure part way through, after the first files were sealed under
+// temporary names: a full tmpfs (ENOSPC) where this process may mount one,
+// otherwise the file-size limit (EFBIG), which the longer second file exceeds.
 TEST(SitemapWriter, AFailedWriteLeavesTheOldSetAndNoTemporaries) {
   ScratchDir dir;
-  write_old_set(dir);
-  const auto before = snapshot(dir);
-
+  const bool mounted = ::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=256k") == 0;
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 1 << 20;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
-  SitemapOptions options;
-  options.max_urls_per_file = 10'000;
-  auto writer = SitemapWriter::create(dir.path(), resolver(), options);
-  ASSERT_TRUE(writer);
-  Result<void> added;
-  std::size_t n = 0;
-  const std::string padding(120, 'x');
-  while (added && n < 100'000) {
-    ++n;
-    added = writer->add(n <= 10'000 ? route(n) : "/" + padding + "/" + std::to_string(n));
-  }
-  Result<SitemapReport> finished = added ? writer->finish() : Result<SitemapReport>(added.error());
-
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, old_handler);
-
-  ASSERT_FALSE(finished);
-  EXPECT_GT(n, 10'000u);
-  ASSERT_TRUE(writer->os_error());
-  EXPECT_EQ(writer->os_error()->code, EFBIG);
-  EXPECT_NE(finished.error().message().find("File too large (os error 27)"), std::string::npos)
-      << finished.error().message();
-  EXPECT_EQ(snapshot(dir), before);
-}
-
-// A full file system, where this process may mount one.
-TEST(SitemapWriter, AFullDiskLeavesTheOldSetAndNoTemporaries) {
-  ScratchDir dir;
-  if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=256k") != 0) {
-    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-  }
-  struct Unmount {
+  struct Restore {
+    bool mounted;
     const std::string& path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{dir.path()};
+    rlimit limit;
+    void (*handler)(int);
+    ~Restore() {
+      if (mounted) ::umount2(path.c_str(), MNT_DETACH);
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, handler);
+    }
+  } restore{mounted, dir.path(), saved, old_handler};
+
   write_old_set(dir);
   const auto before = snapshot(dir);
   for (const bool gzip : {false, true}) {
+    // Above the first file (500 short routes), below the second (500 long ones).
+    rlimit small = saved;
+    small.rlim_cur = gzip ? 20'000 : 50'000;
+    if (!mounted) {
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
     SitemapOptions options;
     options.gzip = gzip;
     options.gzip_level = 1;
-    // Several files are sealed under temporary names before the disk fills.
     options.max_urls_per_file = 500;
     auto writer = SitemapWriter::create(dir.path(), resolver(), options);
     ASSERT_TRUE(writer);
     Result<void> added;
-    // Random-looking routes, so that gzip cannot shrink them to nothing.
+    // Random digits, so that gzip cannot shrink the routes to nothing.
     std::uint64_t state = 88172645463325252ULL;
-    for (std::size_t n = 0; added && n < 200'000; ++n) {
+    const auto next = [&state] {
       state ^= state << 13;
       state ^= state >> 7;
       state ^= state << 17;
-      added = writer->add("/r/" + std::to_string(state));
+      return std::to_string(state);
+    };
+    std::size_t n = 0;
+    while (added && n++ < 100'000) {
+      added = writer->add(n <= 500 ? "/r/" + next() : "/r/" + next() + next() + next() + next());
     }
     Result<SitemapReport> finished =
         added ? writer->finish() : Result<SitemapReport>(added.error());
     ASSERT_FALSE(finished) << gzip;
+    EXPECT_GT(n, 500u);
     ASSERT_TRUE(writer->os_error());
-    EXPECT_EQ(writer->os_error()->code, ENOSPC);
+    const int code = mounted ? ENOSPC : EFBIG;
+    EXPECT_EQ(writer->os_error()->code, code);
+    EXPECT_NE(finished.error().message().find("(os error " + std::to_string(code) + ")"),
+              std::string::npos)
+        << finished.error().message();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(snapshot(dir), before) << gzip;
   }
 }
