@@ -80,6 +80,12 @@ struct SitemapOsError {
 /// files of an earlier, larger set (and the other compression's files of that
 /// name) are removed only after that. Dropping an unfinished writer, or any
 /// file-system failure, removes the temporaries and leaves the old set as it was.
+/// Files are created with mode 0666 less the umask; a symbolic link under a
+/// target name is replaced, not followed. Readers never see a partial file, but
+/// between the renames they may see new urlsets under the old index. There is
+/// no fsync (the set can be regenerated): after a power failure the newest
+/// files may be lost. Stale files are removed on a best-effort basis (a failure
+/// to remove one is not an error; `removed` lists what went).
 ///
 /// Each `<url>` is one line: loc (the resolver's URL as a URI, see
 /// `encode_uri_reference`), lastmod, `xhtml:link` alternates, `image:image`
@@ -102,8 +108,9 @@ class SitemapWriter {
 
   /// Adds one page. An entry that cannot be written (bad URL, lastmod or
   /// language tag, too large for a file) is refused with an error naming it
-  /// ("sitemap entry 7 (\"/about\"): ...") and leaves the writer as it was; a
-  /// file-system failure ends the set (see `os_error`).
+  /// ("sitemap entry 7 (\"/about\"): ...", counting every call from 1) and
+  /// leaves the writer as it was; a file-system failure ends the set (see
+  /// `os_error`).
   /// Errors: those of the resolver, `encode_uri_reference`, `normalize_lastmod`
   /// and `resolve_alternates` with the entry named; InvalidEntity for a location
   /// over 2,048 characters, more than 1,000 images or an entry larger than a file
