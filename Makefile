@@ -8,8 +8,8 @@ PY := $(VENV)/bin/python
 BUILD := build
 BUILD_ASAN := build-asan
 JOBS ?= 2
-DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config \
-  chromium chromium-driver
+DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev zlib1g-dev libgtest-dev libbenchmark-dev \
+  pkg-config chromium chromium-driver
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2

@@ -1,0 +1,95 @@
+#pragma once
+
+// Helpers for the site output tests: scratch directories and file contents.
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zoret::testing {
+
+/// A fresh directory under the test temp folder, removed with its files.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string pattern = ::testing::TempDir() + "zoret-site-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  ~ScratchDir() {
+    if (path_.empty()) return;
+    for (const std::string& name : names()) ::unlink((path_ + "/" + name).c_str());
+    ::rmdir(path_.c_str());
+  }
+
+  [[nodiscard]] const std::string& path() const { return path_; }
+  [[nodiscard]] std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  /// Every name in the directory, hidden ones included, sorted.
+  [[nodiscard]] std::vector<std::string> names() const {
+    std::vector<std::string> out;
+    if (DIR* dir = ::opendir(path_.c_str())) {
+      while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") out.push_back(name);
+      }
+      ::closedir(dir);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+ private:
+  std::string path_;
+};
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void write_file(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+/// The decompressed content of a gzip stream, or "<gzip error>".
+inline std::string gunzip(const std::string& bytes) {
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 16) != Z_OK) return "<gzip error>";
+  std::string out;
+  char buffer[1 << 16];
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    status = inflate(&z, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - z.avail_out);
+  }
+  const bool complete = status == Z_STREAM_END && z.avail_in == 0;
+  inflateEnd(&z);
+  return complete ? out : "<gzip error>";
+}
+
+inline std::size_t count_of(const std::string& text, const std::string& needle) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace zoret::testing
