@@ -17,6 +17,7 @@ using detail::CompiledContractData;
 using detail::Constraint;
 using detail::FactsView;
 using detail::TextField;
+using detail::is_blank;
 
 constexpr auto kTitleFirst = static_cast<std::uint8_t>(CheckField::TitleFirst);
 constexpr auto kDescriptionFirst = static_cast<std::uint8_t>(CheckField::DescriptionFirst);
@@ -45,8 +46,6 @@ std::string plural(std::uint64_t n, std::string_view one, std::string_view many)
   out += n == 1 ? one : many;
   return out;
 }
-
-bool is_blank(std::string_view text) { return trim_white_space(text).empty(); }
 
 // Calls `visit(node)` for the JSON-LD nodes of `value` (see `check` for what a
 // node is) until it returns true. Nesting is bounded like the JSON parser's, so
@@ -410,8 +409,11 @@ class Evaluation {
       }
       case TextField::MinLength:
       case TextField::MaxLength: {
-        if (!length) length = count_code_points(text);
         const bool at_least = field == TextField::MinLength;
+        // A code point takes one to four bytes, which often settles the bound
+        // without counting.
+        if (at_least ? (text.size() + 3) / 4 >= c.number : text.size() <= c.number) return;
+        if (!length) length = count_code_points(text);
         if (at_least ? *length >= c.number : *length <= c.number) return;
         fail(c, (at_least ? "at least " : "at most ") + plural(c.number, "character", "characters"),
              plural(*length, "character", "characters"),

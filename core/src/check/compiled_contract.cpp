@@ -180,6 +180,13 @@ Json constraint_value(const Constraint& c) {
 
 }  // namespace
 
+std::optional<std::string_view> literal_first_segment(std::string_view pattern) noexcept {
+  if (!pattern.starts_with('/')) return std::nullopt;
+  const std::string_view segment = first_segment(pattern);
+  if (segment.find('*') != std::string_view::npos) return std::nullopt;
+  return segment;
+}
+
 std::optional<CanonicalKind> canonical_kind(std::string_view value) noexcept {
   if (value == "self") return CanonicalKind::Self;
   if (value == "absent") return CanonicalKind::Absent;
@@ -238,12 +245,19 @@ Result<CompiledContract> compile_contract(const SEOContract& contract) {
                            rule.expect);
     if (!added) return std::move(added).error();
     data->rules.push_back({RoutePattern(rule.match), *added});
+    const auto index = static_cast<std::uint32_t>(i);
+    if (const auto segment = detail::literal_first_segment(rule.match)) {
+      data->rules_by_first_segment[std::string(*segment)].push_back(index);
+    } else {
+      data->rules_anywhere.push_back(index);
+    }
   }
   data->exceptions.reserve(contract.exceptions.size());
   for (const auto& [path, expectation] : contract.exceptions) {
     auto added = add_layer("exceptions[" + path + "]", ContractSeverity::Error, expectation);
     if (!added) return std::move(added).error();
-    data->exceptions.emplace_back(path, *added);
+    data->exceptions.emplace(path, *added);
+    data->exception_lengths |= 1ULL << (path.size() % 64);
   }
   return CompiledContract(std::move(data));
 }

@@ -3,8 +3,9 @@
 // The compiled form of a contract, shared by compilation, explanation and the
 // checks.
 
-#include <algorithm>
 #include <array>
+#include <functional>
+#include <unordered_map>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -94,6 +95,36 @@ struct CompiledRule {
   std::uint32_t layer;
 };
 
+/// Hashes texts and views alike, so that maps keyed by std::string can be
+/// searched with a std::string_view.
+/// FNV-1a: route paths and segments are short, and for them it costs less
+/// than the library's hash.
+struct TextHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const noexcept {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : text) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    return static_cast<std::size_t>(hash);
+  }
+};
+
+template <class T>
+using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+
+/// The first segment of a route path: "blog" for "/blog/post".
+[[nodiscard]] inline std::string_view first_segment(std::string_view path) noexcept {
+  if (path.empty()) return path;
+  const std::size_t slash = path.find('/', 1);
+  return path.substr(1, (slash == std::string_view::npos ? path.size() : slash) - 1);
+}
+
+/// The first segment of a pattern when every route it matches has that first
+/// segment: the pattern starts with "/" and has no star before the next "/".
+[[nodiscard]] std::optional<std::string_view> literal_first_segment(
+    std::string_view pattern) noexcept;
+
 struct CompiledContractData {
   SEOContract contract;
   /// scheme "://" canonical_host of the contract's site.
@@ -101,8 +132,16 @@ struct CompiledContractData {
   /// Defaults first, then one per rule, then one per exception.
   std::vector<Layer> layers;
   std::vector<CompiledRule> rules;
-  /// Ascending by path.
-  std::vector<std::pair<std::string, std::uint32_t>> exceptions;
+  /// Only routes whose first segment is S can match a pattern that starts with
+  /// "/S/" (or is "/S"): such rules are listed under S, by rule index, and only
+  /// they and `rules_anywhere` are tried for a route.
+  TextMap<std::vector<std::uint32_t>> rules_by_first_segment;
+  std::vector<std::uint32_t> rules_anywhere;
+  /// The layer of each exception, by route path (one entry per path).
+  TextMap<std::uint32_t> exceptions;
+  /// Bit n is set when some exception path has a length of n modulo 64, so
+  /// that most routes skip hashing.
+  std::uint64_t exception_lengths = 0;
 };
 
 using Slots = std::array<const Constraint*, kCheckFieldCount>;
@@ -118,14 +157,23 @@ void layer_constraints(const CompiledContractData& data, std::string_view path, 
     on_layer(layer);
   };
   apply(0);
-  for (const CompiledRule& rule : data.rules) {
+  // The two candidate lists hold rule indexes in ascending order; merging them
+  // keeps the rules in contract order.
+  static const std::vector<std::uint32_t> kNone;
+  const auto bucket = data.rules_by_first_segment.find(first_segment(path));
+  const std::vector<std::uint32_t>& by_segment =
+      bucket == data.rules_by_first_segment.end() ? kNone : bucket->second;
+  auto a = by_segment.begin();
+  auto b = data.rules_anywhere.begin();
+  while (a != by_segment.end() || b != data.rules_anywhere.end()) {
+    const bool take_a =
+        b == data.rules_anywhere.end() || (a != by_segment.end() && *a < *b);
+    const CompiledRule& rule = data.rules[take_a ? *a++ : *b++];
     if (rule.pattern.matches(path)) apply(rule.layer);
   }
-  const auto& exceptions = data.exceptions;
-  auto it = std::lower_bound(
-      exceptions.begin(), exceptions.end(), path,
-      [](const std::pair<std::string, std::uint32_t>& e, std::string_view p) { return e.first < p; });
-  if (it != exceptions.end() && it->first == path) apply(it->second);
+  if ((data.exception_lengths >> (path.size() % 64) & 1U) == 0) return;
+  const auto exception = data.exceptions.find(path);
+  if (exception != data.exceptions.end()) apply(exception->second);
 }
 
 }  // namespace zoret::detail

@@ -6,8 +6,6 @@
 namespace zoret::detail {
 namespace {
 
-bool is_blank(std::string_view text) { return trim_white_space(text).empty(); }
-
 bool is_noindex(std::string_view directive) {
   return ascii_iequals(directive, "noindex") || ascii_iequals(directive, "none");
 }

@@ -53,6 +53,16 @@ struct FactsView {
 [[nodiscard]] FactsView view_of(const PageFacts& facts);
 [[nodiscard]] FactsView view_of(const SEOPayload& payload, std::string_view route);
 
+/// Empty or only White_Space. Most texts start with a visible ASCII character,
+/// which settles it without decoding.
+[[nodiscard]] inline bool is_blank(std::string_view text) noexcept {
+  if (!text.empty()) {
+    const auto first = static_cast<unsigned char>(text.front());
+    if (first > 0x20 && first < 0x80) return false;
+  }
+  return trim_white_space(text).empty();
+}
+
 /// Calls `piece` for each trimmed, non-empty piece between commas, as
 /// `split_robots` cuts them, until it returns true.
 template <class Piece>
