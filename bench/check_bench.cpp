@@ -75,13 +75,16 @@ SEOContract fifty_rule_contract() {
                      .title = SEOExpectation{.required = true, .max_length = 70},
                      .description = SEOExpectation{.required = true}};
   const std::vector<std::pair<std::string, std::string>> sections = {
-      {"blog", "Article"},     {"docs", "TechArticle"}, {"products", "Product"},
-      {"help", "FAQPage"},     {"careers", "JobPosting"}, {"events", "Event"},
-      {"news", "NewsArticle"}, {"authors", "Person"},   {"tags", "CollectionPage"},
-      {"legal", "WebPage"},    {"guides", "HowTo"},     {"recipes", "Recipe"},
-      {"videos", "VideoObject"}, {"podcasts", "PodcastEpisode"}, {"press", "NewsArticle"},
-      {"partners", "Organization"}, {"support", "FAQPage"}, {"community", "DiscussionForumPosting"},
-      {"shop", "Product"},     {"courses", "Course"},
+      {"blog", "Article"},        {"docs", "TechArticle"},
+      {"products", "Product"},    {"help", "FAQPage"},
+      {"careers", "JobPosting"},  {"events", "Event"},
+      {"news", "NewsArticle"},    {"authors", "Person"},
+      {"tags", "CollectionPage"}, {"legal", "WebPage"},
+      {"guides", "HowTo"},        {"recipes", "Recipe"},
+      {"videos", "VideoObject"},  {"podcasts", "PodcastEpisode"},
+      {"press", "NewsArticle"},   {"partners", "Organization"},
+      {"support", "FAQPage"},     {"community", "DiscussionForumPosting"},
+      {"shop", "Product"},        {"courses", "Course"},
   };
   for (const auto& [section, type] : sections) {
     SEOExpectation page = title_rule(70, "^[A-Z0-9]");
@@ -89,8 +92,8 @@ SEOContract fifty_rule_contract() {
     config.rules.push_back({.match = "/" + section + "/*", .expect = std::move(page)});
     config.rules.push_back(
         {.match = "/" + section + "/**",
-         .expect = {.description = SEOExpectation{.matches = "[.!?]$", .min_length = 50,
-                                                  .max_length = 160}},
+         .expect = {.description =
+                        SEOExpectation{.matches = "[.!?]$", .min_length = 50, .max_length = 160}},
          .severity = ContractSeverity::Warning});
   }
   for (const char* locale : {"fr", "de", "es", "it"}) {
@@ -104,8 +107,8 @@ SEOContract fifty_rule_contract() {
       {.match = "/**", .expect = {.title = SEOExpectation{.not_equals = "Untitled"}}});
   config.rules.push_back({.match = "/products/*/reviews", .expect = {.max_items = 5}});
   config.rules.push_back({.match = "/blog/*/comments", .expect = {.indexable = false}});
-  config.exceptions["/"] = {.schema = SchemaExpectation{.required = true,
-                                                        .types = std::vector<std::string>{"WebSite"}}};
+  config.exceptions["/"] = {
+      .schema = SchemaExpectation{.required = true, .types = std::vector<std::string>{"WebSite"}}};
   config.exceptions["/about"] = title_rule(60, "About");
   return build_contract(config);
 }
@@ -186,9 +189,8 @@ void BM_CompileContract50Rules(benchmark::State& state) {
 // bytes per second stay flat as the text grows.
 void BM_PathologicalRegex(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0));
-  const CompiledContract contract =
-      *compile_contract(build_contract({.canonical_host = "example.com",
-                                        .defaults = title_rule(UINT64_MAX, "(a+)+$")}));
+  const CompiledContract contract = *compile_contract(build_contract(
+      {.canonical_host = "example.com", .defaults = title_rule(UINT64_MAX, "(a+)+$")}));
   PageFacts facts = fixtures().facts;
   facts.title = std::string(size, 'a') + "!";
   for (auto _ : state) {

@@ -88,6 +88,20 @@ TEST(CheckSemantics, JsonLdNodeCounts) {
   });
 }
 
+// The walk is bounded like the parser's nesting, so a value built elsewhere
+// cannot exhaust the stack; nodes below the bound are not counted.
+TEST(CheckSemantics, JsonLdNodesBelowTheNestingBoundAreNotCounted) {
+  const CompiledContract contract = compiled(R"({"min_items":1,"schema":{"types":["A"]}})");
+  for (const auto& [depth, found] : {std::pair{100, true}, std::pair{20000, false}}) {
+    Json value = Json::object({{"@type", "A"}});
+    for (int i = 0; i < depth; ++i) value = Json::array({std::move(value)});
+    PageFacts page = good_page();
+    page.jsonld = {std::move(value)};
+    const CheckResult result = value_of(check(contract, page));
+    EXPECT_EQ(result.violations.empty(), found) << depth;
+  }
+}
+
 TEST(CheckSemantics, Indexable) {
   run({
       {R"({"indexable":true})", nullptr, {}, 1},

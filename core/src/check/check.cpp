@@ -16,8 +16,8 @@ using detail::CheckField;
 using detail::CompiledContractData;
 using detail::Constraint;
 using detail::FactsView;
-using detail::TextField;
 using detail::is_blank;
+using detail::TextField;
 
 constexpr auto kTitleFirst = static_cast<std::uint8_t>(CheckField::TitleFirst);
 constexpr auto kDescriptionFirst = static_cast<std::uint8_t>(CheckField::DescriptionFirst);
@@ -223,9 +223,10 @@ class Evaluation {
     });
     const bool at_least = static_cast<CheckField>(c.field) == CheckField::MinItems;
     if (at_least ? count >= c.number : count <= c.number) return;
-    std::string message = "The page has " + plural(count, "JSON-LD node", "JSON-LD nodes") +
-                          (at_least ? ", fewer than the minimum of " : ", more than the maximum of ") +
-                          std::to_string(c.number) + '.';
+    std::string message =
+        "The page has " + plural(count, "JSON-LD node", "JSON-LD nodes") +
+        (at_least ? ", fewer than the minimum of " : ", more than the maximum of ") +
+        std::to_string(c.number) + '.';
     fail(c, (at_least ? "at least " : "at most ") + plural(c.number, "node", "nodes"),
          plural(count, "node", "nodes"), std::move(message));
   }
@@ -260,9 +261,10 @@ class Evaluation {
       case CanonicalKind::Url:
         if (actual != std::string_view(c.canonical_url)) {
           fail(c, c.canonical_url, actual_text(),
-               actual ? "The canonical URL is " + in_quotes(*actual) + ", not " +
-                            in_quotes(c.canonical_url) + '.'
-                      : "The page has no canonical URL; expected " + in_quotes(c.canonical_url) + '.');
+               actual
+                   ? "The canonical URL is " + in_quotes(*actual) + ", not " +
+                         in_quotes(c.canonical_url) + '.'
+                   : "The page has no canonical URL; expected " + in_quotes(c.canonical_url) + '.');
         }
         return {};
       case CanonicalKind::Self: break;
@@ -304,8 +306,8 @@ class Evaluation {
     if (facts_.jsonld_count == 0) return;
     std::optional<std::string> present;
     for (const std::string& type : c.list) {
-      const bool found = for_each_node(
-          facts_, [&type](const Json& node) { return has_type(node, type); });
+      const bool found =
+          for_each_node(facts_, [&type](const Json& node) { return has_type(node, type); });
       if (found) continue;
       if (!present) present = node_types(facts_);
       fail(c, type, present->empty() ? "no @type" : *present,
@@ -338,7 +340,8 @@ class Evaluation {
     if (!c.flag) return;
     if (!facts_.in_sitemap) return skip(c, "sitemap membership is not known");
     ++out_.constraints_checked;
-    if (!*facts_.in_sitemap) fail(c, "in the sitemap", "not in the sitemap", "The page is not in the sitemap.");
+    if (!*facts_.in_sitemap)
+      fail(c, "in the sitemap", "not in the sitemap", "The page is not in the sitemap.");
   }
 
   void hreflang(const Constraint& c) {
@@ -374,7 +377,8 @@ class Evaluation {
     switch (field) {
       case TextField::Equals:
         if (text != c.text) {
-          fail(c, c.text, std::string(text), cat(subject, " is ", in_quotes(text), ", not ", in_quotes(c.text), "."));
+          fail(c, c.text, std::string(text),
+               cat(subject, " is ", in_quotes(text), ", not ", in_quotes(c.text), "."));
         }
         return;
       case TextField::NotEquals:
@@ -385,7 +389,8 @@ class Evaluation {
         return;
       case TextField::Contains:
         if (text.find(c.text) == std::string_view::npos) {
-          fail(c, c.text, std::string(text), cat(subject, " does not contain ", in_quotes(c.text), "."));
+          fail(c, c.text, std::string(text),
+               cat(subject, " does not contain ", in_quotes(c.text), "."));
         }
         return;
       case TextField::Matches:

@@ -166,8 +166,8 @@ Json constraint_value(const Constraint& c) {
   }
   if (c.field < index_of(CheckField::TitleFirst)) return Json(c.flag);
   const auto text_field = static_cast<TextField>(
-      (c.field - index_of(CheckField::TitleFirst)) % (index_of(CheckField::DescriptionFirst) -
-                                                      index_of(CheckField::TitleFirst)));
+      (c.field - index_of(CheckField::TitleFirst)) %
+      (index_of(CheckField::DescriptionFirst) - index_of(CheckField::TitleFirst)));
   switch (text_field) {
     case TextField::Required:
     case TextField::Forbidden: return Json(c.flag);
@@ -198,7 +198,8 @@ std::optional<CanonicalKind> canonical_kind(std::string_view value) noexcept {
 std::string canonical_problem(std::string_view value) {
   std::string problem = "\"";
   problem += value;
-  problem += "\" is not \"self\", \"absent\", an absolute http(s) URL or a path starting with \"/\"";
+  problem +=
+      "\" is not \"self\", \"absent\", an absolute http(s) URL or a path starting with \"/\"";
   return problem;
 }
 
@@ -241,8 +242,8 @@ Result<CompiledContract> compile_contract(const SEOContract& contract) {
   for (std::size_t i = 0; i < contract.rules.size(); ++i) {
     const SEOContractRule& rule = contract.rules[i];
     std::string name = "rules[" + std::to_string(i) + "] " + rule.match;
-    auto added = add_layer(std::move(name), rule.severity.value_or(ContractSeverity::Error),
-                           rule.expect);
+    auto added =
+        add_layer(std::move(name), rule.severity.value_or(ContractSeverity::Error), rule.expect);
     if (!added) return std::move(added).error();
     data->rules.push_back({RoutePattern(rule.match), *added});
     const auto index = static_cast<std::uint32_t>(i);

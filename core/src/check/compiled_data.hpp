@@ -4,13 +4,13 @@
 // checks.
 
 #include <array>
-#include <functional>
-#include <unordered_map>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -166,8 +166,7 @@ void layer_constraints(const CompiledContractData& data, std::string_view path, 
   auto a = by_segment.begin();
   auto b = data.rules_anywhere.begin();
   while (a != by_segment.end() || b != data.rules_anywhere.end()) {
-    const bool take_a =
-        b == data.rules_anywhere.end() || (a != by_segment.end() && *a < *b);
+    const bool take_a = b == data.rules_anywhere.end() || (a != by_segment.end() && *a < *b);
     const CompiledRule& rule = data.rules[take_a ? *a++ : *b++];
     if (rule.pattern.matches(path)) apply(rule.layer);
   }

@@ -24,9 +24,9 @@ constexpr std::array<std::string_view, 3> kRuleKeys = {"match", "expect", "sever
 constexpr std::array<std::string_view, 2> kSchemaKeys = {"required", "types"};
 constexpr std::array<std::string_view, 1> kFieldKeys = {"required"};
 constexpr std::array<std::string_view, 20> kExpectationKeys = {
-    "required",  "forbidden",  "equals",     "not_equals", "contains",   "matches",  "one_of",
-    "min_length", "max_length", "min_items", "max_items",  "indexable",  "canonical", "schema",
-    "open_graph", "twitter",    "sitemap",   "hreflang",   "title",      "description"};
+    "required",   "forbidden",  "equals",    "not_equals", "contains",  "matches",    "one_of",
+    "min_length", "max_length", "min_items", "max_items",  "indexable", "canonical",  "schema",
+    "open_graph", "twitter",    "sitemap",   "hreflang",   "title",     "description"};
 
 std::string_view type_name(const Json& value) {
   switch (value.type()) {
@@ -92,8 +92,8 @@ class Reader {
     message += problem;
     if (!text_.empty()) {
       if (const auto where = detail::locate_json_path(text_, path_, at_key)) {
-        message += " at line " + std::to_string(where->line) + " column " +
-                   std::to_string(where->column);
+        message +=
+            " at line " + std::to_string(where->line) + " column " + std::to_string(where->column);
       }
     }
     message += hint;

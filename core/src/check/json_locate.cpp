@@ -10,8 +10,8 @@ namespace {
 bool is_plain_key(std::string_view key) {
   if (key.empty()) return false;
   for (const char c : key) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                       (c >= '0' && c <= '9') || c == '_' || c == '@';
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '@';
     if (!plain) return false;
   }
   return true;

@@ -71,11 +71,11 @@ class Linter {
   void text(std::string_view prefix, const SEOExpectation& e) {
     const std::string where = "inside " + std::string(prefix.substr(0, prefix.size() - 1));
     const std::pair<std::string_view, bool> page_fields[] = {
-        {"min_items", e.min_items.has_value()},   {"max_items", e.max_items.has_value()},
-        {"indexable", e.indexable.has_value()},   {"canonical", e.canonical.has_value()},
-        {"schema", e.schema.has_value()},         {"open_graph", e.open_graph.has_value()},
-        {"twitter", e.twitter.has_value()},       {"sitemap", e.sitemap.has_value()},
-        {"hreflang", e.hreflang.has_value()},     {"title", e.title.has_value()},
+        {"min_items", e.min_items.has_value()},     {"max_items", e.max_items.has_value()},
+        {"indexable", e.indexable.has_value()},     {"canonical", e.canonical.has_value()},
+        {"schema", e.schema.has_value()},           {"open_graph", e.open_graph.has_value()},
+        {"twitter", e.twitter.has_value()},         {"sitemap", e.sitemap.has_value()},
+        {"hreflang", e.hreflang.has_value()},       {"title", e.title.has_value()},
         {"description", e.description.has_value()},
     };
     contradictions(prefix, e);

@@ -63,7 +63,8 @@ PageFacts facts_of(Payload&& payload, std::string_view route) {
   if (!payload.canonical.empty()) facts.canonical = payload.canonical;
   facts.robots = split_robots(payload.robots);
   facts.properties = payload_properties(payload);
-  if (payload.schema_jsonld) facts.jsonld.push_back(std::forward<Payload>(payload).schema_jsonld.value());
+  if (payload.schema_jsonld)
+    facts.jsonld.push_back(std::forward<Payload>(payload).schema_jsonld.value());
   return facts;
 }
 
