@@ -4,6 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +18,38 @@
 #include "zoret/check/route_pattern.hpp"
 #include "zoret/contract/builder.hpp"
 
+// Every allocation is counted, so that the benchmarks can report how many a
+// check makes (the goal: none on a passing page beyond what the site
+// configuration's URL resolution needs).
+namespace {
+std::atomic<std::size_t> g_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+// GCC takes the replaced pair for a mismatch of new and free.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
+
 namespace {
 
 using namespace zoret;
+
+// Runs the loop of `state`, then reports the allocations per iteration.
+template <class Body>
+void counting_allocations(benchmark::State& state, Body&& body) {
+  const std::size_t before = g_allocations.load(std::memory_order_relaxed);
+  for (auto _ : state) body();
+  const std::size_t after = g_allocations.load(std::memory_order_relaxed);
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(after - before) /
+                                                static_cast<double>(state.iterations()));
+}
 
 constexpr std::string_view kBlogRoute = "/blog/deterministic-metadata";
 
@@ -133,10 +165,10 @@ void run_check(benchmark::State& state, Check&& check_once) {
     state.SkipWithError("the blog post should pass 14 constraints");
     return;
   }
-  for (auto _ : state) {
+  counting_allocations(state, [&] {
     auto result = check_once();
     benchmark::DoNotOptimize(result);
-  }
+  });
 }
 
 void BM_CheckFacts50Rules(benchmark::State& state) {
@@ -163,18 +195,18 @@ void BM_CheckFailingPage50Rules(benchmark::State& state) {
   facts.title = "untitled draft that is far too long for any of the title rules in force";
   facts.robots = {"noindex"};
   facts.canonical.reset();
-  for (auto _ : state) {
+  counting_allocations(state, [&] {
     auto result = check(f.compiled, facts);
     benchmark::DoNotOptimize(result);
-  }
+  });
 }
 
 void BM_FactsFromPayload(benchmark::State& state) {
   const SEOPayload& payload = fixtures().payload;
-  for (auto _ : state) {
+  counting_allocations(state, [&] {
     PageFacts facts = facts_from_payload(payload, kBlogRoute);
     benchmark::DoNotOptimize(facts);
-  }
+  });
 }
 
 void BM_CompileContract50Rules(benchmark::State& state) {

@@ -96,7 +96,8 @@ TEST(CheckSemantics, JsonLdNodesBelowTheNestingBoundAreNotCounted) {
     Json value = Json::object({{"@type", "A"}});
     for (int i = 0; i < depth; ++i) value = Json::array({std::move(value)});
     PageFacts page = good_page();
-    page.jsonld = {std::move(value)};
+    page.jsonld.clear();
+    page.jsonld.push_back(std::move(value));  // not through a list, which would copy
     const CheckResult result = value_of(check(contract, page));
     EXPECT_EQ(result.violations.empty(), found) << depth;
   }
