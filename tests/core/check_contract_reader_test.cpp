@@ -181,6 +181,9 @@ TEST(ReadContract, ErrorsNamePathLineAndColumn) {
       {head + R"( "rules": {}})", "rules: expected an array of rules, got an object at line 1 column 88"},
       {head + R"( "rules": [{"match": "/a", "expect": {}}, {"expect": {}}]})",
        "rules[1]: missing key \"match\" at line 1 column 120"},
+      // A misspelt key is named before the key it should have been is missed.
+      {head + R"( "rules": [{"mtach": "/a", "expect": {}}]})",
+       "rules[0].mtach: unknown key at line 1 column 90; did you mean \"match\"?"},
       {head + R"( "rules": [{"match": "/a", "expect": {}, "severity": "error"}]})",
        "rules[0].severity: expected \"Error\", \"Warning\" or \"Info\", got \"error\" at line 1 "
        "column 131"},

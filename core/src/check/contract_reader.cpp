@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -135,27 +136,32 @@ class Reader {
   }
 
   // Visits the members of `value`, which must be an object with only `known`
-  // keys; `visit(key, value)` reads one member with the path pointing at it.
+  // keys and every `required` one; `visit(key, value)` reads one member with
+  // the path pointing at it. A misspelt key is reported before the key it
+  // should have been is missed.
   template <std::size_t N, class Visit>
-  bool members(const Json& value, const std::array<std::string_view, N>& known, Visit&& visit) {
+  bool members(const Json& value, const std::array<std::string_view, N>& known,
+               std::initializer_list<std::string_view> required, Visit&& visit) {
     const Json::object_t* object = object_of(value);
     if (object == nullptr) return false;
+    for (const auto& entry : *object) {
+      if (std::find(known.begin(), known.end(), entry.first) != known.end()) continue;
+      Step step(path_, entry.first);
+      return unknown_key(known, entry.first);
+    }
+    for (const std::string_view key : required) {
+      if (object->find(key) == object->end()) {
+        std::string problem = "missing key \"";
+        problem += key;
+        problem += '"';
+        return fail(problem);
+      }
+    }
     for (const auto& [key, member] : *object) {
       Step step(path_, key);
-      if (std::find(known.begin(), known.end(), key) == known.end()) {
-        return unknown_key(known, key);
-      }
       if (!visit(std::string_view(key), member)) return false;
     }
     return true;
-  }
-
-  bool require(const Json& value, std::string_view key) {
-    if (value.contains(key)) return true;
-    std::string problem = "missing key \"";
-    problem += key;
-    problem += '"';
-    return fail(problem);
   }
 
   bool read(const Json& value, bool& out) {
@@ -212,13 +218,13 @@ class Reader {
   }
 
   bool read(const Json& value, FieldExpectation& out) {
-    return members(value, kFieldKeys, [&](std::string_view, const Json& member) {
+    return members(value, kFieldKeys, {}, [&](std::string_view, const Json& member) {
       return read(member, out.required);
     });
   }
 
   bool read(const Json& value, SchemaExpectation& out) {
-    return members(value, kSchemaKeys, [&](std::string_view key, const Json& member) {
+    return members(value, kSchemaKeys, {}, [&](std::string_view key, const Json& member) {
       return key == "required" ? read(member, out.required) : read(member, out.types);
     });
   }
@@ -227,7 +233,7 @@ class Reader {
     // Parsed text is already bounded by the parser; a value built elsewhere
     // might not be.
     if (depth >= kMaxParseDepth) return fail("expectations nested too deeply");
-    return members(value, kExpectationKeys, [&](std::string_view key, const Json& member) {
+    return members(value, kExpectationKeys, {}, [&](std::string_view key, const Json& member) {
       if (key == "required") return read(member, out.required);
       if (key == "forbidden") return read(member, out.forbidden);
       if (key == "equals") return read(member, out.equals);
@@ -255,21 +261,23 @@ class Reader {
   }
 
   bool read_rule(const Json& value, SEOContractRule& out) {
-    if (!object_of(value) || !require(value, "match") || !require(value, "expect")) return false;
-    return members(value, kRuleKeys, [&](std::string_view key, const Json& member) {
+    return members(value, kRuleKeys, {"match", "expect"}, [&](std::string_view key, const Json& member) {
       if (key == "match") return read(member, out.match);
       if (key == "expect") return read_expectation(member, out.expect, 0);
       return read(member, out.severity);
     });
   }
 
+  // The version is read first, so that a newer file fails on it rather than on
+  // the keys that came with it.
   bool read_version(const Json& root) {
-    if (!object_of(root) || !require(root, "contract_version")) return false;
+    const Json::object_t* object = object_of(root);
+    if (object == nullptr) return false;
+    const auto found = object->find("contract_version");
+    if (found == object->end()) return true;  // reported as a missing key
     Step step(path_, "contract_version");
     std::string version;
-    if (!read(root.get_ref<const Json::object_t&>().find("contract_version")->second, version)) {
-      return false;
-    }
+    if (!read(found->second, version)) return false;
     if (version == kContractVersion) return true;
     std::string problem = "unsupported version ";
     append_json_string(problem, version);
@@ -280,23 +288,16 @@ class Reader {
   }
 
   bool read_contract(const Json& root, SEOContract& out) {
-    if (!read_version(root) || !require(root, "site")) return false;
-    return members(root, kContractKeys, [&](std::string_view key, const Json& member) {
+    if (!read_version(root)) return false;
+    return members(root, kContractKeys, {"contract_version", "site"}, [&](std::string_view key, const Json& member) {
       if (key == "contract_version") return read(member, out.contract_version);
       if (key == "generator") {
-        if (!object_of(member) || !require(member, "name") || !require(member, "version")) {
-          return false;
-        }
-        return members(member, kGeneratorKeys, [&](std::string_view k, const Json& v) {
+        return members(member, kGeneratorKeys, {"name", "version"}, [&](std::string_view k, const Json& v) {
           return read(v, k == "name" ? out.generator.name : out.generator.version);
         });
       }
       if (key == "site") {
-        if (!object_of(member) || !require(member, "canonical_host") ||
-            !require(member, "scheme")) {
-          return false;
-        }
-        return members(member, kSiteKeys, [&](std::string_view k, const Json& v) {
+        return members(member, kSiteKeys, {"canonical_host", "scheme"}, [&](std::string_view k, const Json& v) {
           return read(v, k == "scheme" ? out.site.scheme : out.site.canonical_host);
         });
       }
