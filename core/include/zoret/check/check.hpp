@@ -57,8 +57,8 @@ struct CheckContext {
 ///
 /// Errors: InvalidUrl "route must be a path starting with \"/\": <route>"; the
 /// errors of the configuration's URL resolution when a canonical "self" is in
-/// force. The one allocation on a page that passes is the public URL computed
-/// through a site configuration.
+/// force. On a page that passes, the only allocations are those of resolving
+/// its public URL through a site configuration.
 [[nodiscard]] Result<CheckResult> check(const CompiledContract& contract, const PageFacts& facts,
                                         const CheckContext& context = {});
 
