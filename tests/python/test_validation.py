@@ -21,13 +21,7 @@ MINIMAL_FINDINGS = [
 FINDINGS = [
     ({}, []),
     ({"title": "Untitled", "description": "", "canonical": "/p", "og": {"type": "website"}}, MINIMAL_FINDINGS),
-    ({"title": "x" * 60}, []),
     ({"title": "東" * 61}, [("ZORET102", "Title is 61 characters (recommended max 60)", {"length": 61})]),
-    ({"description": "d" * 160}, []),
-    ({"description": "d" * 161},
-     [("ZORET104", "Meta description is 161 characters (recommended max 160)", {"length": 161})]),
-    ({"og": {"type": "website", "image": "//x"}},
-     [("ZORET106", "OG image URL is not absolute", {"image": "//x"})]),
     ({"robots": "noimageindex, max-preview:3"},
      [("ZORET107", "Invalid robots directive: 'noimageindex'", {"directive": "noimageindex"}),
       ("ZORET107", "Invalid robots directive: 'max-preview:3'", {"directive": "max-preview:3"})]),
