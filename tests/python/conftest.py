@@ -1,6 +1,7 @@
 """Options of the Python suite."""
 
 import pytest
+from hypothesis import settings
 
 
 def pytest_addoption(parser: pytest.Parser) -> None:
@@ -16,3 +17,8 @@ def pytest_addoption(parser: pytest.Parser) -> None:
 @pytest.fixture
 def leak_loops(request: pytest.FixtureRequest) -> int:
     return int(request.config.getoption("--leak-loops"))
+
+
+# Sanitizer builds run the same examples several times slower.
+settings.register_profile("zoret", deadline=None)
+settings.load_profile("zoret")

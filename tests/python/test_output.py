@@ -4,6 +4,8 @@ import hashlib
 import json
 
 import pytest
+from hypothesis import example, given
+from hypothesis import strategies as st
 
 from payload_support import RICH_OG, RICH_TWITTER, shaped
 
@@ -73,17 +75,17 @@ HOSTILE_JSONLD = {
 }
 
 
-def hostile():
-    text = {"title": HOSTILE, "description": HOSTILE}
+def hostile(value=HOSTILE):
+    text = {"title": value, "description": value}
     og = {
         **RICH_OG,
         **text,
         "url": "https://x/?a=1&b=<2>",
-        "image_alt": HOSTILE,
-        "locale_alternate": [HOSTILE, "x"],
+        "image_alt": value,
+        "locale_alternate": [value, "x"],
     }
-    twitter = {**RICH_TWITTER, **text, "site": "@a&b", "creator": HOSTILE}
-    site = {"canonical": 'https://x/?a=1&b="2"', "robots": "index,follow"}
+    twitter = {**RICH_TWITTER, **text, "site": "@a&b", "creator": value}
+    site = {"canonical": f"https://x/?a=1&b={value}", "robots": "index,follow"}
     return shaped(**text, **site, og=og, twitter=twitter, schema_jsonld=HOSTILE_JSONLD)
 
 
@@ -107,9 +109,15 @@ def _document(payload):
     return f"<!DOCTYPE html><html><head>\n{head}</head><body><p>body</p></body></html>"
 
 
-def test_html5lib_reads_back_every_value():
+# An HTML parser turns a carriage return into a line feed and NUL into U+FFFD before
+# it reads a character reference, so no escaping could carry those two through.
+@given(
+    st.text(st.characters(blacklist_categories=["Cs"], blacklist_characters="\r\x00"), min_size=1)
+)
+@example(HOSTILE)
+def test_html5lib_reads_back_every_value(value):
     html5lib = pytest.importorskip("html5lib")
-    payload = hostile()
+    payload = hostile(value)
     root = html5lib.parse(_document(payload), treebuilder="etree", namespaceHTMLElements=False)
     head, body = root.find("head"), root.find("body")
     # Nothing escaped the head, and the body is the document's own.
