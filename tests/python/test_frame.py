@@ -13,7 +13,7 @@ from zoret import _zoret_native as native
 
 
 def test_exception_hierarchy_and_names():
-    assert issubclass(native.ZoretError, ValueError)
+    assert (native.ZoretError.__bases__, native.ZoretError.__doc__) == ((ValueError,), None)
     for name in (
         "InvalidUrlError",
         "ConfigurationError",
@@ -22,16 +22,7 @@ def test_exception_hierarchy_and_names():
         "ContractError",
     ):
         cls = getattr(native, name)
-        assert cls.__name__ == name
-        assert cls.__bases__ == (native.ZoretError,)
-    assert native.ZoretError.__bases__ == (ValueError,)
-
-
-def import_again():
-    spec = importlib.util.find_spec("zoret._zoret_native")
-    fresh = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(fresh)
-    return fresh
+        assert (cls.__name__, cls.__bases__, cls.__doc__) == (name, (native.ZoretError,), None)
 
 
 # Run here and in a sub-interpreter: every kind of object that functions, methods and
@@ -51,7 +42,9 @@ exec(CHECK_CLASSES)
 
 
 def test_reimport_gives_fresh_classes_but_the_same_exceptions():
-    fresh = import_again()
+    spec = importlib.util.find_spec("zoret._zoret_native")
+    fresh = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(fresh)
     assert fresh.SEOAuthor is not native.SEOAuthor
     assert fresh.ZoretError is native.ZoretError
     assert fresh.EntityError is native.EntityError
@@ -79,15 +72,25 @@ def test_a_sub_interpreter_that_imports_the_module_and_ends_leaves_ours_intact()
     check_classes(native)  # noqa: F821
 
 
+def samples():
+    """An instance of every class that has methods or properties, their values filled in."""
+    site = native.SEOConfig(
+        "x.co", "https://x.co", url_policy=native.URLPolicy(allowed_query_params=["a"])
+    )
+    payload = native.build_seo_payload(native.SEOEntity("post", title="x" * 70), "/", site)
+    rule = native.SEOContractRule("/", native.SEOExpectation())
+    return [payload, payload.og, payload.twitter, *native.validate_payload(payload)[:1], site, rule,
+            native.build_seo_contract(native.SEOContractConfig("x.co")), native.SchemaRegistry(),
+            native.Robots(), native.SEOImage("/i.png"), native.SEOEntity("page"),
+            native.URLPolicy(extra_tracking_params=["a"])]  # fmt: skip
+
+
+SAMPLES = samples()
+
+
 def every_callable():
     """(name in messages, callable) for every function, constructor and method."""
-    site = native.SEOConfig("x.co", "https://x.co")
-    payload = native.build_seo_payload(native.SEOEntity("page"), "/", site)
-    contract_config = native.SEOContractConfig("x.co")
-    rule = native.SEOContractRule("/", native.SEOExpectation())
-    instances = [payload, payload.og, payload.twitter, *native.validate_payload(payload)[:1], site, rule,
-                 native.build_seo_contract(contract_config), native.SchemaRegistry(), native.Robots(),
-                 native.SEOImage("/i.png"), native.SEOEntity("page")]  # fmt: skip
+    instances = SAMPLES
     found = {name: fn for name, fn in vars(native).items() if inspect.isbuiltin(fn)}
     for name, cls in vars(native).items():
         if isinstance(cls, type) and not issubclass(cls, Exception):
@@ -120,6 +123,23 @@ def test_surplus_arguments_are_refused_in_the_fixed_wording(name):
     with pytest.raises(TypeError) as info:
         call(bogus=1)
     assert str(info.value) == f"{name}() got an unexpected keyword argument 'bogus'"
+    assert call.__doc__.split("\n", 1)[0].strip(), "no summary"
+
+
+@pytest.mark.parametrize("obj", SAMPLES, ids=lambda obj: type(obj).__name__)
+def test_lists_and_dicts_are_new_at_every_read(obj):
+    readers = [
+        getattr(obj, name) if callable(member) else lambda name=name: getattr(obj, name)
+        for name, member in vars(type(obj)).items()
+        if not name.startswith("_")
+        and (not callable(member) or not inspect.signature(getattr(obj, name)).parameters)
+    ]
+    for read in readers:
+        first, second = read(), read()
+        if isinstance(first, list | dict):
+            assert first == second and first is not second
+            first.clear()
+            assert read() == second
 
 
 def test_every_method_goes_through_the_binder():
@@ -138,12 +158,8 @@ def test_every_method_goes_through_the_binder():
 
 @pytest.mark.parametrize(("call", "message"), [
     (lambda: native.SEOAuthor(), "SEOAuthor.__new__() missing 1 required positional argument: 'name'"),
-    (lambda: native.SEOAuthor("a", "b"), "SEOAuthor.__new__() takes 1 positional arguments but 2 were given"),
-    (lambda: native.SEOAuthor("a", bogus=1), "SEOAuthor.__new__() got an unexpected keyword argument 'bogus'"),
     (lambda: native.SEOAuthor("a", name="b"), "SEOAuthor.__new__() got multiple values for argument 'name'"),
     (lambda: native.clean_query_fn(), "clean_query_fn() missing 1 required positional argument: 'query'"),
-    (lambda: native.clean_query_fn("a", "b"), "clean_query_fn() takes 1 positional arguments but 2 were given"),
-    (lambda: native.clean_url_fn(url="a", query="b"), "clean_url_fn() got an unexpected keyword argument 'query'"),
     (lambda: native.clean_url_fn(**{"\ud800": 1}), "clean_url_fn() got an unexpected keyword argument '\ud800'"),
     (lambda: native.SEOAuthor("a", **{"x\udcff": 1}), "SEOAuthor.__new__() got an unexpected keyword argument 'x\udcff'"),
 ])  # fmt: skip
@@ -154,25 +170,15 @@ def test_argument_errors_use_fixed_wording(call, message):
     assert not getattr(info.value, "__notes__", None)
 
 
-class Liar:
-    """A sequence whose __len__ claims far more than the two items it has."""
-
-    def __init__(self, claimed):
-        self.claimed = claimed
-
-    def __len__(self):
-        return self.claimed
-
-    def __getitem__(self, index):
-        if index < 2:
-            return "x"
-        raise IndexError(index)
+def liar(claimed):
+    """Two items, and a __len__ that claims far more."""
+    return type("Liar", (list,), {"__len__": lambda self: claimed})(["x", "x"])
 
 
 @pytest.mark.parametrize(("call", "exc", "message", "note"), [
     (lambda: native.SEOAuthor(1), TypeError, "'int' object cannot be converted to 'str'", "name"),
-    (lambda: native.URLPolicy(allowed_query_params=Liar(2**60)), IndexError, "2", "allowed_query_params"),
-    (lambda: native.SEOEntity("post", same_as=Liar(10**9)), IndexError, "2", "same_as"),
+    (lambda: native.URLPolicy(allowed_query_params=liar(2**60)), IndexError, "list index out of range", "allowed_query_params"),
+    (lambda: native.SEOEntity("post", same_as=liar(10**9)), IndexError, "list index out of range", "same_as"),
     (lambda: native.SEOAuthor("a", url=b"x"), TypeError, "'bytes' object cannot be converted to 'str'", "url"),
     (lambda: native.clean_url_fn(None), TypeError, "'NoneType' object cannot be converted to 'str'", "url"),
     (lambda: native.clean_query_fn("\ud800"), UnicodeEncodeError, None, "query"),
