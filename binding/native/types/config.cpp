@@ -64,7 +64,7 @@ constexpr Signature kSig{"SEOConfig.__new__", kParams, 2, 2};
 using SchemaPairs = std::vector<std::pair<std::string, std::string>>;
 
 // The pairs replace the built-in map entirely; a repeated key keeps its last value.
-SchemaTypeMap schema_map_from_pairs(SchemaPairs pairs) {
+SchemaTypeMap schema_map_from_pairs(SchemaPairs&& pairs) {
   SchemaTypeMap map;
   for (auto& [key, value] : pairs) map.insert_or_assign(std::move(key), std::move(value));
   return map;
