@@ -69,8 +69,12 @@ struct Box {
  private:
   static Ref class_in(PyObject* module) {
     if (module == nullptr) return {};  // the caller's lookup failed and set the error
-    PyObject* dict = PyModule_GetDict(module);
-    Ref cls = Ref::borrow(dict != nullptr ? PyDict_GetItemString(dict, kClassName<T>) : nullptr);
+    // The name as a str is made once and kept for the life of the process: a constant
+    // that only serves as a key, with its hash cached, for every interpreter.
+    static PyObject* key = nullptr;
+    if (key == nullptr && (key = PyUnicode_FromString(kClassName<T>)) == nullptr) return {};
+    Ref cls = Ref::borrow(PyDict_GetItemWithError(PyModule_GetDict(module), key));
+    if (!cls && PyErr_Occurred()) return {};
     if (cls && PyType_Check(cls.get()) && is_class(reinterpret_cast<PyTypeObject*>(cls.get())))
       return cls;
     const char* module_name = PyModule_GetName(module);
