@@ -7,7 +7,6 @@ VENV := .venv
 PY := $(VENV)/bin/python
 BUILD := build
 BUILD_ASAN := build-asan
-BUILD_PYTHON_ASAN := build-python-asan
 JOBS ?= 2
 DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
@@ -18,8 +17,8 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build test-core test-asan test-python test-python-asan bench lint format clean \
-  system-deps
+.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench lint \
+  format clean system-deps
 
 demo: build
 	$(PY) -m zoret demo
@@ -33,29 +32,28 @@ build: $(VENV)/.deps
 test-core: build
 	$(VENV)/bin/ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-# The core suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: $(VENV)/.deps
-	@[ -f $(BUILD_ASAN)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD_ASAN) $(CMAKE_ARGS) \
-	  -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_PYTHON=OFF
+# One Debug build under AddressSanitizer and UndefinedBehaviorSanitizer serves the core
+# suite and the Python suite; its extension goes to a package folder of its own.
+build-asan: $(VENV)/.deps
+	@grep -qs '^ZORET_BUILD_PYTHON:BOOL=ON' $(BUILD_ASAN)/CMakeCache.txt || $(CMAKE) -S . -B $(BUILD_ASAN) \
+	  $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_PYTHON=ON \
+	  -DZORET_PACKAGE_DIR=$(CURDIR)/$(BUILD_ASAN)/package/zoret
 	$(CMAKE) --build $(BUILD_ASAN) -j$(JOBS)
+	@for f in python/zoret/*; do case $$f in *.so|*/__pycache__) ;; *) \
+	  ln -sfn $(CURDIR)/$$f $(BUILD_ASAN)/package/zoret/;; esac; done
+
+test-asan: build-asan
 	$(VENV)/bin/ctest --test-dir $(BUILD_ASAN) --output-on-failure -j$(JOBS)
 
 test-python: build
 	$(PY) -m pytest tests/python
 
-# The Python suite against an ASan/UBSan build of the extension, placed in a package
-# folder of its own (the Python sources linked in). CPython itself is not
-# instrumented, so the sanitizer runtimes are preloaded and Python's allocator steps
-# aside for malloc; leak reports would list the interpreter's own allocations.
-test-python-asan: $(VENV)/.deps
-	@[ -f $(BUILD_PYTHON_ASAN)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD_PYTHON_ASAN) $(CMAKE_ARGS) \
-	  -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_TESTS=OFF -DZORET_BUILD_FUZZERS=OFF \
-	  -DZORET_PACKAGE_DIR=$(CURDIR)/$(BUILD_PYTHON_ASAN)/package/zoret
-	$(CMAKE) --build $(BUILD_PYTHON_ASAN) -j$(JOBS) --target _zoret_native
-	@for f in python/zoret/*; do case $$f in *.so|*/__pycache__) ;; *) ln -sfn $(CURDIR)/$$f $(BUILD_PYTHON_ASAN)/package/zoret/;; esac; done
-	cxx=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_PYTHON_ASAN)/CMakeCache.txt); \
+# CPython itself is not instrumented: the sanitizer runtimes are preloaded and Python's
+# allocator steps aside for malloc; leak reports would list the interpreter's own memory.
+test-python-asan: build-asan
+	cxx=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_ASAN)/CMakeCache.txt); \
 	LD_PRELOAD="$$($$cxx -print-file-name=libasan.so) $$($$cxx -print-file-name=libubsan.so)" \
-	PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$(CURDIR)/$(BUILD_PYTHON_ASAN)/package \
+	PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$(CURDIR)/$(BUILD_ASAN)/package \
 	  $(PY) -m pytest tests/python -p no:cacheprovider
 
 bench: $(VENV)/.deps
@@ -91,4 +89,4 @@ $(VENV)/.deps: pyproject.toml Makefile | system-deps
 	@touch $@
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_PYTHON_ASAN) build-bench python/zoret/_zoret_native*.so
+	rm -rf $(BUILD) $(BUILD_ASAN) build-bench python/zoret/_zoret_native*.so
