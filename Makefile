@@ -19,7 +19,8 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build test-core test-asan test-python bench lint format clean system-deps
+.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench lint \
+  format clean system-deps
 
 # Only the extension: a newcomer sees the demo without waiting for the test suites.
 demo: $(VENV)/.deps
@@ -27,7 +28,7 @@ demo: $(VENV)/.deps
 	$(CMAKE) --build $(BUILD) -j$(JOBS) --target _zoret_native
 	$(PY) -m zoret demo
 
-test: build test-core test-asan test-python
+test: build test-core test-asan test-python test-python-asan
 
 build: $(VENV)/.deps
 	@[ -f $(BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD) $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Release
@@ -36,15 +37,29 @@ build: $(VENV)/.deps
 test-core: build
 	$(VENV)/bin/ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
-# The core suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: $(VENV)/.deps
-	@[ -f $(BUILD_ASAN)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD_ASAN) $(CMAKE_ARGS) \
-	  -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_PYTHON=OFF
+# One Debug build under AddressSanitizer and UndefinedBehaviorSanitizer serves the core
+# suite and the Python suite; its extension goes to a package folder of its own.
+build-asan: $(VENV)/.deps
+	@grep -qs '^ZORET_BUILD_PYTHON:BOOL=ON' $(BUILD_ASAN)/CMakeCache.txt || $(CMAKE) -S . -B $(BUILD_ASAN) \
+	  $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Debug -DZORET_SANITIZE=ON -DZORET_BUILD_PYTHON=ON \
+	  -DZORET_PACKAGE_DIR=$(CURDIR)/$(BUILD_ASAN)/package/zoret
 	$(CMAKE) --build $(BUILD_ASAN) -j$(JOBS)
+	@for f in python/zoret/*; do case $$f in *.so|*/__pycache__) ;; *) \
+	  ln -sfn $(CURDIR)/$$f $(BUILD_ASAN)/package/zoret/;; esac; done
+
+test-asan: build-asan
 	$(VENV)/bin/ctest --test-dir $(BUILD_ASAN) --output-on-failure -j$(JOBS)
 
 test-python: build
 	$(PY) -m pytest tests/python
+
+# CPython itself is not instrumented: the sanitizer runtimes are preloaded and Python's
+# allocator steps aside for malloc; leak reports would list the interpreter's own memory.
+test-python-asan: build-asan
+	cxx=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_ASAN)/CMakeCache.txt); \
+	LD_PRELOAD="$$($$cxx -print-file-name=libasan.so) $$($$cxx -print-file-name=libubsan.so)" \
+	PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$(CURDIR)/$(BUILD_ASAN)/package \
+	  $(PY) -m pytest tests/python -p no:cacheprovider
 
 bench: $(VENV)/.deps
 	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \

@@ -262,8 +262,20 @@ def main(argv: Sequence[str] | None = None) -> int:
     except BrokenPipeError:
         # The reader left early (`zoret demo | head -3`): stop quietly, and keep the
         # interpreter's final flush from failing again on the dead pipe.
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        _discard_stdout()
         return EXIT_BROKEN_PIPE
+    except OSError as exc:
+        # Input files and the contract file are reported above; what is left is the
+        # output itself failing (a full disk, /dev/full).
+        where = exc.filename if exc.filename is not None else "standard output"
+        print(f"zoret: error: {where}: {exc.strerror or exc}", file=sys.stderr)
+        _discard_stdout()
+        return EXIT_BAD_INPUT
+
+
+def _discard_stdout() -> None:
+    """Points standard output at the null device, dropping what is still buffered."""
+    os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
 
 
 if __name__ == "__main__":

@@ -169,6 +169,17 @@ def test_demo_in_process_and_as_processes(capsys):
     closed.stderr.close()
 
 
+@pytest.mark.skipif(not os.path.exists("/dev/full"), reason="needs /dev/full")
+def test_a_full_output_device_is_one_line_and_status_2():
+    with open("/dev/full", "w") as full:
+        done = subprocess.run([sys.executable, "-m", "zoret", "demo"], env=os.environ | PYTHONPATH,
+                              stdout=full, stderr=subprocess.PIPE, text=True)  # fmt: skip
+    assert (done.returncode, done.stderr) == (
+        2,
+        "zoret: error: standard output: No space left on device\n",
+    )
+
+
 CONTRACT = ["contract", "--config", "contract.toml", "-o"]
 # Files written over the good ones, arguments (render, good files unless named), message.
 BAD_INPUTS = [

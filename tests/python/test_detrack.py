@@ -1,16 +1,13 @@
-import pytest
-
 from zoret import clean_query_fn, clean_url_fn
 
 
-@pytest.mark.parametrize(("query", "expected"), [
-    ("a=1&utm_source=x&b=2", "a=1&b=2"),
-    ("UTM_SOURCE=x&a=1", "a=1"),
-    ("ütm_source=1&é=2", "ütm_source=1&é=2"),
-])  # fmt: skip
-def test_clean_query(query, expected):
-    assert clean_query_fn(query) == expected
-    assert clean_query_fn(query=query) == expected
+def test_clean_query():
+    # The rules themselves are the core suite's; this is the way through the binding.
+    assert (
+        clean_query_fn("a=1&UTM_SOURCE=x&é=2")
+        == clean_query_fn(query="a=1&UTM_SOURCE=x&é=2")
+        == "a=1&é=2"
+    )
 
 
 def test_clean_url_result_shape_and_order():
@@ -23,8 +20,3 @@ def test_clean_url_result_shape_and_order():
     ]
     assert result["cleaned_params"] == {"id": "7", "b": "%41"}
     assert list(result["cleaned_params"]) == ["b", "id"]
-
-
-def test_megabyte_query_is_linear():
-    query = "&".join(f"k{i}=v" for i in range(200_000)) + "&utm_source=x"
-    assert clean_query_fn(query) == query[: -len("&utm_source=x")]

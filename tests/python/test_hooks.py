@@ -54,13 +54,6 @@ def test_registry_and_hooks_get_copies(entity, image):
     assert g_config.schema_registry is h_config.schema_registry is registry
 
 
-@pytest.mark.parametrize("answer", [1, None, "yes"])
-def test_has_must_return_a_bool(answer):
-    site = config(schema_registry=Registry(GENERATED, registered=answer))
-    with pytest.raises(TypeError):
-        build_seo_payload(ARTICLE, "/a", site)
-
-
 # A hook's result: the payload fields it gives, or the error it causes.
 HOOK_RESULTS = [
     (lambda p: p.update(title="In place"), {"title": "In place"}),

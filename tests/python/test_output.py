@@ -1,9 +1,10 @@
 """Rendering, JSON text, hash and ETag of a payload; the snippet read by real parsers."""
 
-import hashlib
 import json
 
 import pytest
+from hypothesis import example, given
+from hypothesis import strategies as st
 
 from payload_support import RICH_OG, RICH_TWITTER, shaped
 
@@ -28,42 +29,6 @@ def test_render_methods():
     assert jsonld.startswith('<script type="application/ld+json">\n{\n')
 
 
-@pytest.mark.parametrize(("value", "written"), [
-    ("</SCRIPT >", r"<\/SCRIPT >"),
-    ("<!-- x --></script>", r"\u003c!-- x --><\/script>"),
-])  # fmt: skip
-def test_jsonld_cannot_close_its_script_element(value, written):
-    jsonld = shaped(schema_jsonld={"k": value}).render_jsonld()
-    assert jsonld.splitlines()[2] == f'  "k": "{written}"'
-    # The JSON text itself still reads back as the value.
-    body = jsonld.removeprefix('<script type="application/ld+json">\n').removesuffix("\n</script>")
-    assert json.loads(body) == {"k": value}
-    # to_json is plain JSON, without the script protection.
-    assert json.loads(shaped(schema_jsonld={"k": value}).to_json())["schema_jsonld"] == {"k": value}
-
-
-@pytest.mark.parametrize(("value", "text"), [
-    (3.0, "3.0"),
-    (2**64, "1.8446744073709552e+19"),
-    (2**64 - 1, "18446744073709551615"),
-    (-(2**63), "-9223372036854775808"),
-])  # fmt: skip
-def test_number_notation(value, text):
-    payload = shaped(schema_jsonld={"n": value})
-    assert payload.render_jsonld().splitlines()[2] == f'  "n": {text}'
-    assert payload.to_json().splitlines()[-3] == f'    "n": {text}'
-
-
-def test_hash_and_etag_of_the_compact_text():
-    compact = (
-        '{"title":"T","description":"","canonical":"C","robots":"index,follow",'
-        '"og":{"type":"website"},"twitter":{"card":"summary"}}'
-    )
-    payload = shaped(robots="index,follow")
-    digest = hashlib.sha256(compact.encode()).hexdigest()
-    assert (payload.hash(), payload.etag()) == (digest, f'"{digest}"')
-
-
 HOSTILE = (
     "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\n"
     "line2 </script><!--<script>"
@@ -76,17 +41,17 @@ HOSTILE_JSONLD = {
 }
 
 
-def hostile():
-    text = {"title": HOSTILE, "description": HOSTILE}
+def hostile(value=HOSTILE):
+    text = {"title": value, "description": value}
     og = {
         **RICH_OG,
         **text,
         "url": "https://x/?a=1&b=<2>",
-        "image_alt": HOSTILE,
-        "locale_alternate": [HOSTILE, "x"],
+        "image_alt": value,
+        "locale_alternate": [value, "x"],
     }
-    twitter = {**RICH_TWITTER, **text, "site": "@a&b", "creator": HOSTILE}
-    site = {"canonical": 'https://x/?a=1&b="2"', "robots": "index,follow"}
+    twitter = {**RICH_TWITTER, **text, "site": "@a&b", "creator": value}
+    site = {"canonical": f"https://x/?a=1&b={value}", "robots": "index,follow"}
     return shaped(**text, **site, og=og, twitter=twitter, schema_jsonld=HOSTILE_JSONLD)
 
 
@@ -110,9 +75,15 @@ def _document(payload):
     return f"<!DOCTYPE html><html><head>\n{head}</head><body><p>body</p></body></html>"
 
 
-def test_html5lib_reads_back_every_value():
+# An HTML parser turns a carriage return into a line feed and NUL into U+FFFD before
+# it reads a character reference, so no escaping could carry those two through.
+@given(
+    st.text(st.characters(blacklist_categories=["Cs"], blacklist_characters="\r\x00"), min_size=1)
+)
+@example(HOSTILE)
+def test_html5lib_reads_back_every_value(value):
     html5lib = pytest.importorskip("html5lib")
-    payload = hostile()
+    payload = hostile(value)
     root = html5lib.parse(_document(payload), treebuilder="etree", namespaceHTMLElements=False)
     head, body = root.find("head"), root.find("body")
     # Nothing escaped the head, and the body is the document's own.

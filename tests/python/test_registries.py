@@ -46,7 +46,6 @@ def test_payload_is_kept(registered, result, entity):
     registry.add(registered, lambda request: result)
     plain = zoret.build_seo_payload(entity, ROUTE, site())
     assert zoret.build_seo_payload(entity, ROUTE, site(schema_registry=registry)) == plain
-    assert zoret.build_seo_payload(entity, ROUTE, site(hooks=HookRegistry())) == plain
 
 
 def test_registry_bookkeeping():

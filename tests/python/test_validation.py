@@ -21,13 +21,7 @@ MINIMAL_FINDINGS = [
 FINDINGS = [
     ({}, []),
     ({"title": "Untitled", "description": "", "canonical": "/p", "og": {"type": "website"}}, MINIMAL_FINDINGS),
-    ({"title": "x" * 60}, []),
     ({"title": "東" * 61}, [("ZORET102", "Title is 61 characters (recommended max 60)", {"length": 61})]),
-    ({"description": "d" * 160}, []),
-    ({"description": "d" * 161},
-     [("ZORET104", "Meta description is 161 characters (recommended max 160)", {"length": 161})]),
-    ({"og": {"type": "website", "image": "//x"}},
-     [("ZORET106", "OG image URL is not absolute", {"image": "//x"})]),
     ({"robots": "noimageindex, max-preview:3"},
      [("ZORET107", "Invalid robots directive: 'noimageindex'", {"directive": "noimageindex"}),
       ("ZORET107", "Invalid robots directive: 'max-preview:3'", {"directive": "max-preview:3"})]),
@@ -43,20 +37,3 @@ def test_findings(fields, expected):
         assert type(issue).__name__ == "SEOIssue"
         assert (issue.severity, issue.url) == ("warning", payload.canonical)
     assert issues is not validate_payload(payload=payload)
-
-
-def test_issue_properties_are_fresh_copies():
-    [issue] = validate_payload(shaped(**{**CLEAN, "title": "x" * 70}))
-    details = issue.details
-    details["length"] = 0
-    assert issue.details == {"length": 70}
-    assert issue.details is not issue.details
-    with pytest.raises(AttributeError):
-        issue.rule_id = "ZORET101"
-
-
-def test_argument_errors():
-    with pytest.raises(TypeError) as info:
-        validate_payload({})
-    assert str(info.value) == "'dict' object is not an instance of 'SEOPayload'"
-    assert info.value.__notes__ == ["while processing 'payload'"]

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "frame/box.hpp"
+#include "zoret/contract/model.hpp"
+
+namespace zoret::py {
+
+/// The Python rule keeps the severity text the caller wrote, so `severity` can
+/// hand it back unchanged; the text becomes a ContractSeverity only when a
+/// configuration is built from the rule.
+struct ContractRuleArgs {
+  std::string match;
+  SEOExpectation expect;
+  std::optional<std::string> severity;
+};
+
+template <>
+inline constexpr const char* kClassName<SEOExpectation> = "SEOExpectation";
+template <>
+inline constexpr const char* kClassName<ContractRuleArgs> = "SEOContractRule";
+template <>
+inline constexpr const char* kClassName<SEOContractConfig> = "SEOContractConfig";
+template <>
+inline constexpr const char* kClassName<SEOContract> = "SEOContract";
+
+}  // namespace zoret::py

@@ -1,0 +1,349 @@
+// SEOPayload (made only by the build functions)
+//   .title .description .canonical .robots -> str
+//   .og -> OGPayload   .twitter -> TwitterPayload   (fresh objects on each access)
+//   .schema_jsonld -> dict | list | ... | None
+//   to_dict() keys() get(key, default=None) len() iter() [key] `key in`
+//   == / != against SEOPayload or dict; ordering -> NotImplemented; unhashable
+//   to_json() hash() etag() render_html() render_opengraph() render_twitter()
+//   render_jsonld()
+// OGPayload, TwitterPayload (made only by the properties above): properties, to_dict()
+#include "types/payload.hpp"
+
+#include "classes.hpp"
+#include "frame/bind.hpp"
+#include "frame/dict_builder.hpp"
+#include "frame/json_value.hpp"
+#include "zoret/payload_output.hpp"
+#include "zoret/render.hpp"
+
+namespace zoret::py {
+
+PyObject* payload_to_pydict(const SEOPayload& payload) {
+  // The JSON-LD is most of a payload: it is converted where it lies instead of
+  // being copied into the dictionary form first, and placed at its sorted position.
+  auto dict = payload.to_dict_without_jsonld();
+  if (!dict) return raise_display_as_value_error(dict.error());
+  Ref out = Ref::steal(PyDict_New());
+  if (!out) return nullptr;
+  constexpr std::string_view kJsonld = "schema_jsonld";
+  bool jsonld_pending = payload.schema_jsonld.has_value();
+  auto add = [&](std::string_view key, const Json& value) {
+    Ref item = Ref::steal(json_to_pyobject_depth(value, 0));
+    Ref name = Ref::steal(to_py(key));
+    return item && name && PyDict_SetItem(out.get(), name.get(), item.get()) == 0;
+  };
+  for (const auto& [key, value] : dict->get_ref<const Json::object_t&>()) {
+    if (jsonld_pending && key > kJsonld) {
+      if (!add(kJsonld, *payload.schema_jsonld)) return nullptr;
+      jsonld_pending = false;
+    }
+    if (!add(key, value)) return nullptr;
+  }
+  if (jsonld_pending && !add(kJsonld, *payload.schema_jsonld)) return nullptr;
+  return out.release();
+}
+
+namespace {
+
+using PayloadBox = Box<SEOPayload>;
+const SEOPayload& payload_of(PyObject* self) { return PayloadBox::of(self); }
+
+// --- mapping behaviour: every member computes the dictionary afresh -------------
+
+/// A mapping key: any str, looked up as it is (a lone surrogate simply is no key).
+struct Key {
+  PyObject* str = nullptr;
+};
+
+bool convert(PyObject* obj, Key& out) {
+  if (!PyUnicode_Check(obj)) {
+    raise_type_error("'" + type_name(obj) + "' object cannot be converted to 'str'");
+    return false;
+  }
+  out.str = obj;
+  return true;
+}
+
+bool key_arg(PyObject* obj) {
+  Key key;
+  return arg(obj, "key", key);
+}
+
+PyObject* payload_to_dict(PyObject* self) { return payload_to_pydict(payload_of(self)); }
+
+PyObject* payload_keys(PyObject* self) {
+  Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+  return dict ? PyDict_Keys(dict.get()) : nullptr;
+}
+
+Py_ssize_t payload_len(PyObject* self) {
+  return guard<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+    return dict ? PyDict_Size(dict.get()) : -1;
+  });
+}
+
+PyObject* payload_iter(PyObject* self) {
+  return guard([&]() -> PyObject* {
+    Ref keys = Ref::steal(payload_keys(self));
+    return keys ? PyObject_GetIter(keys.get()) : nullptr;
+  });
+}
+
+PyObject* payload_getitem(PyObject* self, PyObject* key) {
+  return guard([&]() -> PyObject* {
+    if (!key_arg(key)) return nullptr;
+    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+    if (!dict) return nullptr;
+    PyObject* value = PyDict_GetItemWithError(dict.get(), key);
+    if (value == nullptr) {
+      if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+      return nullptr;
+    }
+    return Ref::borrow(value).release();
+  });
+}
+
+constexpr const char* kGetParams[] = {"key", "default"};
+constexpr Signature kGetSig{"SEOPayload.get", kGetParams, 2, 1};
+
+PyObject* payload_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guard([&]() -> PyObject* {
+    Key key;
+    PyObject* fallback = Py_None;
+    if (!bind<kGetSig>(CallArgs(args, nargs, kwnames), key, fallback)) return nullptr;
+    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+    if (!dict) return nullptr;
+    PyObject* value = PyDict_GetItemWithError(dict.get(), key.str);
+    if (value == nullptr && PyErr_Occurred()) return nullptr;
+    return Ref::borrow(value != nullptr ? value : fallback).release();
+  });
+}
+
+int payload_contains(PyObject* self, PyObject* key) {
+  return guard<int>(-1, [&]() -> int {
+    if (!key_arg(key)) return -1;
+    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+    return dict ? PyDict_Contains(dict.get(), key) : -1;
+  });
+}
+
+// --- comparisons -----------------------------------------------------------------
+
+PyObject* payload_equals(PyObject* self, PyObject* other) {
+  if (PayloadBox::is_instance(other)) return to_py(payload_of(self) == payload_of(other));
+  if (PyDict_Check(other)) {
+    // Python's own equality: 1 == 1.0 and key order does not matter here.
+    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+    return dict ? PyObject_RichCompare(dict.get(), other, Py_EQ) : nullptr;
+  }
+  Py_RETURN_FALSE;
+}
+
+PyObject* payload_richcompare(PyObject* self, PyObject* other, int op) {
+  return guard([&]() -> PyObject* {
+    if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
+    Ref equal = Ref::steal(payload_equals(self, other));
+    if (!equal || op == Py_EQ) return equal.release();
+    const int truth = PyObject_IsTrue(equal.get());
+    return truth < 0 ? nullptr : to_py(truth == 0);
+  });
+}
+
+// --- properties ------------------------------------------------------------------
+
+PyObject* payload_og(PyObject* self, void*) {
+  return guard([&] { return Box<OGPayload>::create_in(module_of(self), payload_of(self).og); });
+}
+
+PyObject* payload_twitter(PyObject* self, void*) {
+  return guard(
+      [&] { return Box<TwitterPayload>::create_in(module_of(self), payload_of(self).twitter); });
+}
+
+PyObject* payload_schema_jsonld(PyObject* self, void*) {
+  return guard([&]() -> PyObject* {
+    const auto& jsonld = payload_of(self).schema_jsonld;
+    if (!jsonld) Py_RETURN_NONE;
+    PyObject* value = json_to_pyobject_depth(*jsonld, 0);
+    if (value != nullptr) return value;
+    // Too deep for Python: the property reports "no JSON-LD" rather than raising.
+    PyErr_Clear();
+    Py_RETURN_NONE;
+  });
+}
+
+// --- outputs -------------------------------------------------------------------
+
+template <auto Render>
+PyObject* text_or_display_error(PyObject* self) {
+  auto text = Render(payload_of(self));
+  if (!text) return raise_display_as_value_error(text.error());
+  return to_py(std::string_view(*text));
+}
+
+template <auto Render>
+PyObject* text_of(PyObject* self) {
+  return to_py(std::string_view(Render(payload_of(self))));
+}
+
+PyMethodDef kPayloadMethods[] = {
+    fast_def("to_dict", no_args<"SEOPayload.to_dict", payload_to_dict>,
+             "to_dict($self, /)\n--\n\nThe payload as a new dict, keys sorted at every level."),
+    fast_def("keys", no_args<"SEOPayload.keys", payload_keys>,
+             "keys($self, /)\n--\n\nThe top-level keys of to_dict(), as a new list."),
+    fast_def("get", payload_get,
+             "get($self, /, key, default=None)\n--\n\n"
+             "The value under `key` in to_dict(), else `default`."),
+    fast_def("to_json", no_args<"SEOPayload.to_json", text_or_display_error<&to_json_pretty>>,
+             "to_json($self, /)\n--\n\nThe payload as two-space indented JSON, fields in declaration order."),
+    fast_def("hash", no_args<"SEOPayload.hash", text_or_display_error<&hash_payload>>,
+             "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
+    fast_def("etag", no_args<"SEOPayload.etag", text_or_display_error<&etag_payload>>,
+             "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
+    fast_def("render_html", no_args<"SEOPayload.render_html", text_or_display_error<&render_html>>,
+             "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),
+    fast_def("render_opengraph", no_args<"SEOPayload.render_opengraph", text_of<&render_opengraph>>,
+             "render_opengraph($self, /)\n--\n\nThe Open Graph meta tags, one per line."),
+    fast_def("render_twitter", no_args<"SEOPayload.render_twitter", text_of<&render_twitter>>,
+             "render_twitter($self, /)\n--\n\nThe Twitter Card meta tags, one per line."),
+    fast_def("render_jsonld", no_args<"SEOPayload.render_jsonld", text_or_display_error<&render_jsonld>>,
+             "render_jsonld($self, /)\n--\n\nThe JSON-LD script element, or '' without JSON-LD."),
+    {},
+};
+
+PyGetSetDef kPayloadProperties[] = {
+    property<&SEOPayload::title>("title", "The resolved page title."),
+    property<&SEOPayload::description>("description", "The resolved meta description (may be empty)."),
+    property<&SEOPayload::canonical>("canonical", "The canonical URL."),
+    property<&SEOPayload::robots>("robots", "The meta robots directives, e.g. 'index,follow'."),
+    {"og", payload_og, nullptr, "Open Graph metadata (a new OGPayload on each access).", nullptr},
+    {"twitter", payload_twitter, nullptr, "Twitter Card metadata (a new TwitterPayload on each access).", nullptr},
+    {"schema_jsonld", payload_schema_jsonld, nullptr,
+     "The JSON-LD as Python objects, or None (also when it is nested too deeply).", nullptr},
+    {},
+};
+
+PyType_Slot kPayloadSlots[] = {
+    {Py_tp_doc, const_cast<char*>(
+                    "The resolved, deterministic SEO payload.\n\n"
+                    "Made by build_seo_payload(); behaves as a read-only mapping of its\n"
+                    "dictionary form and compares equal to an equal dict.")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(&PayloadBox::dealloc)},
+    {Py_tp_methods, kPayloadMethods},
+    {Py_tp_getset, kPayloadProperties},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&payload_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)},
+    {Py_tp_iter, reinterpret_cast<void*>(&payload_iter)},
+    {Py_mp_length, reinterpret_cast<void*>(&payload_len)},
+    {Py_mp_subscript, reinterpret_cast<void*>(&payload_getitem)},
+    {Py_sq_contains, reinterpret_cast<void*>(&payload_contains)},
+    {0, nullptr},
+};
+
+PyType_Spec kPayloadSpec = {"zoret._zoret_native.SEOPayload", sizeof(PayloadBox), 0,
+                            kNoConstructorFlags, kPayloadSlots};
+
+// --- OGPayload / TwitterPayload ----------------------------------------------------
+
+PyObject* og_to_dict(PyObject* self) {
+  const OGPayload& og = Box<OGPayload>::of(self);
+  return DictBuilder()
+      .add("type", og.type)
+      .add_present("title", og.title)
+      .add_present("description", og.description)
+      .add_present("url", og.url)
+      .add_present("image", og.image)
+      .add_present("image_width", og.image_width)
+      .add_present("image_height", og.image_height)
+      .add_present("image_alt", og.image_alt)
+      .add_present("site_name", og.site_name)
+      .add_present("locale", og.locale)
+      .add_present("locale_alternate", og.locale_alternate)
+      .add_present("audio", og.audio)
+      .add_present("video", og.video)
+      .finish();
+}
+
+PyObject* twitter_to_dict(PyObject* self) {
+  const TwitterPayload& tw = Box<TwitterPayload>::of(self);
+  return DictBuilder()
+      .add("card", tw.card)
+      .add_present("title", tw.title)
+      .add_present("description", tw.description)
+      .add_present("image", tw.image)
+      .add_present("image_alt", tw.image_alt)
+      .add_present("site", tw.site)
+      .add_present("creator", tw.creator)
+      .finish();
+}
+
+PyMethodDef kOgMethods[] = {
+    fast_def("to_dict", no_args<"OGPayload.to_dict", og_to_dict>,
+             "to_dict($self, /)\n--\n\nA new dict: 'type' first, then the present fields in declaration order."),
+    {},
+};
+
+PyGetSetDef kOgProperties[] = {
+    property<&OGPayload::type>("type", "og:type ('article' or 'website' after a build)."),
+    property<&OGPayload::title>("title", "og:title, or None."),
+    property<&OGPayload::description>("description", "og:description, or None."),
+    property<&OGPayload::url>("url", "og:url, or None."),
+    property<&OGPayload::image>("image", "og:image, or None."),
+    property<&OGPayload::image_width>("image_width", "og:image:width, or None."),
+    property<&OGPayload::image_height>("image_height", "og:image:height, or None."),
+    property<&OGPayload::image_alt>("image_alt", "og:image:alt, or None."),
+    property<&OGPayload::site_name>("site_name", "og:site_name, or None."),
+    property<&OGPayload::locale>("locale", "og:locale, or None."),
+    property<&OGPayload::locale_alternate>("locale_alternate", "og:locale:alternate values, or None."),
+    property<&OGPayload::audio>("audio", "og:audio, or None."),
+    property<&OGPayload::video>("video", "og:video, or None."),
+    {},
+};
+
+PyType_Slot kOgSlots[] = {
+    {Py_tp_doc, const_cast<char*>("Open Graph metadata for a payload. Read-only.")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(&Box<OGPayload>::dealloc)},
+    {Py_tp_methods, kOgMethods},
+    {Py_tp_getset, kOgProperties},
+    {0, nullptr},
+};
+
+PyType_Spec kOgSpec = {"zoret._zoret_native.OGPayload", sizeof(Box<OGPayload>), 0,
+                       kNoConstructorFlags, kOgSlots};
+
+PyMethodDef kTwitterMethods[] = {
+    fast_def("to_dict", no_args<"TwitterPayload.to_dict", twitter_to_dict>,
+             "to_dict($self, /)\n--\n\nA new dict: 'card' first, then the present fields in declaration order."),
+    {},
+};
+
+PyGetSetDef kTwitterProperties[] = {
+    property<&TwitterPayload::card>("card", "twitter:card, e.g. 'summary_large_image'."),
+    property<&TwitterPayload::title>("title", "twitter:title, or None."),
+    property<&TwitterPayload::description>("description", "twitter:description, or None."),
+    property<&TwitterPayload::image>("image", "twitter:image, or None."),
+    property<&TwitterPayload::image_alt>("image_alt", "twitter:image:alt, or None."),
+    property<&TwitterPayload::site>("site", "twitter:site, or None."),
+    property<&TwitterPayload::creator>("creator", "twitter:creator, or None."),
+    {},
+};
+
+PyType_Slot kTwitterSlots[] = {
+    {Py_tp_doc, const_cast<char*>("Twitter Card metadata for a payload. Read-only.")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(&Box<TwitterPayload>::dealloc)},
+    {Py_tp_methods, kTwitterMethods},
+    {Py_tp_getset, kTwitterProperties},
+    {0, nullptr},
+};
+
+PyType_Spec kTwitterSpec = {"zoret._zoret_native.TwitterPayload", sizeof(Box<TwitterPayload>), 0,
+                            kNoConstructorFlags, kTwitterSlots};
+
+}  // namespace
+
+PyType_Spec* payload_spec() { return &kPayloadSpec; }
+PyType_Spec* og_payload_spec() { return &kOgSpec; }
+PyType_Spec* twitter_payload_spec() { return &kTwitterSpec; }
+
+}  // namespace zoret::py
