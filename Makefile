@@ -94,4 +94,4 @@ $(VENV)/.deps: pyproject.toml Makefile | system-deps
 	@touch $@
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-bench python/zoret/_zoret_native*.so
+	rm -rf $(BUILD) $(BUILD_ASAN) build-bench python/zoret/_zoret_*.so

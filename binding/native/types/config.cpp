@@ -34,19 +34,6 @@ PyObject* with_references(PyObject* self, PyObject* hooks, PyObject* schema_regi
 
 }  // namespace
 
-template <>
-void Box<SEOConfig>::dealloc(PyObject* self) {
-  PyTypeObject* tp = Py_TYPE(self);
-  PyObject_GC_UnTrack(self);
-  ConfigObject& config = config_object(self);
-  Py_CLEAR(config.hooks);
-  Py_CLEAR(config.schema_registry);
-  config.value.~SEOConfig();
-  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(tp, Py_tp_free));
-  free_fn(self);
-  Py_DECREF(tp);
-}
-
 PyObject* new_config_object(PyObject* module, const SEOConfig& record, PyObject* hooks,
                             PyObject* schema_registry) {
   return with_references(Box<SEOConfig>::create_in(module, record), hooks, schema_registry);

@@ -54,7 +54,7 @@ bool to_core_policy(const URLPolicyValue& value, URLPolicy& out);
 // Also releases the two Python references of a ConfigObject (below). Declared here
 // so that every file naming Box<SEOConfig> sees it: include this header, not box.hpp.
 template <>
-void Box<SEOConfig>::dealloc(PyObject* self);
+inline void Box<SEOConfig>::dealloc(PyObject* self);
 
 /// The Python SEOConfig: the core record (readable as `Box<SEOConfig>`, so `convert`,
 /// `arg` and `bind` work on it) plus the two opaque Python objects of the hook and
@@ -67,6 +67,21 @@ struct ConfigObject : Box<SEOConfig> {
   // two references above cannot be reassigned.
   int borrow_count;
 };
+
+// Inline so that the site module, which adopts this class from _zoret_native, links
+// without the rest of the configuration's family.
+template <>
+inline void Box<SEOConfig>::dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  PyObject_GC_UnTrack(self);
+  auto& config = *reinterpret_cast<ConfigObject*>(self);
+  Py_CLEAR(config.hooks);
+  Py_CLEAR(config.schema_registry);
+  config.value.~SEOConfig();
+  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(tp, Py_tp_free));
+  free_fn(self);
+  Py_DECREF(tp);
+}
 
 template <>
 inline constexpr const char* kClassName<SEOConfig> = "SEOConfig";

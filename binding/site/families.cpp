@@ -1,0 +1,12 @@
+#include "parts.hpp"
+
+namespace zoret::py {
+
+std::span<const SiteFamily> site_families() {
+  static const SiteFamily kFamilies[] = {
+      {},
+  };
+  return kFamilies;
+}
+
+}  // namespace zoret::py
