@@ -74,7 +74,7 @@ def _cmd_sitemap(args: argparse.Namespace) -> int:
                 basename=args.basename,
             )
     except ManifestError as exc:
-        raise cli.InputError(exc.path, str(exc).removeprefix(f"{exc.path}:")) from None
+        raise cli.InputError(f"{exc.path}:{exc.line}", exc.reason) from None
     except FileNotFoundError as exc:
         raise cli.InputError(args.output, exc.strerror or str(exc)) from None
     except native.ZoretError as exc:

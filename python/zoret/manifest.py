@@ -25,6 +25,7 @@ class ManifestError(ValueError):
         super().__init__(f"{path}:{line}: {message}")
         self.path = path
         self.line = line
+        self.reason = message
 
 
 @dataclass(frozen=True, slots=True)

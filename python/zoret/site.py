@@ -136,6 +136,7 @@ def sitemap_file(
     name: str,
     *,
     public_path: str = "/",
+    basename: str = "sitemap",
     gzip: bool = False,
 ) -> bytes | None:
     """The bytes of file `name` ("sitemap.xml", "sitemap-2.xml", ...) of the set that
@@ -148,7 +149,9 @@ def sitemap_file(
     (``zoret sitemap``).
     """
     with tempfile.TemporaryDirectory(prefix="zoret-sitemap-") as directory:
-        written = write_sitemaps(entries, config, directory, public_path=public_path, gzip=gzip)
+        written = write_sitemaps(
+            entries, config, directory, public_path=public_path, basename=basename, gzip=gzip
+        )
         for path in map(Path, written):
             if path.name == name:
                 return path.read_bytes()
