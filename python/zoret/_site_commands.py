@@ -77,7 +77,9 @@ def _cmd_sitemap(args: argparse.Namespace) -> int:
         raise cli.InputError(f"{exc.path}:{exc.line}", exc.reason) from None
     except FileNotFoundError as exc:
         raise cli.InputError(args.output, exc.strerror or str(exc)) from None
-    except native.ZoretError as exc:
+    except (native.ZoretError, UnicodeError) as exc:
+        # A route or entity of the manifest that cannot be written (bad dates, lone
+        # surrogates, URLs the site cannot serve); before the first line, the site.
         where = f"{args.manifest}:{line}" if line else f"{args.site}, {args.manifest}"
         raise cli.InputError(where, str(exc)) from None
     noindex = f"; {counts['noindex']} noindex pages left out" if counts["noindex"] else ""
