@@ -3,13 +3,13 @@
 import datetime
 import os
 from collections.abc import Iterable, Mapping, Sequence
-from typing import Any, Literal, final
+from typing import Any, final
 
 from zoret._zoret_native import SEOConfig, SEOPayload
 
 _Alternates = Sequence[tuple[str, str]] | Mapping[str, str]
 _Lastmod = str | datetime.date | datetime.datetime
-_RobotsRule = tuple[Literal["allow", "disallow"], str]
+_RobotsRule = tuple[str, str]  # ("allow" or "disallow", path)
 
 @final
 class SitemapEntry:
@@ -29,8 +29,8 @@ class SitemapEntry:
     @property
     def images(self) -> tuple[str, ...]: ...
     def __reduce__(self) -> tuple[Any, ...]: ...
-    def __eq__(self, other: object) -> bool: ...
-    def __ne__(self, other: object) -> bool: ...
+    def __eq__(self, value: object, /) -> bool: ...
+    def __ne__(self, value: object, /) -> bool: ...
     def __hash__(self) -> int: ...
 
 def write_sitemaps(
