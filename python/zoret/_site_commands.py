@@ -64,6 +64,7 @@ def _cmd_sitemap(args: argparse.Namespace) -> int:
             )
 
     try:
+        os.makedirs(args.output, exist_ok=True)
         with _progress(args.manifest) as progress:
             written = site.write_sitemaps(
                 entries(progress),
@@ -75,7 +76,7 @@ def _cmd_sitemap(args: argparse.Namespace) -> int:
             )
     except ManifestError as exc:
         raise cli.InputError(f"{exc.path}:{exc.line}", exc.reason) from None
-    except FileNotFoundError as exc:
+    except (FileExistsError, NotADirectoryError, PermissionError) as exc:
         raise cli.InputError(args.output, exc.strerror or str(exc)) from None
     except (native.ZoretError, UnicodeError) as exc:
         # A route or entity of the manifest that cannot be written (bad dates, lone
@@ -134,7 +135,9 @@ def add_commands(commands: Any) -> None:
     sitemap.add_argument(
         "--manifest", required=True, help='JSON Lines, one {"route", "entity", "overrides"} a line'
     )
-    sitemap.add_argument("-o", "--output", required=True, help="directory to write into")
+    sitemap.add_argument(
+        "-o", "--output", required=True, help="directory to write into (made if missing)"
+    )
     sitemap.add_argument("--gzip", action="store_true", help="write .xml.gz files")
     sitemap.add_argument(
         "--public-path", default="/", help="URL path the files are served under (default /)"

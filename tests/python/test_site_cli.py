@@ -94,11 +94,11 @@ def test_a_bad_manifest_line_is_named_and_nothing_is_replaced(capsys, line, mess
     assert Path("public/sitemap.xml").read_text() == "old"
 
 
-def test_sitemap_reports_a_missing_output_directory(capsys):
-    code, _, err = run(
-        capsys, "sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o", "nowhere"
-    )
-    assert (code, err) == (2, "zoret: error: nowhere: No such file or directory\n")
+def test_sitemap_makes_the_output_directory_and_reports_one_it_cannot_use(capsys):
+    argv = ["sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o"]
+    assert run(capsys, *argv, "new/dir")[0] == 0 and Path("new/dir/sitemap.xml").is_file()
+    Path("file").write_text("")
+    assert run(capsys, *argv, "file")[::2] == (2, "zoret: error: file: File exists\n")
 
 
 @pytest.mark.parametrize(("argv", "allowed", "sitemaps"), [
