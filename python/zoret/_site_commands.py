@@ -33,11 +33,13 @@ def _progress(path: str) -> Iterator[Callable[[int], None] | None]:
         yield None
         return
     try:
+        from rich.console import Console
         from rich.progress import Progress
     except ImportError:
         yield None
         return
-    with Progress(transient=True) as bar:
+    # On standard error, so that standard output keeps only the result.
+    with Progress(console=Console(file=sys.stderr), transient=True) as bar:
         task = bar.add_task(f"reading {os.path.basename(path)}", total=size)
         yield lambda n: bar.advance(task, n)
 

@@ -1,7 +1,9 @@
 """`zoret sitemap` and `zoret robots` from a manifest and a site file."""
 
 import gzip
+import io
 import json
+import sys
 from pathlib import Path
 
 import pytest
@@ -123,3 +125,21 @@ def test_robots_names_the_rules_file_in_errors(capsys):
     assert code == 2 and err.startswith(
         'zoret: error: robots.toml: robots.txt user-agent "Bad Bot"'
     )
+
+
+class Terminal(io.StringIO):
+    def isatty(self):
+        return True
+
+
+@pytest.mark.parametrize(("pages", "bar"), [(3000, True), (10, False)])
+def test_long_manifests_show_progress_on_a_terminal_only(monkeypatch, capsys, pages, bar):
+    entity = {"entity_type": "page", "title": "P" * 60}
+    lines = (json.dumps({"route": f"/p/{n}", "entity": entity}) + "\n" for n in range(pages))
+    Path("long.jsonl").write_text("".join(lines))
+    monkeypatch.setattr(sys, "stderr", terminal := Terminal())
+    code, out, _ = run(
+        capsys, "sitemap", "--site", "site.toml", "--manifest", "long.jsonl", "-o", "public"
+    )
+    assert (code, out) == (0, f"wrote public/sitemap.xml ({pages} URLs in 1 file(s))\n")
+    assert ("reading long.jsonl" in terminal.getvalue()) is bar
