@@ -146,6 +146,8 @@ PyObject* write_sitemaps(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
       ++number;
       if (!add_item(writer, item.get(), number)) return nullptr;
+      // A list runs no Python code between items, so Ctrl-C is looked for here.
+      if (number % 4096 == 0 && PyErr_CheckSignals() < 0) return nullptr;
     }
     if (PyErr_Occurred()) return nullptr;  // the iterable's own exception, unchanged
     auto report = writer.finish();
