@@ -167,7 +167,8 @@ PyObject* entry_repr(PyObject* self) {
     Ref fields = Ref::steal(fields_tuple(entry));
     if (!fields) return nullptr;
     // The route always; the other fields only when they hold something.
-    Ref text = Ref::steal(PyUnicode_FromFormat("SitemapEntry(%R", PyTuple_GetItem(fields.get(), 0)));
+    Ref text =
+        Ref::steal(PyUnicode_FromFormat("SitemapEntry(%R", PyTuple_GetItem(fields.get(), 0)));
     static constexpr const char* kNames[] = {"lastmod", "alternates", "images"};
     const bool present[] = {entry.lastmod.has_value(), !entry.alternates.empty(),
                             !entry.images.empty()};

@@ -109,10 +109,16 @@ bool add_item(site::SitemapWriter& writer, PyObject* item, std::uint64_t number)
   return true;
 }
 
-constexpr const char* kParams[] = {
-    "entries",     "config",      "directory",         "gzip",        "gzip_level",
-    "basename",    "public_path", "require_self_alternate", "max_urls_per_file",
-    "max_bytes_per_file"};
+constexpr const char* kParams[] = {"entries",
+                                   "config",
+                                   "directory",
+                                   "gzip",
+                                   "gzip_level",
+                                   "basename",
+                                   "public_path",
+                                   "require_self_alternate",
+                                   "max_urls_per_file",
+                                   "max_bytes_per_file"};
 constexpr Signature kSig{"write_sitemaps", kParams, 3, 3};
 
 PyObject* write_sitemaps(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
