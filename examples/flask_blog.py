@@ -2,7 +2,10 @@
 
 Run it with ``PYTHONPATH=python python examples/flask_blog.py`` and open
 http://127.0.0.1:5000/blog/hello/?utm_source=news (redirected to /blog/hello), or
-http://127.0.0.1:5000/seo/blog/hello for the payload as JSON with its ETag.
+http://127.0.0.1:5000/seo/blog/hello for the payload as JSON with its ETag. The
+sitemap (/sitemap.xml) and robots.txt list the canonical URLs, and /guides/hello.pdf
+carries the page's signals as headers (Link rel=canonical, X-Robots-Tag), since a PDF
+has no head.
 """
 
 from __future__ import annotations
@@ -11,6 +14,7 @@ import flask
 
 import zoret
 from zoret.integrations.flask import Zoret
+from zoret.site import RobotsGroup, SitemapEntry, response_headers
 
 POSTS = {
     "hello": zoret.SEOEntity(
@@ -57,6 +61,24 @@ def create_app() -> flask.Flask:
     @app.get("/seo/blog/<slug>")
     def post_seo(slug: str) -> flask.Response:
         return seo.response(seo.payload(find(slug)))
+
+    @app.get("/guides/<slug>.pdf")
+    def post_pdf(slug: str) -> flask.Response:
+        # Not HTML: the canonical link and the robots directives travel as headers.
+        guide = zoret.SEOOverrides(robots=zoret.Robots(index=False))
+        payload = seo.payload(find(slug), guide, route=f"/blog/{slug}")
+        return flask.Response(
+            b"%PDF-1.4\n%...\n", mimetype="application/pdf", headers=response_headers(payload)
+        )
+
+    seo.add_sitemap(
+        app,
+        lambda: (
+            SitemapEntry(f"/blog/{slug}", lastmod=post.to_dict()["published_at"])
+            for slug, post in POSTS.items()
+        ),
+    )
+    seo.add_robots(app, [RobotsGroup("*", disallow=["/seo/"])], production=True)
 
     return app
 

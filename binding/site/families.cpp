@@ -4,6 +4,7 @@ namespace zoret::py {
 
 std::span<const SiteFamily> site_families() {
   static const SiteFamily kFamilies[] = {
+      outputs_family(),
       {},
   };
   return kFamilies;

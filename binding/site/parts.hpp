@@ -18,6 +18,8 @@ struct SiteFamily {
   PyMethodDef* functions;
 };
 
+SiteFamily outputs_family();  // outputs/: sitemaps, robots.txt, hreflang, headers
+
 /// Every family of the module, in registration order.
 std::span<const SiteFamily> site_families();
 

@@ -246,6 +246,9 @@ def _parser() -> argparse.ArgumentParser:
     clean = commands.add_parser("clean-url", help="remove tracking parameters from URLs")
     clean.add_argument("urls", nargs="+", metavar="URL")
     clean.set_defaults(run=_cmd_clean_url)
+    from zoret import _site_commands  # it reads files through this module
+
+    _site_commands.add_commands(commands)
     return parser
 
 

@@ -4,6 +4,8 @@
   :func:`evaluate_preconditions`.
 - The canonical redirect: :class:`CanonicalRedirect` answers whether a request should
   get a 301 to the URL policy's form of its URL.
+- Sitemap and robots.txt views: :class:`SitemapPath` (where the set is served, and
+  the bytes of each of its files).
 - Pieces of the head snippet, so that a theme that prints its own ``<title>`` can
   leave that piece out: :func:`head_part`, :func:`render_head`,
   :func:`replace_head_tags` for finished HTML documents.
@@ -34,11 +36,15 @@ from zoret._zoret_native import (
     build_seo_payload,
     normalize_public_url_fn,
 )
+from zoret.site import SitemapEntry, sitemap_file
 
 __all__ = [
     "HEAD_PARTS",
+    "ROBOTS_CONTENT_TYPE",
+    "SITEMAP_CONTENT_TYPE",
     "CanonicalRedirect",
     "EntityTag",
+    "SitemapPath",
     "encode_path",
     "encode_raw",
     "evaluate_preconditions",
@@ -407,3 +413,51 @@ def replace_head_tags(document: str, snippet: str) -> str:
         position = insert_at
     out.append(document[position:])
     return "".join(out)
+
+
+# --- sitemap and robots.txt views ------------------------------------------------------------
+
+SITEMAP_CONTENT_TYPE = "application/xml; charset=utf-8"
+ROBOTS_CONTENT_TYPE = "text/plain; charset=utf-8"
+_SITEMAP_PATH = re.compile(r"(?P<folder>/(?:[^/]+/)*)(?P<basename>[a-z0-9_-]{1,100})\.xml")
+
+
+@dataclass(frozen=True, slots=True)
+class SitemapPath:
+    """Where an app serves its sitemap set: the file at :attr:`path` (the index, or the
+    only urlset) and the numbered urlsets beside it (:meth:`numbered`).
+
+    >>> where = SitemapPath.parse("/maps/sitemap.xml")
+    >>> where.folder, where.basename, where.numbered("<int:number>")
+    ('/maps/', 'sitemap', '/maps/sitemap-<int:number>.xml')
+    """
+
+    folder: str
+    basename: str
+
+    @classmethod
+    def parse(cls, path: str) -> SitemapPath:
+        """ValueError unless `path` is an absolute path ending in a lower-case
+        "<basename>.xml" (letters, digits, "-" and "_")."""
+        found = _SITEMAP_PATH.fullmatch(path)
+        if found is None:
+            raise ValueError(
+                f"a sitemap path looks like /sitemap.xml (lower-case name, .xml): {path!r}"
+            )
+        return cls(found["folder"], found["basename"])
+
+    @property
+    def path(self) -> str:
+        return f"{self.folder}{self.basename}.xml"
+
+    def numbered(self, placeholder: str) -> str:
+        """The path of the numbered urlsets, with `placeholder` for the number."""
+        return f"{self.folder}{self.basename}-{placeholder}.xml"
+
+    def body(
+        self, entries: Iterable[str | SitemapEntry], config: SEOConfig, number: int | None = None
+    ) -> bytes | None:
+        """The bytes of the file at :attr:`path` (`number` None) or of urlset `number`,
+        written from `entries`; None when the set has no such file (answer 404)."""
+        name = self.basename + ("" if number is None else f"-{number}") + ".xml"
+        return sitemap_file(entries, config, name, public_path=self.folder, basename=self.basename)

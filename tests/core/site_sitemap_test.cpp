@@ -86,6 +86,26 @@ TEST(SitemapWriter, WritesOneUrlsetWithEveryKindOfEntry) {
           std::string(kClose));
 }
 
+// Pages follow the trailing-slash rule; image files never become directories.
+TEST(SitemapWriter, ImageRoutesStayFilesUnderTheTrailingSlashRule) {
+  ScratchDir dir;
+  SEOConfig config = testing::site();
+  config.url_policy.trailing_slash = TrailingSlash::Always;
+  auto writer = SitemapWriter::create(dir.path(), UrlResolver(config));
+  ASSERT_TRUE(writer) << writer.error().display();
+  const std::vector<std::string> images = {"/media/logo.png"};
+  SitemapEntry page;
+  page.route = "/about";
+  page.images = images;
+  ASSERT_TRUE(writer->add(page));
+  ASSERT_TRUE(writer->finish());
+  EXPECT_EQ(read_file(dir.file("sitemap.xml")),
+            std::string(kHeader) +
+                "<url><loc>https://example.com/about/</loc><image:image><image:loc>"
+                "https://example.com/media/logo.png</image:loc></image:image></url>\n" +
+                std::string(kClose));
+}
+
 TEST(SitemapWriter, SplitsAtTheUrlAndByteLimits) {
   const std::size_t entry = line(1).size();
   const std::size_t frame = kHeader.size() + kClose.size();

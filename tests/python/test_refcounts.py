@@ -2,8 +2,11 @@
 memory stay flat over many calls, failing calls included (--leak-loops N calls a round)."""
 
 import contextlib
+import datetime
 import gc
+import pickle
 import sys
+import tempfile
 import tracemalloc
 from types import SimpleNamespace
 
@@ -11,6 +14,7 @@ import pytest
 
 import zoret as z
 from payload_support import config
+from zoret import site as zs
 
 TITLE, DOC = "t" * 50, {"@type": "T", "n": "x" * 40}
 PATH = "/Blog//" + "x" * 40 + "?utm_source=1&a=2"
@@ -24,6 +28,8 @@ ENTITY = z.SEOEntity("post", title=TITLE, featured_image=IMAGE, breadcrumbs=CRUM
 PAYLOAD = z.build_seo_payload(ENTITY, PATH, config())
 EXPECT = z.SEOExpectation(one_of=[PATH], title=z.SEOExpectation(equals=PATH))
 RULE = z.SEOContractRule(PATH, EXPECT, severity=TITLE)
+ENTRY = zs.SitemapEntry(PATH, datetime.date(2024, 5, 1), [("en", PATH)], ["/i.png"])
+OUT = tempfile.TemporaryDirectory()
 WATCHED = [
     TITLE,
     PATH,
@@ -38,6 +44,7 @@ WATCHED = [
     PAYLOAD,
     EXPECT,
     RULE,
+    ENTRY,
 ]
 
 
@@ -79,6 +86,15 @@ CALLS = {
     "contracts": lambda: (
         z.build_seo_contract(z.SEOContractConfig(PATH, defaults=EXPECT, rules=[RULE], exceptions=[(PATH, EXPECT)])),
         z.build_seo_contract(z.SEOContractConfig(TITLE)).to_dict(), RULE.expect, RULE.severity,
+    ),
+    "site outputs": lambda: (
+        zs.write_sitemaps(iter([PATH, ENTRY]), SITE, OUT.name), attempt(zs.write_sitemaps, [PATH, 3], SITE, OUT.name),
+        attempt(zs.write_sitemaps, [PATH, "\ud800"], SITE, OUT.name), attempt(zs.write_sitemaps, [""], SITE, OUT.name),
+        pickle.loads(pickle.dumps(ENTRY)) == ENTRY, repr(ENTRY), hash(ENTRY), ENTRY.alternates,
+        attempt(zs.SitemapEntry, PATH, datetime.datetime(2024, 1, 1)), attempt(zs.SitemapEntry, PATH, "2024-13"),
+        zs.render_robots(SITE, [zs.RobotsGroup("*", disallow=[PATH])], sitemaps=[PATH], host=TITLE),
+        zs.render_hreflang({"en": PATH, "x-default": "/"}, SITE, current_route=PATH), zs.response_headers(PAYLOAD),
+        attempt(zs.render_hreflang, [(TITLE, PATH)], SITE, require_self_reference=False),
     ),
 }  # fmt: skip
 

@@ -2,11 +2,13 @@
 
 from __future__ import annotations
 
+import datetime
 import tempfile
 from pathlib import Path
 from typing import Any
 
 import zoret
+from zoret import site
 from zoret.hooks import HookRegistry
 from zoret.registry import SchemaRegistry, SchemaRequest
 
@@ -68,3 +70,18 @@ digest: str = contract.hash()
 
 cleaned: str = zoret.clean_url_fn("https://example.com/?utm_source=x&id=7")["url"]
 path: str = zoret.normalize_path_fn("/A//b", zoret.URLPolicy(lowercase_paths=True))
+
+entries: list[str | site.SitemapEntry] = [
+    site.SitemapEntry("/", lastmod=datetime.date(2026, 12, 6), alternates={"en": "/"}),
+    "/a",
+]
+with tempfile.TemporaryDirectory() as directory:
+    written: list[str] = site.write_sitemaps(
+        iter(entries), zoret.SEOConfig("e.com", "https://e.com"), directory
+    )
+robots_txt: str = site.render_robots(
+    zoret.SEOConfig("e.com", "https://e.com"),
+    [site.RobotsGroup("*", disallow=["/admin/"])],
+    host="e.com",
+)
+headers: list[tuple[str, str]] = site.response_headers(payload)

@@ -169,7 +169,8 @@ struct SitemapWriter::State {
   }
 
   // Images may be served from another host, so an absolute URL is kept (in the
-  // URL parser's serialisation, without fragment); a route is a page of the site.
+  // URL parser's serialisation, without fragment); a route is a file of the site,
+  // which the trailing-slash rule for pages must not turn into a directory.
   Result<void> append_image(std::string_view image) {
     auto parsed = url::parse_url(image);
     if (parsed) {
@@ -180,7 +181,7 @@ struct SitemapWriter::State {
       parsed->fragment.reset();
       image_url = url::serialize(*parsed);
     } else {
-      auto resolved = resolver.resolve(image);
+      auto resolved = resolver.resolve_file(image);
       if (!resolved) return std::move(resolved).error();
       image_url = *std::move(resolved);
     }

@@ -16,11 +16,16 @@ Configuration comes from the app's config::
 ``make_conditional``, and a ``before_request`` hook that answers GET and HEAD
 requests with 301 to the URL policy's form when only case, slashes or tracking
 parameters differ (see ``zoret.web.CanonicalRedirect``).
+
+``seo.add_sitemap(app, pages)`` serves the sitemap set of ``pages()`` (routes or
+``SitemapEntry`` objects, read at each request) at ``/sitemap.xml`` and
+``/sitemap-<n>.xml``; ``seo.add_robots(app, groups)`` serves robots.txt, naming that
+sitemap and keeping crawlers out on any host but the canonical one.
 """
 
 from __future__ import annotations
 
-from collections.abc import Mapping
+from collections.abc import Callable, Iterable, Mapping, Sequence
 from dataclasses import dataclass
 from typing import Any
 
@@ -36,6 +41,7 @@ except ImportError as exc:
 from zoret import forms, web
 from zoret._zoret_native import SEOConfig, SEOEntity, SEOOverrides, SEOPayload, build_seo_payload
 from zoret.integrations.jinja2 import configure
+from zoret.site import ALLOW_ALL, RobotsGroup, SitemapEntry, render_robots
 
 __all__ = ["Zoret"]
 
@@ -126,3 +132,58 @@ class Zoret:
         return self.conditional(
             flask.Response(payload.to_json(), mimetype="application/json"), payload
         )
+
+    def add_sitemap(
+        self,
+        app: flask.Flask,
+        entries: Callable[[], Iterable[str | SitemapEntry]],
+        *,
+        path: str = "/sitemap.xml",
+    ) -> None:
+        """Serves the sitemap set of ``entries()`` at `path` (endpoint ``zoret_sitemap``)
+        and its numbered urlsets beside it; the URLs are the canonical ones."""
+        where = web.SitemapPath.parse(path)
+
+        def view(number: int | None = None) -> WerkzeugResponse:
+            served = web.SitemapPath(flask.request.script_root + where.folder, where.basename)
+            body = served.body(entries(), self.config, number)
+            if body is None:
+                flask.abort(404)
+            return flask.Response(body, content_type=web.SITEMAP_CONTENT_TYPE)
+
+        app.add_url_rule(where.path, "zoret_sitemap", view)
+        app.add_url_rule(where.numbered("<int:number>"), "zoret_sitemap_file", view)
+
+    def add_robots(
+        self,
+        app: flask.Flask,
+        groups: Sequence[RobotsGroup] = (ALLOW_ALL,),
+        *,
+        sitemaps: Sequence[str] | None = None,
+        comments: Sequence[str] = (),
+        production: bool | None = None,
+        path: str = "/robots.txt",
+    ) -> None:
+        """Serves robots.txt at `path`. `sitemaps` defaults to the sitemap of
+        :meth:`add_sitemap` when the app has one; on a host other than the canonical
+        one every crawler is kept out unless `production` is True."""
+
+        def view() -> flask.Response:
+            listed = sitemaps
+            if listed is None:
+                listed = (
+                    [flask.url_for("zoret_sitemap")]
+                    if "zoret_sitemap" in app.view_functions
+                    else []
+                )
+            text = render_robots(
+                self.config,
+                groups,
+                sitemaps=listed,
+                comments=comments,
+                production=production,
+                host=flask.request.host,
+            )
+            return flask.Response(text, content_type=web.ROBOTS_CONTENT_TYPE)
+
+        app.add_url_rule(path, "zoret_robots", view)

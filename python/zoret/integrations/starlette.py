@@ -8,6 +8,8 @@
   304 or 412, by ``zoret.web.evaluate_preconditions``.
 - ``CanonicalRedirectMiddleware``: pure ASGI, 301 to the URL policy's form when a GET
   or HEAD request differs from it only by case, slashes or tracking parameters.
+- ``seo.sitemap_routes(pages)`` and ``seo.robots_route(groups)``: routes serving the
+  sitemap set of ``pages()`` and robots.txt, with the canonical URLs.
 - ``seo.install(templates)`` gives a ``Jinja2Templates`` the helpers of
   ``zoret.integrations.jinja2``, building entities at the request's route.
 
@@ -17,7 +19,7 @@ FastAPI-only helpers (a payload dependency, a return annotation) are in
 
 from __future__ import annotations
 
-from collections.abc import Iterable, Mapping
+from collections.abc import Callable, Iterable, Mapping, Sequence
 from dataclasses import dataclass
 from typing import Any
 
@@ -28,6 +30,7 @@ try:
     from starlette.datastructures import Headers
     from starlette.requests import HTTPConnection, Request
     from starlette.responses import PlainTextResponse, RedirectResponse, Response
+    from starlette.routing import NoMatchFound, Route
     from starlette.templating import Jinja2Templates
     from starlette.types import ASGIApp, Receive, Scope, Send
 except ImportError as exc:
@@ -36,6 +39,7 @@ except ImportError as exc:
 from zoret import forms, web
 from zoret._zoret_native import SEOConfig, SEOEntity, SEOOverrides, SEOPayload, build_seo_payload
 from zoret.integrations.jinja2 import configure
+from zoret.site import ALLOW_ALL, RobotsGroup, SitemapEntry, render_robots
 
 __all__ = [
     "SEO",
@@ -45,6 +49,9 @@ __all__ = [
     "precondition_response",
     "request_route",
 ]
+
+
+SITEMAP_ROUTE = "zoret-sitemap"
 
 
 def _config(config: SEOConfig | Mapping[str, Any]) -> SEOConfig:
@@ -138,6 +145,60 @@ class SEO:
         the ``request`` that TemplateResponse puts in the context) and returns it."""
         configure(templates.env, self.config, _template_route)
         return templates
+
+    def sitemap_routes(
+        self, entries: Callable[[], Iterable[str | SitemapEntry]], *, path: str = "/sitemap.xml"
+    ) -> list[Route]:
+        """Routes serving the sitemap set of ``entries()`` (called at each request) at
+        `path` (named ``zoret-sitemap``) and its numbered urlsets beside it."""
+        where = web.SitemapPath.parse(path)
+
+        def view(request: Request) -> Response:
+            number = request.path_params.get("number")
+            served = web.SitemapPath(
+                request.scope.get("root_path", "") + where.folder, where.basename
+            )
+            body = served.body(entries(), self.config, number)
+            if body is None:
+                return PlainTextResponse("Not Found", status_code=404)
+            return Response(body, media_type=web.SITEMAP_CONTENT_TYPE)
+
+        return [
+            Route(where.path, view, name=SITEMAP_ROUTE),
+            Route(where.numbered("{number:int}"), view),
+        ]
+
+    def robots_route(
+        self,
+        groups: Sequence[RobotsGroup] = (ALLOW_ALL,),
+        *,
+        sitemaps: Sequence[str] | None = None,
+        comments: Sequence[str] = (),
+        production: bool | None = None,
+        path: str = "/robots.txt",
+    ) -> Route:
+        """A route serving robots.txt. `sitemaps` defaults to the route named
+        ``zoret-sitemap`` when the app has one; on a host other than the canonical one
+        every crawler is kept out unless `production` is True."""
+
+        def view(request: Request) -> Response:
+            listed = sitemaps
+            if listed is None:
+                try:
+                    listed = [str(request.app.url_path_for(SITEMAP_ROUTE))]
+                except NoMatchFound:
+                    listed = []
+            text = render_robots(
+                self.config,
+                groups,
+                sitemaps=listed,
+                comments=comments,
+                production=production,
+                host=request.headers.get("host"),
+            )
+            return Response(text, media_type=web.ROBOTS_CONTENT_TYPE)
+
+        return Route(path, view)
 
 
 class CanonicalRedirectMiddleware:

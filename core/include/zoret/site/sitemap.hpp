@@ -33,7 +33,7 @@ struct SitemapEntry {
   /// include the page itself unless the writer's options turn the check off.
   std::span<const LanguageAlternate> alternates;
   /// Image URLs: absolute http(s) URLs are kept (images may live on another
-  /// host), routes are resolved like pages.
+  /// host), routes are resolved as files of the site (`UrlResolver::resolve_file`).
   std::span<const std::string> images;
 };
 
