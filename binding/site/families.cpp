@@ -1,10 +1,12 @@
 #include "parts.hpp"
 
+#include "records/records.hpp"
+
 namespace zoret::py {
 
 std::span<const SiteFamily> site_families() {
   static const SiteFamily kFamilies[] = {
-      {},
+      {{}, record_functions()},
   };
   return kFamilies;
 }
