@@ -23,7 +23,9 @@ std::size_t code_point_prefix(std::string_view text, std::size_t count) {
   return end;
 }
 
-std::string cut_note(std::size_t length) { return "...(" + std::to_string(length) + " characters)"; }
+std::string cut_note(std::size_t length) {
+  return "...(" + std::to_string(length) + " characters)";
+}
 
 }  // namespace
 
@@ -118,13 +120,15 @@ void ReprWriter::json(const Json& v, std::size_t depth) {
   const bool is_array = v.is_array();
   const std::size_t size = v.size();
   if (depth >= ReprLimits::kJsonDepth && size > 0) {
+    const char* what = is_array ? (size == 1 ? " item)]" : " items)]")
+                                : (size == 1 ? " entry)}" : " entries)}");
     out_ += is_array ? "[...(" : "{...(";
     out_ += std::to_string(size);
-    out_ += is_array ? (size == 1 ? " item)]" : " items)]") : (size == 1 ? " entry)}" : " entries)}");
+    out_ += what;
     return;
   }
   out_ += is_array ? '[' : '{';
-  const std::size_t shown = size > ReprLimits::kItems ? ReprLimits::kItemsShown : size;
+  const std::size_t shown = shown_items(size);
   std::size_t i = 0;
   for (auto it = v.begin(); i < shown; ++it, ++i) {
     if (i > 0) out_ += ", ";

@@ -110,7 +110,7 @@ class ReprWriter {
   template <class T>
   void value(const std::vector<T>& items) {
     out_ += '[';
-    const std::size_t shown = items.size() > ReprLimits::kItems ? ReprLimits::kItemsShown : items.size();
+    const std::size_t shown = shown_items(items.size());
     for (std::size_t i = 0; i < shown; ++i) {
       if (i > 0) out_ += ", ";
       value(items[i]);
@@ -142,6 +142,9 @@ class ReprWriter {
 
  private:
   ReprWriter() = default;
+  static std::size_t shown_items(std::size_t size) {
+    return size > ReprLimits::kItems ? ReprLimits::kItemsShown : size;
+  }
   void separator(const char* name);
   void more(std::size_t size, std::size_t shown);
   void json(const Json& v, std::size_t depth);

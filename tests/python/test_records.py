@@ -17,6 +17,7 @@ from zoret.registry import SchemaRegistry, SchemaRequest
 
 def brand(payload, entity, config):  # module level, so that pickle finds it
     payload["title"] += " | Example"
+    payload["x-extra"] = {"n": [1.0, -1]}  # a payload keeps members it does not know
 
 
 def recipe(request: SchemaRequest):
@@ -49,13 +50,13 @@ def entity(mod=zoret):
         availability="InStock", same_as=["https://x.example"], address="Main St", faq_items=[mod.FAQItem("Q?", "A.")])  # fmt: skip
 
 
-def overrides(mod=zoret, jsonld=None):
+def overrides(mod=zoret, jsonld=None, omit=False):
     return mod.SEOOverrides(
         meta_title="M", meta_description="D", canonical_url="https://example.com/c", canonical_path="/p",
         robots=mod.Robots(index=False), og_title="OT", og_description="OD", og_image=mod.SEOImage("https://example.com/o.png"),
         twitter_card="summary", twitter_title="TT", twitter_description="TD", twitter_image=mod.SEOImage("/t.png"),
         schema_jsonld={"@type": "Thing", "n": [1, -2, 2.5, 1.0, "ü", None, True]} if jsonld is None else jsonld,
-        omit_schema=True, skip_title_template=True, twitter_creator="@c", og_audio="/a.mp3", og_video="/v.mp4")  # fmt: skip
+        omit_schema=omit, skip_title_template=omit, twitter_creator="@c", og_audio="/a.mp3", og_video="/v.mp4")  # fmt: skip
 
 
 def expectation(mod=zoret):
@@ -94,7 +95,8 @@ def samples(mod=zoret):
         "policy": mod.URLPolicy(enforce_https=False, lowercase_paths=True, trailing_slash="bogus", collapse_duplicate_slashes=False,
                                 strip_tracking_params=False, allowed_query_params=["a", "a"], extra_tracking_params=["B"]),
         "entity": entity(mod), "entity-bare": mod.SEOEntity("faq", same_as=[], breadcrumbs=[]),
-        "overrides": overrides(mod), "overrides-null-jsonld": overrides(mod, jsonld=float("nan")), "overrides-bare": mod.SEOOverrides(),
+        "overrides": overrides(mod), "overrides-omit": overrides(mod, omit=True), "overrides-bare": mod.SEOOverrides(),
+        "overrides-null-jsonld": overrides(mod, jsonld=float("nan")),
         "config": config, "config-bare": mod.SEOConfig("x.co", "https://x.co"),
         "expectation": expectation(mod), "rule": mod.SEOContractRule("/", mod.SEOExpectation()),
         "contract-config": contract_config(mod), "contract": mod.build_seo_contract(contract_config(mod)),

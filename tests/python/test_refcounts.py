@@ -2,7 +2,9 @@
 memory stay flat over many calls, failing calls included (--leak-loops N calls a round)."""
 
 import contextlib
+import copy
 import gc
+import pickle
 import sys
 import tracemalloc
 from types import SimpleNamespace
@@ -11,6 +13,7 @@ import pytest
 
 import zoret as z
 from payload_support import config
+from zoret import _zoret_site
 
 TITLE, DOC = "t" * 50, {"@type": "T", "n": "x" * 40}
 PATH = "/Blog//" + "x" * 40 + "?utm_source=1&a=2"
@@ -79,6 +82,13 @@ CALLS = {
     "contracts": lambda: (
         z.build_seo_contract(z.SEOContractConfig(PATH, defaults=EXPECT, rules=[RULE], exceptions=[(PATH, EXPECT)])),
         z.build_seo_contract(z.SEOContractConfig(TITLE)).to_dict(), RULE.expect, RULE.severity,
+    ),
+    "values": lambda: (
+        repr(ENTITY), repr(PAYLOAD), repr(SITE), repr(RULE), repr(z.SEOOverrides(schema_jsonld=DOC, robots=z.Robots())),
+        pickle.loads(pickle.dumps([ENTITY, PAYLOAD, PAYLOAD.og, RULE, POLICY, z.validate_payload(PAYLOAD)])),
+        copy.copy(SITE), copy.deepcopy(EXPECT), ENTITY == ENTITY, hash(ENTITY), hash(POLICY), IMAGE == CRUMBS[0],
+        attempt(_zoret_site._reconstruct, z.SEOIssue, (TITLE, "bad", TITLE), {}),
+        attempt(_zoret_site._reconstruct, z.SEOPayload, ("{", None), {}),
     ),
 }  # fmt: skip
 
