@@ -249,26 +249,9 @@ def test_repr_shows_the_fields(obj, expected):
     assert repr(obj) == expected
 
 
-VALUES = [
-    "image",
-    "image-bare",
-    "robots",
-    "breadcrumb",
-    "faq",
-    "author",
-    "author-bare",
-    "policy",
-    "entity",
-    "entity-bare",
-]
-EVALUABLE = [
-    *VALUES,
-    "overrides-bare",
-    "overrides-null-jsonld",
-    "config-bare",
-    "expectation",
-    "rule",
-]
+VALUES = ["image", "image-bare", "robots", "breadcrumb", "faq", "author", "author-bare", "policy", "entity",
+          "entity-bare"]  # fmt: skip
+EVALUABLE = [*VALUES, "overrides-bare", "overrides-null-jsonld", "config-bare", "expectation", "rule"]  # fmt: skip
 
 
 @pytest.mark.parametrize("name", EVALUABLE)

@@ -20,8 +20,6 @@ BUNDLED = ["libicuuc.so.72", "libicudata.so.72", "libcrypto.so.3", "libre2.so.9"
 
 
 def why_no_isolation():
-    if "libasan" in os.environ.get("LD_PRELOAD", ""):
-        return "the sanitizer run checks the extension; the release wheel is checked once, in the plain run"
     if shutil.which("unshare") is None or shutil.which("mount") is None:
         return "unshare and mount (util-linux) are needed to hide the system libraries"
     if os.geteuid() != 0:
