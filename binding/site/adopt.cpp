@@ -5,6 +5,7 @@
 #include "frame/errors.hpp"
 #include "types/contract.hpp"
 #include "types/model.hpp"
+#include "types/issue.hpp"
 #include "types/payload.hpp"
 
 namespace zoret::py {
@@ -45,7 +46,12 @@ int adopt_native_module() {
   const bool ok = adopt_class<SEOConfig>(native.get()) && adopt_class<SEOEntity>(native.get()) &&
                   adopt_class<SEOOverrides>(native.get()) &&
                   adopt_class<SEOPayload>(native.get()) &&
-                  adopt_class<SEOContract>(native.get()) && adopt_exceptions(native.get());
+                  adopt_class<SEOContract>(native.get()) &&
+                  // Records that pickling rebuilds here, and their parts.
+                  adopt_class<OGPayload>(native.get()) &&
+                  adopt_class<TwitterPayload>(native.get()) && adopt_class<Issue>(native.get()) &&
+                  adopt_class<SEOExpectation>(native.get()) &&
+                  adopt_class<ContractRuleArgs>(native.get()) && adopt_exceptions(native.get());
   return ok ? 0 : -1;
 }
 

@@ -2,6 +2,7 @@
 memory stay flat over many calls, failing calls included (--leak-loops N calls a round)."""
 
 import contextlib
+import copy
 import datetime
 import gc
 import pickle
@@ -14,6 +15,7 @@ import pytest
 
 import zoret as z
 from payload_support import config
+from zoret import _zoret_site
 from zoret import site as zs
 
 TITLE, DOC = "t" * 50, {"@type": "T", "n": "x" * 40}
@@ -95,6 +97,13 @@ CALLS = {
         zs.render_robots(SITE, [zs.RobotsGroup("*", disallow=[PATH])], sitemaps=[PATH], host=TITLE),
         zs.render_hreflang({"en": PATH, "x-default": "/"}, SITE, current_route=PATH), zs.response_headers(PAYLOAD),
         attempt(zs.render_hreflang, [(TITLE, PATH)], SITE, require_self_reference=False),
+    ),
+    "values": lambda: (
+        repr(ENTITY), repr(PAYLOAD), repr(SITE), repr(RULE), repr(z.SEOOverrides(schema_jsonld=DOC, robots=z.Robots())),
+        pickle.loads(pickle.dumps([ENTITY, PAYLOAD, PAYLOAD.og, RULE, POLICY, z.validate_payload(PAYLOAD)])),
+        copy.copy(SITE), copy.deepcopy(EXPECT), ENTITY == ENTITY, hash(ENTITY), hash(POLICY), IMAGE == CRUMBS[0],
+        attempt(_zoret_site._reconstruct, z.SEOIssue, (TITLE, "bad", TITLE), {}),
+        attempt(_zoret_site._reconstruct, z.SEOPayload, ("{", None), {}),
     ),
 }  # fmt: skip
 

@@ -1,21 +1,15 @@
 // SEOAuthor(name, *, url=None)
 //   .name -> str
 //   .url -> str | None
+//   repr(), pickling and copying through the constructor, == and hash() by value
 #include <optional>
 #include <string>
 
 #include "classes.hpp"
 #include "frame/bind.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
-
-/// A value class for Python code around the module; no core operation reads it.
-struct Author {
-  std::string name;
-  std::optional<std::string> url;
-};
-template <>
-inline constexpr const char* kClassName<Author> = "SEOAuthor";
 
 namespace {
 
@@ -36,12 +30,21 @@ PyGetSetDef kProperties[] = {
     {},
 };
 
+PyMethodDef kMethods[] = {
+    reduce_def<"SEOAuthor.__reduce__", reduce_record<Author>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kSlots[] = {
     {Py_tp_doc, const_cast<char*>("SEOAuthor(name, *, url=None)\n--\n\n"
                                   "An author reference used in article schemas.")},
     {Py_tp_new, reinterpret_cast<void*>(&author_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<Author>::dealloc)},
     {Py_tp_getset, kProperties},
+    {Py_tp_methods, kMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<Author>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<Author>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<Author>)},
     {0, nullptr},
 };
 

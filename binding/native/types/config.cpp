@@ -6,6 +6,7 @@
 //           hooks=None, schema_registry=None)
 //   .hooks, .schema_registry -> object | None (read-write; None clears)
 //   .to_dict() -> dict
+//   repr(); pickling and copying through the constructor, hooks and registry included
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "classes.hpp"
 #include "frame/bind.hpp"
 #include "types/model.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
 
@@ -152,7 +154,20 @@ PyObject* config_to_dict(PyObject* self) {
   return record_text_to_pydict(text);
 }
 
+// The hooks' or registry's repr may show this configuration again (a registry
+// that keeps its site's configuration); the inner one is then shown as SEOConfig(...).
+PyObject* config_repr(PyObject* self) {
+  const int entered = Py_ReprEnter(self);
+  if (entered != 0) return entered > 0 ? PyUnicode_FromString("SEOConfig(...)") : nullptr;
+  PyObject* text = guard([&] { return ReprWriter::repr(config_object(self)); });
+  Py_ReprLeave(self);
+  return text;
+}
+
+PyObject* config_reduce(PyObject* self) { return reduce_by_constructor(self, config_object(self)); }
+
 PyMethodDef kMethods[] = {
+    reduce_def<"SEOConfig.__reduce__", config_reduce>(),
     fast_def("to_dict", no_args<"SEOConfig.to_dict", config_to_dict>,
              "to_dict($self, /)\n--\n\n"
              "Returns the configuration as a new dict with sorted keys at every level.\n\n"
@@ -188,6 +203,7 @@ PyType_Slot kSlots[] = {
          "not host-only, the base URL is empty, or title_template lacks '{title}'.")},
     {Py_tp_new, reinterpret_cast<void*>(&config_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOConfig>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&config_repr)},
     {Py_tp_traverse, reinterpret_cast<void*>(&config_traverse)},
     {Py_tp_clear, reinterpret_cast<void*>(&config_clear)},
     {Py_tp_free, reinterpret_cast<void*>(&PyObject_GC_Del)},

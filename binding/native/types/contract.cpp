@@ -20,6 +20,8 @@
 //   .to_dict() -> dict
 //   .hash() -> str
 //   .write(path) -> None
+// Every class here has a repr() and pickles and copies: SEOContract through the
+// restorer of zoret._zoret_site, the others through their constructors.
 #include "types/contract.hpp"
 
 #include <map>
@@ -32,10 +34,24 @@
 #include "frame/bind.hpp"
 #include "frame/dict_builder.hpp"
 #include "frame/json_value.hpp"
+#include "types/record_slots.hpp"
 #include "zoret/contract/builder.hpp"
 #include "zoret/contract/model.hpp"
 
 namespace zoret::py {
+
+ContractRuleArgs rule_args(const SEOContractRule& rule) {
+  ContractRuleArgs out{.match = rule.match, .expect = rule.expect, .severity = std::nullopt};
+  if (rule.severity) {
+    switch (*rule.severity) {
+      case ContractSeverity::Info: out.severity = "info"; break;
+      case ContractSeverity::Warning: out.severity = "warning"; break;
+      case ContractSeverity::Error: out.severity = "error"; break;
+    }
+  }
+  return out;
+}
+
 namespace {
 
 constexpr const char* kExpectationParams[] = {
@@ -86,6 +102,11 @@ PyGetSetDef kExpectationProperties[] = {
     {},
 };
 
+PyMethodDef kExpectationMethods[] = {
+    reduce_def<"SEOExpectation.__reduce__", reduce_record<SEOExpectation>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kExpectationSlots[] = {
     {Py_tp_doc,
      const_cast<char*>(
@@ -105,6 +126,8 @@ PyType_Slot kExpectationSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(&expectation_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOExpectation>::dealloc)},
     {Py_tp_getset, kExpectationProperties},
+    {Py_tp_methods, kExpectationMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOExpectation>)},
     {0, nullptr},
 };
 
@@ -137,6 +160,11 @@ PyGetSetDef kRuleProperties[] = {
     {},
 };
 
+PyMethodDef kRuleMethods[] = {
+    reduce_def<"SEOContractRule.__reduce__", reduce_record<ContractRuleArgs>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kRuleSlots[] = {
     {Py_tp_doc,
      const_cast<char*>(
@@ -148,6 +176,8 @@ PyType_Slot kRuleSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(&rule_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<ContractRuleArgs>::dealloc)},
     {Py_tp_getset, kRuleProperties},
+    {Py_tp_methods, kRuleMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<ContractRuleArgs>)},
     {0, nullptr},
 };
 
@@ -157,12 +187,6 @@ PyType_Spec kRuleSpec = {"zoret._zoret_native.SEOContractRule", sizeof(Box<Contr
 constexpr const char* kConfigParams[] = {"canonical_host", "scheme", "defaults", "rules",
                                          "exceptions"};
 constexpr Signature kConfigSig{"SEOContractConfig.__new__", kConfigParams, 1, 1};
-
-SEOContractRule to_core_rule(ContractRuleArgs&& rule) {
-  SEOContractRule out{.match = std::move(rule.match), .expect = std::move(rule.expect)};
-  if (rule.severity) out.severity = contract_severity_from_text(*rule.severity);
-  return out;
-}
 
 PyObject* config_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guard([&]() -> PyObject* {
@@ -187,6 +211,11 @@ PyObject* config_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyMethodDef kConfigMethods[] = {
+    reduce_def<"SEOContractConfig.__reduce__", reduce_record<SEOContractConfig>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kConfigSlots[] = {
     {Py_tp_doc,
      const_cast<char*>(
@@ -199,6 +228,8 @@ PyType_Slot kConfigSlots[] = {
          "keeps its last expectation. Wrong types raise TypeError.")},
     {Py_tp_new, reinterpret_cast<void*>(&config_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOContractConfig>::dealloc)},
+    {Py_tp_methods, kConfigMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOContractConfig>)},
     {0, nullptr},
 };
 
@@ -291,6 +322,7 @@ PyMethodDef kContractMethods[] = {
              "untouched. `path` must be a str (TypeError otherwise, a path object\n"
              "included). Raises OSError 'serialization error: failed to write contract:\n"
              "<description> (os error N)' when the file cannot be written."),
+    reduce_def<"SEOContract.__reduce__", reduce_through_site<SEOContract>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -299,6 +331,7 @@ PyType_Slot kContractSlots[] = {
      const_cast<char*>("A generated, machine-readable SEO contract.\n\n"
                        "Made by build_seo_contract(); it has no constructor.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOContract>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOContract>)},
     {Py_tp_getset, kContractProperties},
     {Py_tp_methods, kContractMethods},
     {0, nullptr},

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "frame/box.hpp"
 #include "zoret/contract/model.hpp"
@@ -16,6 +17,13 @@ struct ContractRuleArgs {
   SEOExpectation expect;
   std::optional<std::string> severity;
 };
+
+/// The rule a configuration or contract holds; the severity text is read here.
+inline SEOContractRule to_core_rule(ContractRuleArgs&& rule) {
+  SEOContractRule out{.match = std::move(rule.match), .expect = std::move(rule.expect)};
+  if (rule.severity) out.severity = contract_severity_from_text(*rule.severity);
+  return out;
+}
 
 template <>
 inline constexpr const char* kClassName<SEOExpectation> = "SEOExpectation";

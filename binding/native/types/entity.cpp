@@ -1,3 +1,5 @@
+// Every class here: repr(), pickling and copying through the constructor, and ==
+// and hash() by value.
 // Breadcrumb(name, url)
 //   .name, .url -> str
 // FAQItem(question, answer)
@@ -25,6 +27,7 @@
 #include "frame/dict_builder.hpp"
 #include "frame/json_value.hpp"
 #include "types/model.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
 namespace {
@@ -42,6 +45,11 @@ PyObject* breadcrumb_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyMethodDef kBreadcrumbMethods[] = {
+    reduce_def<"Breadcrumb.__reduce__", reduce_record<Breadcrumb>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyGetSetDef kBreadcrumbProperties[] = {
     property<&Breadcrumb::name>("name", "The label shown for this step."),
     property<&Breadcrumb::url>("url", "The URL of this step, as given."),
@@ -54,7 +62,11 @@ PyType_Slot kBreadcrumbSlots[] = {
                                   "Both arguments are str; the URL is not validated.")},
     {Py_tp_new, reinterpret_cast<void*>(&breadcrumb_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<Breadcrumb>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<Breadcrumb>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<Breadcrumb>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<Breadcrumb>)},
     {Py_tp_getset, kBreadcrumbProperties},
+    {Py_tp_methods, kBreadcrumbMethods},
     {0, nullptr},
 };
 
@@ -74,6 +86,11 @@ PyObject* faq_item_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyMethodDef kFaqMethods[] = {
+    reduce_def<"FAQItem.__reduce__", reduce_record<FAQItem>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyGetSetDef kFaqProperties[] = {
     property<&FAQItem::question>("question", "The question."),
     property<&FAQItem::answer>("answer", "The answer."),
@@ -86,7 +103,11 @@ PyType_Slot kFaqSlots[] = {
                                   "Both arguments are str.")},
     {Py_tp_new, reinterpret_cast<void*>(&faq_item_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<FAQItem>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<FAQItem>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<FAQItem>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<FAQItem>)},
     {Py_tp_getset, kFaqProperties},
+    {Py_tp_methods, kFaqMethods},
     {0, nullptr},
 };
 
@@ -118,6 +139,7 @@ PyMethodDef kRobotsMethods[] = {
              "Directives are joined with ',' in a fixed order: index/noindex,\n"
              "follow/nofollow, then max-snippet, max-image-preview and\n"
              "max-video-preview when set."),
+    reduce_def<"Robots.__reduce__", reduce_record<Robots>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -143,6 +165,9 @@ PyType_Slot kRobotsSlots[] = {
          "outside that range; negative values are kept); max_image_preview is free text.")},
     {Py_tp_new, reinterpret_cast<void*>(&robots_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<Robots>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<Robots>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<Robots>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<Robots>)},
     {Py_tp_getset, kRobotsProperties},
     {Py_tp_methods, kRobotsMethods},
     {0, nullptr},
@@ -181,6 +206,7 @@ PyMethodDef kImageMethods[] = {
     fast_def("to_dict", no_args<"SEOImage.to_dict", image_to_dict>,
              "to_dict($self, /)\n--\n\n"
              "Returns a new dict: 'url', then 'width', 'height' and 'alt' when set."),
+    reduce_def<"SEOImage.__reduce__", reduce_record<SEOImage>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -200,6 +226,9 @@ PyType_Slot kImageSlots[] = {
                     "otherwise); nothing is validated.")},
     {Py_tp_new, reinterpret_cast<void*>(&image_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOImage>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOImage>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<SEOImage>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<SEOImage>)},
     {Py_tp_getset, kImageProperties},
     {Py_tp_methods, kImageMethods},
     {0, nullptr},
@@ -251,6 +280,7 @@ PyMethodDef kEntityMethods[] = {
              "Returns the entity as a new dict with sorted keys at every level.\n\n"
              "Absent fields are left out; 'entity_type' holds the serialised form\n"
              "('LocalBusiness', not 'local_business')."),
+    reduce_def<"SEOEntity.__reduce__", reduce_record<SEOEntity>>(),
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -277,6 +307,9 @@ PyType_Slot kEntitySlots[] = {
          "list is kept. The entity keeps its own copies of everything it is given.")},
     {Py_tp_new, reinterpret_cast<void*>(&entity_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOEntity>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOEntity>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<SEOEntity>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<SEOEntity>)},
     {Py_tp_getset, kEntityProperties},
     {Py_tp_methods, kEntityMethods},
     {0, nullptr},

@@ -1,11 +1,13 @@
 // SEOIssue (made only by validate_payload)
 //   .rule_id .message -> str   .url -> str | None   .severity -> "error" | "warning" | "info"
 //   .details -> dict (a new dict on each access)
+//   repr(); pickling and copying through the restorer of zoret._zoret_site
 #include "types/issue.hpp"
 
 #include "classes.hpp"
 #include "frame/convert.hpp"
 #include "frame/json_value.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
 
@@ -38,10 +40,17 @@ PyGetSetDef kProperties[] = {
     {},
 };
 
+PyMethodDef kMethods[] = {
+    reduce_def<"SEOIssue.__reduce__", reduce_through_site<Issue>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kSlots[] = {
     {Py_tp_doc, const_cast<char*>("A single validation finding.\n\nMade by validate_payload().")},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<Issue>::dealloc)},
     {Py_tp_getset, kProperties},
+    {Py_tp_methods, kMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<Issue>)},
     {0, nullptr},
 };
 

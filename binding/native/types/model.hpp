@@ -43,6 +43,8 @@ struct URLPolicyValue {
   bool strip_tracking_params = true;
   std::vector<std::string> allowed_query_params;
   std::vector<std::string> extra_tracking_params;
+
+  friend bool operator==(const URLPolicyValue&, const URLPolicyValue&) = default;
 };
 template <>
 inline constexpr const char* kClassName<URLPolicyValue> = "URLPolicy";

@@ -4,10 +4,12 @@
 //              twitter_description=None, twitter_image=None, schema_jsonld=None,
 //              omit_schema=False, skip_title_template=False, twitter_creator=None,
 //              og_audio=None, og_video=None)
-//   opaque: no properties, no methods
+//   opaque: no properties, no methods but repr() and pickling and copying through
+//   the constructor
 #include "classes.hpp"
 #include "frame/bind.hpp"
 #include "types/model.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
 namespace {
@@ -35,6 +37,11 @@ PyObject* overrides_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
+PyMethodDef kMethods[] = {
+    reduce_def<"SEOOverrides.__reduce__", reduce_record<SEOOverrides>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kSlots[] = {
     {Py_tp_doc,
      const_cast<char*>(
@@ -49,9 +56,11 @@ PyType_Slot kSlots[] = {
          "omit_schema and skip_title_template bool; None means absent. schema_jsonld may\n"
          "be anything json.dumps accepts (its exceptions pass through); a value it writes\n"
          "as NaN or Infinity is kept as null. canonical_url is checked by the build, not\n"
-         "here. The object is opaque: it has no attributes.")},
+         "here. The object is opaque: it has no attributes; its repr shows what it holds.")},
     {Py_tp_new, reinterpret_cast<void*>(&overrides_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<SEOOverrides>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOOverrides>)},
+    {Py_tp_methods, kMethods},
     {0, nullptr},
 };
 

@@ -7,12 +7,15 @@
 //   to_json() hash() etag() render_html() render_opengraph() render_twitter()
 //   render_jsonld()
 // OGPayload, TwitterPayload (made only by the properties above): properties, to_dict()
+// All three: repr() and pickling and copying through the restorer of zoret._zoret_site,
+// which reads a payload's JSON form and the other two's fields.
 #include "types/payload.hpp"
 
 #include "classes.hpp"
 #include "frame/bind.hpp"
 #include "frame/dict_builder.hpp"
 #include "frame/json_value.hpp"
+#include "types/record_slots.hpp"
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
 
@@ -173,6 +176,25 @@ PyObject* payload_schema_jsonld(PyObject* self, void*) {
   });
 }
 
+// --- pickling --------------------------------------------------------------------
+
+// The dictionary form and, apart, the JSON-LD: a present null stays apart from an
+// absent JSON-LD (the dictionary reader takes null for absent), and the JSON-LD is
+// not nested one level deeper than the parser has to read it.
+PyObject* payload_reduce(PyObject* self) {
+  const SEOPayload& payload = payload_of(self);
+  auto dict = payload.to_dict_without_jsonld();
+  if (!dict) return raise_display_as_value_error(dict.error());
+  std::optional<std::string> jsonld;
+  if (payload.schema_jsonld) jsonld = to_json_compact(*payload.schema_jsonld);
+  Ref restorer = Ref::steal(site_reconstructor());
+  if (!restorer) return nullptr;
+  ArgsCollector args(module_of(self));
+  args.positional("dictionary", to_json_compact(*dict));
+  args.positional("schema_jsonld", jsonld);
+  return args.reduce_with(restorer.get(), reinterpret_cast<PyObject*>(Py_TYPE(self)));
+}
+
 // --- outputs -------------------------------------------------------------------
 
 template <auto Render>
@@ -188,6 +210,7 @@ PyObject* text_of(PyObject* self) {
 }
 
 PyMethodDef kPayloadMethods[] = {
+    reduce_def<"SEOPayload.__reduce__", payload_reduce>(),
     fast_def("to_dict", no_args<"SEOPayload.to_dict", payload_to_dict>,
              "to_dict($self, /)\n--\n\nThe payload as a new dict, keys sorted at every level."),
     fast_def("keys", no_args<"SEOPayload.keys", payload_keys>,
@@ -230,6 +253,7 @@ PyType_Slot kPayloadSlots[] = {
                     "Made by build_seo_payload(); behaves as a read-only mapping of its\n"
                     "dictionary form and compares equal to an equal dict.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(&PayloadBox::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<SEOPayload>)},
     {Py_tp_methods, kPayloadMethods},
     {Py_tp_getset, kPayloadProperties},
     {Py_tp_richcompare, reinterpret_cast<void*>(&payload_richcompare)},
@@ -279,6 +303,7 @@ PyObject* twitter_to_dict(PyObject* self) {
 }
 
 PyMethodDef kOgMethods[] = {
+    reduce_def<"OGPayload.__reduce__", reduce_through_site<OGPayload>>(),
     fast_def("to_dict", no_args<"OGPayload.to_dict", og_to_dict>,
              "to_dict($self, /)\n--\n\nA new dict: 'type' first, then the present fields in declaration order."),
     {},
@@ -304,6 +329,7 @@ PyGetSetDef kOgProperties[] = {
 PyType_Slot kOgSlots[] = {
     {Py_tp_doc, const_cast<char*>("Open Graph metadata for a payload. Read-only.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<OGPayload>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<OGPayload>)},
     {Py_tp_methods, kOgMethods},
     {Py_tp_getset, kOgProperties},
     {0, nullptr},
@@ -313,6 +339,7 @@ PyType_Spec kOgSpec = {"zoret._zoret_native.OGPayload", sizeof(Box<OGPayload>), 
                        kNoConstructorFlags, kOgSlots};
 
 PyMethodDef kTwitterMethods[] = {
+    reduce_def<"TwitterPayload.__reduce__", reduce_through_site<TwitterPayload>>(),
     fast_def("to_dict", no_args<"TwitterPayload.to_dict", twitter_to_dict>,
              "to_dict($self, /)\n--\n\nA new dict: 'card' first, then the present fields in declaration order."),
     {},
@@ -332,6 +359,7 @@ PyGetSetDef kTwitterProperties[] = {
 PyType_Slot kTwitterSlots[] = {
     {Py_tp_doc, const_cast<char*>("Twitter Card metadata for a payload. Read-only.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<TwitterPayload>::dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<TwitterPayload>)},
     {Py_tp_methods, kTwitterMethods},
     {Py_tp_getset, kTwitterProperties},
     {0, nullptr},

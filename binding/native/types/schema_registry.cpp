@@ -1,10 +1,12 @@
 // SchemaRegistry()
 //   has(schema_type) -> bool
 //   list_types() -> list[str]
+//   pickling and copying through the constructor (a registry holds no state of its own)
 #include <memory>
 
 #include "classes.hpp"
 #include "frame/bind.hpp"
+#include "types/record_slots.hpp"
 #include "zoret/jsonld/schema.hpp"
 
 namespace zoret::py {
@@ -43,7 +45,13 @@ PyObject* registry_list_types(PyObject* self) {
   return to_py(names);
 }
 
+PyObject* registry_reduce(PyObject* self) {
+  Ref empty = Ref::steal(PyTuple_New(0));
+  return empty ? PyTuple_Pack(2, reinterpret_cast<PyObject*>(Py_TYPE(self)), empty.get()) : nullptr;
+}
+
 PyMethodDef kMethods[] = {
+    reduce_def<"SchemaRegistry.__reduce__", registry_reduce>(),
     fast_def("has", registry_has,
              "has($self, /, schema_type)\n--\n\n"
              "True when a native builder is registered under exactly `schema_type`."),

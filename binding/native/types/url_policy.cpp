@@ -5,11 +5,14 @@
 //   .strip_tracking_params -> bool
 //   .trailing_slash -> str (as given)
 //   .allowed_query_params, .extra_tracking_params -> list[str] (new lists)
+//   repr(), pickling and copying through the constructor, == and hash() by value
 #include <string>
 
 #include "classes.hpp"
 #include "frame/bind.hpp"
+#include "types/describe.hpp"
 #include "types/model.hpp"
+#include "types/record_slots.hpp"
 
 namespace zoret::py {
 
@@ -27,6 +30,27 @@ bool to_core_policy(const URLPolicyValue& value, URLPolicy& out) {
   out.allowed_query_params = value.allowed_query_params;
   out.extra_tracking_params = value.extra_tracking_params;
   return true;
+}
+
+namespace {
+const char* trailing_slash_text(TrailingSlash value) {
+  switch (value) {
+    case TrailingSlash::Always: return "always";
+    case TrailingSlash::Never: return "never";
+    case TrailingSlash::Preserve: return "preserve";
+  }
+  return "never";
+}
+}  // namespace
+
+URLPolicyValue policy_value(const URLPolicy& policy) {
+  return URLPolicyValue{policy.enforce_https,
+                        policy.lowercase_paths,
+                        trailing_slash_text(policy.trailing_slash),
+                        policy.collapse_duplicate_slashes,
+                        policy.strip_tracking_params,
+                        policy.allowed_query_params,
+                        policy.extra_tracking_params};
 }
 
 namespace {
@@ -72,6 +96,11 @@ PyGetSetDef kProperties[] = {
     {},
 };
 
+PyMethodDef kMethods[] = {
+    reduce_def<"URLPolicy.__reduce__", reduce_record<URLPolicyValue>>(),
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot kSlots[] = {
     {Py_tp_doc,
      const_cast<char*>(
@@ -86,6 +115,10 @@ PyType_Slot kSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(&policy_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<URLPolicyValue>::dealloc)},
     {Py_tp_getset, kProperties},
+    {Py_tp_methods, kMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(&record_repr<URLPolicyValue>)},
+    {Py_tp_richcompare, reinterpret_cast<void*>(&record_richcompare<URLPolicyValue>)},
+    {Py_tp_hash, reinterpret_cast<void*>(&record_hash<URLPolicyValue>)},
     {0, nullptr},
 };
 

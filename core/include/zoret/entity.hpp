@@ -46,17 +46,23 @@ struct SEOImage {
   std::optional<std::uint32_t> width;
   std::optional<std::uint32_t> height;
   std::optional<std::string> alt;
+
+  friend bool operator==(const SEOImage&, const SEOImage&) = default;
 };
 
 /// One step of a breadcrumb trail.
 struct Breadcrumb {
   std::string name;
   std::string url;
+
+  friend bool operator==(const Breadcrumb&, const Breadcrumb&) = default;
 };
 
 struct FAQItem {
   std::string question;
   std::string answer;
+
+  friend bool operator==(const FAQItem&, const FAQItem&) = default;
 };
 
 /// Robots directives. A default-constructed value allows indexing and following.
@@ -69,6 +75,8 @@ struct Robots {
 
   /// The meta robots content, e.g. "noindex,follow,max-snippet:-1".
   [[nodiscard]] std::string serialize() const;
+
+  friend bool operator==(const Robots&, const Robots&) = default;
 };
 
 /// One piece of content. Every field but the type is optional, and an empty
@@ -94,6 +102,8 @@ struct SEOEntity {
   std::optional<std::vector<std::string>> same_as;
   std::optional<std::string> address;
   std::optional<std::vector<FAQItem>> faq_items;
+
+  friend bool operator==(const SEOEntity&, const SEOEntity&) = default;
 };
 
 /// Serialised forms: members in declaration order, absent optional fields left
