@@ -4,7 +4,7 @@ namespace zoret::py {
 
 std::span<const SiteFamily> site_families() {
   static const SiteFamily kFamilies[] = {
-      {},
+      check_family(),
   };
   return kFamilies;
 }

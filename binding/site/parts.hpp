@@ -18,6 +18,7 @@ struct SiteFamily {
   PyMethodDef* functions;
 };
 
+SiteFamily check_family();  // check/family.cpp
 /// Every family of the module, in registration order.
 std::span<const SiteFamily> site_families();
 
