@@ -11,7 +11,7 @@ from __future__ import annotations
 import json
 import re
 from pathlib import Path
-from typing import Any, Protocol, TextIO
+from typing import IO, Any, Protocol
 from urllib.parse import quote
 
 from zoret import __version__
@@ -45,7 +45,7 @@ class TextReporter:
     """One line per violation, ``routes.jsonl:12: /blog/x: error: title.max_length: ...``,
     then the totals. Bad lines are reported on stderr by the caller."""
 
-    def __init__(self, out: TextIO, manifest: str) -> None:
+    def __init__(self, out: IO[str], manifest: str) -> None:
         self.out, self.manifest = out, manifest
 
     def route(self, line: int, route: str, violations: list[Violation]) -> None:
@@ -60,13 +60,12 @@ class TextReporter:
         pass
 
     def finish(self, tally: dict[str, Any]) -> None:
-        counts = tally["violations"]
+        counts = [_plural(n, severity) for severity, n in tally["violations"].items()]
+        if tally["bad_lines"]:
+            counts.append(_plural(tally["bad_lines"], "bad line"))
         self.out.write(
             f"checked {_plural(tally['routes'], 'route')} "
-            f"({_plural(tally['constraints'], 'constraint')}): {_plural(counts['error'], 'error')}, "
-            f"{_plural(counts['warning'], 'warning')}, {_plural(counts['info'], 'info')}"
-            + (f", {_plural(tally['bad_lines'], 'bad line')}" if tally["bad_lines"] else "")
-            + "\n"
+            f"({_plural(tally['constraints'], 'constraint')}): {', '.join(counts)}\n"
         )
         for item in tally["not_checked"]:
             self.out.write(
@@ -79,7 +78,7 @@ class JsonReporter:
     """``{"violations": [...], "bad_lines": [...], "not_checked": [...], "summary": {...}}``,
     the violations streamed."""
 
-    def __init__(self, out: TextIO) -> None:
+    def __init__(self, out: IO[str]) -> None:
         self.out = out
         self.first = True
         self.bad: list[dict[str, Any]] = []
@@ -87,7 +86,9 @@ class JsonReporter:
 
     def route(self, line: int, route: str, violations: list[Violation]) -> None:
         for v in violations:
-            self.out.write(("\n  " if self.first else ",\n  ") + json.dumps(violation_dict(line, v)))
+            self.out.write(
+                ("\n  " if self.first else ",\n  ") + json.dumps(violation_dict(line, v))
+            )
             self.first = False
 
     def bad_line(self, line: int, message: str) -> None:
@@ -112,7 +113,7 @@ class JunitReporter:
     violations at or above the threshold, the others in ``<system-out>``; a manifest
     line that cannot be read is a test case with an ``<error>``."""
 
-    def __init__(self, out: TextIO, manifest: str, contract: str, fail_on: str) -> None:
+    def __init__(self, out: IO[str], manifest: str, contract: str, fail_on: str) -> None:
         self.out, self.manifest, self.contract, self.fail_on = out, manifest, contract, fail_on
         self.cases: list[str] = []
         self.failures = self.errors = 0
@@ -176,7 +177,7 @@ class SarifReporter:
     violation located at its manifest line (the route as its logical location), bad
     lines as tool notifications."""
 
-    def __init__(self, out: TextIO, manifest: str) -> None:
+    def __init__(self, out: IO[str], manifest: str) -> None:
         self.out = out
         self.uri = quote(Path(manifest).as_posix())
         self.rules: dict[str, int] = {}
@@ -233,7 +234,10 @@ class SarifReporter:
                 }
             ],
             "results": self.results,
-            "properties": {"routesChecked": tally["routes"], "constraintsChecked": tally["constraints"]},
+            "properties": {
+                "routesChecked": tally["routes"],
+                "constraintsChecked": tally["constraints"],
+            },
         }
         document = {
             "$schema": "https://json.schemastore.org/sarif-2.1.0.json",

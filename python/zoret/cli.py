@@ -8,7 +8,6 @@ import os
 import sys
 import warnings
 from collections.abc import Callable, Sequence
-from pathlib import Path
 from typing import Any, TypeVar
 
 from zoret import __version__, cli_check, forms

@@ -63,7 +63,13 @@ def _progress(path: str, enabled: bool) -> Iterator[Callable[[int], None]]:
         yield lambda consumed: None
         return
     from rich.console import Console
-    from rich.progress import BarColumn, Progress, TaskProgressColumn, TextColumn, TimeRemainingColumn
+    from rich.progress import (
+        BarColumn,
+        Progress,
+        TaskProgressColumn,
+        TextColumn,
+        TimeRemainingColumn,
+    )
 
     with Progress(
         TextColumn("{task.description}"),

@@ -92,13 +92,16 @@ def _robots(key: str, data: Any) -> Robots | None:
     return _build(Robots, _table(key, data), key)
 
 
-def _records(key: str, data: Any, record: Callable[..., _T]) -> list[_T] | None:
+def _records(key: str, data: Any, record: type[_T]) -> list[_T] | None:
     if data is None:
         return None
-    return [
-        item if isinstance(item, record) else _build(record, _table(f"{key}[{i}]", item), f"{key}[{i}]")
-        for i, item in enumerate(_list(key, data))
-    ]
+    items = []
+    for i, item in enumerate(_list(key, data)):
+        where = f"{key}[{i}]"
+        items.append(
+            item if isinstance(item, record) else _build(record, _table(where, item), where)
+        )
+    return items
 
 
 def config_from_dict(data: Mapping[str, Any], *, python_objects: bool = True) -> SEOConfig:

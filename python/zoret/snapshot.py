@@ -20,7 +20,15 @@ from typing import Any, BinaryIO, Final
 
 from zoret._files import InputError
 
-__all__ = ["ABSENT", "Change", "LockDiff", "LockEntry", "diff_locks", "payload_changes", "read_lock"]
+__all__ = [
+    "ABSENT",
+    "Change",
+    "LockDiff",
+    "LockEntry",
+    "diff_locks",
+    "payload_changes",
+    "read_lock",
+]
 
 _HASH = re.compile(r"[0-9a-f]{64}")
 
@@ -155,9 +163,7 @@ def payload_changes(old: Any, new: Any, path: str = "") -> list[Change]:
 def diff_locks(old_path: str, new_path: str) -> LockDiff:
     """Compares two snapshot files (see `read_lock` for the errors)."""
     old, new = read_lock(old_path), read_lock(new_path)
-    diff = LockDiff(
-        added=sorted(new.keys() - old.keys()), removed=sorted(old.keys() - new.keys())
-    )
+    diff = LockDiff(added=sorted(new.keys() - old.keys()), removed=sorted(old.keys() - new.keys()))
     with open(old_path, "rb") as old_file, open(new_path, "rb") as new_file:
         for route in sorted(old.keys() & new.keys()):
             if old[route].hash == new[route].hash:

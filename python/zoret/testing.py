@@ -89,5 +89,3 @@ def assert_seo(seo_contract: Contract, seo_site: SEOConfig | None) -> AssertSeo:
         return assert_conforms(seo_contract, route, page, site, fail_on=fail_on)
 
     return check
-
-
