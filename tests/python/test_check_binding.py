@@ -14,7 +14,9 @@ from zoret import _zoret_site as site
 from zoret.check import CheckReport, Contract, LintFinding, NotChecked, PageFacts, Violation
 
 E = zoret.SEOExpectation
-SITE = zoret.SEOConfig("example.com", "https://example.com", url_policy=zoret.URLPolicy(trailing_slash="always"))
+SITE = zoret.SEOConfig(
+    "example.com", "https://example.com", url_policy=zoret.URLPolicy(trailing_slash="always")
+)
 CONTRACT = zoret.build_seo_contract(zoret.SEOContractConfig(
     "example.com",
     defaults=E(canonical="self", title=E(required=True, max_length=20)),
@@ -91,13 +93,18 @@ def test_payload_and_its_facts_get_the_same_verdict(contract):
     assert got[0].expected == "Recipe" and got[0].url == "https://example.com/blog/hello/"
     # The route argument decides which layers apply (and which URL is the page's own),
     # whatever route the facts were made for.
-    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == ["canonical", "schema.types"]
+    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == [
+        "canonical",
+        "schema.types",
+    ]
     # Without the configuration "self" is the contract's site plus the route: no trailing slash.
     assert "canonical" in [v.field for v in contract.check("/blog/hello", page)]
 
 
 def test_check_arguments_and_route_errors(contract):
-    with pytest.raises(TypeError, match="'dict' object is not an instance of 'SEOPayload' or 'PageFacts'"):
+    with pytest.raises(
+        TypeError, match="'dict' object is not an instance of 'SEOPayload' or 'PageFacts'"
+    ):
         contract.check("/", {})
     with pytest.raises(zoret.InvalidUrlError, match='route must be a path starting with "/": blog'):
         contract.check("blog", PageFacts("/blog"))
@@ -111,13 +118,24 @@ def test_report_counts_what_was_checked_and_what_could_not_be(contract):
     assert (report.routes_checked, report.constraints_checked) == (1, 5)
     assert report.counts == {"error": 0, "warning": 1, "info": 0}
     assert report.not_checked == [
-        NotChecked("/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known")
+        NotChecked(
+            "/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known"
+        )
     ]
-    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (False, True, True)
-    with pytest.raises(ValueError, match="severity must be 'error', 'warning' or 'info', got 'fatal'"):
+    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (
+        False,
+        True,
+        True,
+    )
+    with pytest.raises(
+        ValueError, match="severity must be 'error', 'warning' or 'info', got 'fatal'"
+    ):
         report.failed("fatal")
     assert pickle.loads(pickle.dumps(report)) == report
-    assert repr(report) == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"
+    assert (
+        repr(report)
+        == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"
+    )
     assert CheckReport() == CheckReport([], routes_checked=0) != report
 
 
@@ -126,15 +144,21 @@ def test_explain_is_printable_and_structured(contract):
     assert explained.route == "/blog/long"
     assert explained.layers == [("defaults", "error"), ("rules[0] /blog/*", "warning"),
                                 ("exceptions[/blog/long]", "error")]  # fmt: skip
-    assert {"field": "title.max_length", "source": "exceptions[/blog/long]", "severity": "error", "value": 60} in (
-        explained.constraints
-    )
-    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {"name": "rules[0] /blog/*", "severity": "warning"}
+    assert {
+        "field": "title.max_length",
+        "source": "exceptions[/blog/long]",
+        "severity": "error",
+        "value": 60,
+    } in (explained.constraints)
+    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {
+        "name": "rules[0] /blog/*",
+        "severity": "warning",
+    }
     text = str(explained)
     assert text.splitlines()[:4] == [
         "/blog/long",
         "  defaults                every route                error",
-        "  rules[0] /blog/*        pattern \"/blog/*\" matches  warning",
+        '  rules[0] /blog/*        pattern "/blog/*" matches  warning',
         "  exceptions[/blog/long]  this exact route           error",
     ]
     assert '  schema.types      ["Article","Recipe"]  rules[0] /blog/* (warning)' in text
@@ -147,7 +171,10 @@ def test_lint_reports_what_cannot_work():
     config = zoret.SEOContractConfig("example.com", defaults=E(indexable=True, matches="x"),
                                      rules=[zoret.SEOContractRule("blog/*", E())])  # fmt: skip
     findings = Contract(zoret.build_seo_contract(config)).lint()
-    assert [(f.layer, f.field) for f in findings] == [("defaults", "matches"), ("rules[0] blog/*", "match")]
+    assert [(f.layer, f.field) for f in findings] == [
+        ("defaults", "matches"),
+        ("rules[0] blog/*", "match"),
+    ]
     assert all(isinstance(f, LintFinding) and f.message for f in findings)
 
 
@@ -162,10 +189,10 @@ RECORDS = [
     PageFacts("/p?q#f", url="https://e.com/p", status=404, title="T\x00", description="", canonical="https://e.com/p",
               robots="noindex, , max-snippet:5", properties=[("og:title", "T"), ("og:title", "U")],
               jsonld=['{"@type": "A"}', '"a string"', "{broken", {"@graph": [1.0, 2]}], jsonld_errors=["earlier"],
-              hreflang=[], in_sitemap=False),  # fmt: skip
+              hreflang=[], in_sitemap=False),
     CheckReport([VIOLATION], routes_checked=3, constraints_checked=9,
-                not_checked=[NotChecked("/a", "hreflang.required", "defaults", "x")]),  # fmt: skip
-]
+                not_checked=[NotChecked("/a", "hreflang.required", "defaults", "x")]),
+]  # fmt: skip
 
 
 @pytest.mark.parametrize("record", RECORDS, ids=lambda r: type(r).__name__)
@@ -187,11 +214,17 @@ def test_records_order_hash_and_repr():
     assert same == VIOLATION and hash(same) == hash(VIOLATION) and len({same, VIOLATION}) == 1
     error = Violation(**VIOLATION.to_dict() | {"severity": "error"})
     # Field by field: route, url, field, ... and severity by rank, error first.
-    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [Violation("/", "z", ""), error, VIOLATION]
+    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [
+        Violation("/", "z", ""),
+        error,
+        VIOLATION,
+    ]
     assert VIOLATION != NotChecked("/a", "f", "s", "r") and VIOLATION.__lt__(1) is NotImplemented
     with pytest.raises(TypeError, match="unhashable"):
         hash(PageFacts("/"))
-    with pytest.raises(ValueError, match="severity must be 'error', 'warning' or 'info', got 'Error'"):
+    with pytest.raises(
+        ValueError, match="severity must be 'error', 'warning' or 'info', got 'Error'"
+    ):
         Violation("/", "f", "e", severity="Error")
 
 
@@ -202,7 +235,9 @@ def test_page_facts_read_texts_values_and_pieces():
     assert facts.jsonld == [{"@type": "A"}, "a string", {"@graph": [1.0, 2]}]
     assert facts.jsonld_errors == ["key must be a string at line 1 column 2", "earlier"]
     assert (facts.hreflang, facts.in_sitemap, facts.properties[1]) == ([], False, ("og:title", "U"))
-    assert PageFacts("/", robots=None, properties=None, jsonld=None, jsonld_errors=None) == PageFacts("/")
+    assert PageFacts(
+        "/", robots=None, properties=None, jsonld=None, jsonld_errors=None
+    ) == PageFacts("/")
     assert facts.jsonld is not facts.jsonld and facts.robots is not facts.robots
 
 
@@ -224,7 +259,9 @@ def test_page_facts_refuse_wrong_arguments_with_a_note(kwargs, error, message, p
     with pytest.raises(error, match=None) as raised:
         PageFacts("/", **kwargs)
     assert message in str(raised.value)
-    assert getattr(raised.value, "__notes__", [None]) == ([f"while processing '{param}'"] if param else [None])
+    assert getattr(raised.value, "__notes__", [None]) == (
+        [f"while processing '{param}'"] if param else [None]
+    )
 
 
 def test_deep_json_ld_is_refused_or_kept_without_a_crash():

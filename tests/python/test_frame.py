@@ -41,7 +41,6 @@ def check_classes(mod):
 exec(CHECK_CLASSES)
 
 
-
 def test_reimport_gives_fresh_classes_but_the_same_exceptions():
     spec = importlib.util.find_spec("zoret._zoret_native")
     fresh = importlib.util.module_from_spec(spec)
