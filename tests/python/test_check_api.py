@@ -77,7 +77,7 @@ def test_unreadable_files(tmp_path):
     with pytest.raises(FileNotFoundError):
         load_contract(tmp_path / "missing.toml")
     (tmp_path / "latin1.toml").write_bytes(b'canonical_host = "\xe9"')
-    with pytest.raises(zoret.ContractError, match="latin1.toml: 'utf-8' codec can't decode"):
+    with pytest.raises(zoret.ContractError, match=r"latin1\.toml: 'utf-8' codec can't decode"):
         load_contract(tmp_path / "latin1.toml")
 
 
