@@ -238,7 +238,7 @@ def test_a_broken_contract_names_its_file_and_position(capsys):
     Path("c.json").write_text(
         '{"contract_version": "1",\n "site": {"canonical_host": "h", "scheme": "https"},\n "rules": 5}'
     )
-    status, out, err = run(capsys, "check", "--contract", "c.json", "--explain", "/")
+    status, _, err = run(capsys, "check", "--contract", "c.json", "--explain", "/")
     assert (status, err) == (
         2,
         "zoret: error: c.json: rules: expected an array of rules, got an integer at line 3 column 11\n",
