@@ -218,7 +218,7 @@ def _cmd_snapshot(args: argparse.Namespace, load_config: Callable[[str], SEOConf
         args.on_bad_line = lambda number, message: None
         bad = _lines(args, snapshot_line)
     if args.output != "-":
-        print(f"wrote {args.output} ({len(seen)} routes)", file=sys.stderr)
+        print(f"wrote {args.output} ({len(seen)} routes)")
     return EXIT_BAD_INPUT if bad else EXIT_OK
 
 
