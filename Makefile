@@ -68,6 +68,7 @@ bench: $(VENV)/.deps
 	$(CMAKE) --build build-bench -j$(JOBS)
 	$(PY) -m pip install -q jinja2 orjson
 	$(PY) bench/run.py
+	$(PY) bench/check_run.py
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff
