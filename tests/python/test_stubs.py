@@ -25,6 +25,7 @@ MISUSE = "\n".join(["import zoret", "import zoret.registry",  # then each line i
 
 @pytest.mark.parametrize(("args", "flagged"), [
     (["-m", "mypy.stubtest", "zoret._zoret_native"], set()),
+    (["-m", "mypy.stubtest", "zoret._zoret_site"], set()),
     (["-m", "mypy", "--strict", "tests/typing/usage.py", "python/zoret"], set()),
     (["tests/typing/usage.py"], set()),  # the typed example also runs as written
     (["-m", "mypy", "--strict", "--no-incremental", "-c", MISUSE], set(range(3, MISUSE.count("\n") + 2))),
