@@ -86,6 +86,12 @@ def test_without_the_site_canonical_self_uses_the_contract_site(project):
     result.stdout.fnmatch_lines(["*error: canonical (defaults): The canonical URL is*"])
 
 
+def test_asked_for_by_name_alone_it_registers_its_fixtures(project):
+    result = project.runpytest("-p", "zoret", "-k", "contract")
+    result.assert_outcomes(errors=1, deselected=2)
+    result.stdout.fnmatch_lines(["*no SEO contract: pass --seo-contract PATH or set seo_contract*"])
+
+
 def test_fixtures_imported_without_the_plugin(project):
     project.makeconftest("from zoret.testing import assert_seo, seo_contract, seo_site\n")
     result = project.runpytest("-p", "no:zoret", "-k", "contract")
