@@ -21,7 +21,6 @@ from __future__ import annotations
 
 import os
 from collections.abc import Iterable
-from pathlib import Path
 from typing import Literal
 
 from zoret import _files, forms
@@ -38,6 +37,7 @@ from zoret._zoret_site import (
 )
 
 __all__ = [
+    "MAX_CONTRACT_BYTES",
     "SEVERITIES",
     "CheckReport",
     "Contract",
@@ -57,6 +57,8 @@ __all__ = [
 ]
 
 Severity = Literal["error", "warning", "info"]
+#: Contract files are kilobytes; a larger file (or a device) is refused, not read.
+MAX_CONTRACT_BYTES = 64 << 20
 #: From the most severe down.
 SEVERITIES: tuple[Severity, ...] = ("error", "warning", "info")
 
@@ -86,8 +88,12 @@ def load_contract(path: str | os.PathLike[str]) -> Contract:
     drop are warned about (`zoret.forms.DroppedSettingWarning`).
     """
     name = os.fspath(path)
+    with open(name, "rb") as file:
+        raw = file.read(MAX_CONTRACT_BYTES + 1)
+    if len(raw) > MAX_CONTRACT_BYTES:
+        raise ContractError(f"{name}: larger than {MAX_CONTRACT_BYTES >> 20} MiB: not a contract")
     try:
-        text = Path(name).read_text(encoding="utf-8")
+        text = raw.decode("utf-8")
     except UnicodeDecodeError as exc:
         raise ContractError(f"{name}: {exc}") from None
     if not name.endswith(".toml") and text.lstrip().startswith("{"):

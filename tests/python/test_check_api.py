@@ -79,6 +79,8 @@ def test_unreadable_files(tmp_path):
     (tmp_path / "latin1.toml").write_bytes(b'canonical_host = "\xe9"')
     with pytest.raises(zoret.ContractError, match=r"latin1\.toml: 'utf-8' codec can't decode"):
         load_contract(tmp_path / "latin1.toml")
+    with pytest.raises(zoret.ContractError, match="/dev/zero: larger than 64 MiB: not a contract"):
+        load_contract("/dev/zero")
 
 
 def test_settings_a_configuration_drops_are_warned_about(tmp_path):
