@@ -179,7 +179,8 @@ class SarifReporter:
 
     def __init__(self, out: IO[str], manifest: str) -> None:
         self.out = out
-        self.uri = quote(Path(manifest).as_posix())
+        path = Path(manifest)
+        self.uri = path.as_uri() if path.is_absolute() else quote(path.as_posix())
         self.rules: dict[str, int] = {}
         self.results: list[dict[str, Any]] = []
         self.notifications: list[dict[str, Any]] = []

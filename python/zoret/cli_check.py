@@ -52,6 +52,8 @@ def _manifest_lines(file: IO[bytes]) -> Iterator[tuple[int, bytes | _TooLong, in
                 consumed += len(line)
             yield number, _TooLong(), consumed
             continue
+        if number == 1:
+            line = line.removeprefix(b"\xef\xbb\xbf")  # a byte order mark some editors write
         if line.strip():
             yield number, line.rstrip(b"\r\n"), consumed
 

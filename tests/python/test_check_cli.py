@@ -76,6 +76,8 @@ CHECK = [
 
 def test_text_lists_one_line_per_violation_then_the_totals(capsys):
     assert run(capsys, *CHECK) == (1, TEXT, "")
+    Path("routes.jsonl").write_bytes(b"\xef\xbb\xbf" + "\r\n".join(LINES).encode())
+    assert run(capsys, *CHECK) == (1, TEXT, "")
     # The contract document reads the same as its configuration.
     assert run(capsys, "contract", "--config", "contract.toml", "-o", "seo-contract.json")[0] == 0
     assert run(capsys, *CHECK[:2], "seo-contract.json", *CHECK[3:])[:2] == (1, TEXT)
@@ -170,6 +172,20 @@ def test_sarif_validates_against_the_sarif_2_1_0_schema(capsys):
     assert levels == [("schema.types", "warning", 1), ("schema.types", "warning", 2), ("title.max_length", "error", 2),
                       ("description.required", "note", 4), ("canonical", "error", 5)]  # fmt: skip
     assert all(rules[r["ruleIndex"]] == r["ruleId"] for r in run_["results"])
+    absolute = json.loads(
+        run(
+            capsys,
+            *CHECK[:6],
+            str(Path("routes.jsonl").resolve()),
+            "--format",
+            "sarif",
+            "--keep-going",
+        )[1]
+    )
+    uri = absolute["runs"][0]["results"][0]["locations"][0]["physicalLocation"]["artifactLocation"][
+        "uri"
+    ]
+    assert uri == Path("routes.jsonl").resolve().as_uri()
     assert run_["results"][4]["locations"][0]["logicalLocations"] == [
         {"name": "/x", "fullyQualifiedName": "https://example.com/x"}
     ]
