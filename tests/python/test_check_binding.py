@@ -3,6 +3,7 @@ payloads or facts, the records (order, hash, pickling), reports, explanations, e
 
 import copy
 import gc
+import inspect
 import json
 import pickle
 import sys
@@ -288,3 +289,25 @@ def test_checks_keep_references_and_memory_flat(contract):
     gc.collect()
     assert len(gc.get_objects()) - objects < 50
     assert (sys.getrefcount(page), sys.getrefcount(SITE)) == (before_page, before_site)
+
+
+def test_classes_are_final_immutable_and_signed():
+    classes = [c for c in vars(site).values() if isinstance(c, type)]
+    assert {c.__name__ for c in classes} == {"PageFacts", "Violation", "NotChecked", "LintFinding", "CheckReport",
+                                             "Explanation", "Contract", "ManifestChecker"}  # fmt: skip
+    for cls in classes:
+        with pytest.raises(TypeError):
+            type("Sub", (cls,), {})
+        with pytest.raises(TypeError):
+            cls.extra = 1
+        for name, member in vars(cls).items():
+            if callable(member) and not name.startswith("__"):
+                assert inspect.signature(getattr(cls, name)), f"{cls.__name__}.{name}"
+    for function in (site.facts_from_payload, site.read_manifest_line, site.snapshot_manifest_line):
+        assert list(inspect.signature(function).parameters) in (
+            ["payload", "route"],
+            ["line"],
+            ["line", "config"],
+        )
+    with pytest.raises(AttributeError):
+        VIOLATION.route = "/b"
