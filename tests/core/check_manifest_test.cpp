@@ -1,5 +1,3 @@
-#include "zoret/check/manifest.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +5,7 @@
 
 #include "check_support.hpp"
 #include "zoret/builder.hpp"
+#include "zoret/check/manifest.hpp"
 #include "zoret/payload_output.hpp"
 
 namespace zoret {
@@ -25,7 +24,9 @@ struct LineRow {
 TEST(ReadManifestLine, RefusesWhatIsNotALineOfTheManifest) {
   const std::vector<LineRow> rows = {
       {R"({"route":"/a","entity":{"entity_type":"post"}})", ""},
-      {R"({"route":"/a","entity":{"entity_type":"post"},"overrides":null})" "\r", ""},
+      {R"({"route":"/a","entity":{"entity_type":"post"},"overrides":null})"
+       "\r",
+       ""},
       {R"({"route":"/a")", "invalid JSON: EOF while parsing an object at line 1 column 13"},
       {"", "invalid JSON: EOF while parsing a value at line 1 column 0"},
       {"[1]", "a manifest line must be a JSON object, got list"},
@@ -65,7 +66,8 @@ TEST(EntityFromForm, ReadsEveryFieldAndNamesTheFirstProblem) {
   const std::vector<LineRow> rows = {
       {R"({"entity_type":"post","titel":1,"zeta":2})",
        "SEOEntity.__new__() got an unexpected keyword argument 'titel'"},
-      {R"({"title":"x"})", "SEOEntity.__new__() missing 1 required positional argument: 'entity_type'"},
+      {R"({"title":"x"})",
+       "SEOEntity.__new__() missing 1 required positional argument: 'entity_type'"},
       {R"({"entity_type":null})",
        "'NoneType' object cannot be converted to 'str' (while processing 'entity_type')"},
       // Conversions come before the type name is parsed, and go in parameter order.
@@ -76,11 +78,14 @@ TEST(EntityFromForm, ReadsEveryFieldAndNamesTheFirstProblem) {
        "organization/local_business/faq, got 'pots'"},
       // Nested records are read first, whatever else is wrong.
       {R"({"titel":1,"featured_image":{"url":"u","width":-1}})",
-       "featured_image: out of range integral type conversion attempted (while processing 'width')"},
+       "featured_image: out of range integral type conversion attempted (while processing "
+       "'width')"},
       {R"({"entity_type":"post","featured_image":{"url":"u","width":4294967296}})",
-       "featured_image: out of range integral type conversion attempted (while processing 'width')"},
+       "featured_image: out of range integral type conversion attempted (while processing "
+       "'width')"},
       {R"({"entity_type":"post","featured_image":{"url":"u","height":"1"}})",
-       "featured_image: 'str' object cannot be interpreted as an integer (while processing 'height')"},
+       "featured_image: 'str' object cannot be interpreted as an integer (while processing "
+       "'height')"},
       {R"({"entity_type":"post","featured_image":{}})",
        "featured_image: SEOImage.__new__() missing 1 required positional argument: 'url'"},
       {R"({"entity_type":"post","featured_image":[]})",
@@ -129,7 +134,8 @@ TEST(OverridesFromForm, ReadsEveryFieldAndNamesTheFirstProblem) {
       {R"({"omit_schema":null})",
        "'NoneType' object cannot be converted to 'bool' (while processing 'omit_schema')"},
       {R"({"og_image":3})", "og_image must be a table or a URL, got int"},
-      {R"({"meta_titel":"x"})", "SEOOverrides.__new__() got an unexpected keyword argument 'meta_titel'"},
+      {R"({"meta_titel":"x"})",
+       "SEOOverrides.__new__() got an unexpected keyword argument 'meta_titel'"},
   };
   for (const LineRow& row : rows) {
     auto read = overrides_from_form(testing::parse(row.line));
@@ -140,19 +146,20 @@ TEST(OverridesFromForm, ReadsEveryFieldAndNamesTheFirstProblem) {
 TEST(CheckManifestLine, BuildsWithTheSiteAndChecksCanonicalSelfThroughIt) {
   SEOConfig config = site();
   config.url_policy.trailing_slash = TrailingSlash::Always;
-  const CompiledContract contract =
-      compiled(R"({"canonical":"self","title":{"max_length":10}})");
+  const CompiledContract contract = compiled(R"({"canonical":"self","title":{"max_length":10}})");
   const std::string line =
       R"({"route":"/blog/hello?utm_source=x","entity":{"entity_type":"post","title":"Hello"},)"
       R"("overrides":{"meta_title":"A title longer than ten"}})";
-  const CheckedLine checked = value_of(check_manifest_line(contract, config, HeapCopy(line).view()));
+  const CheckedLine checked =
+      value_of(check_manifest_line(contract, config, HeapCopy(line).view()));
   EXPECT_EQ(checked.route, "/blog/hello?utm_source=x");
   EXPECT_EQ(checked.result.constraints_checked, 2U);
   ASSERT_EQ(checked.result.violations.size(), 1U);
   EXPECT_EQ(checked.result.violations[0].field, "title.max_length");
   EXPECT_EQ(checked.result.violations[0].url, "https://example.com/blog/hello/");
 
-  auto bad = check_manifest_line(contract, config, R"({"route":"","entity":{"entity_type":"post"}})");
+  auto bad =
+      check_manifest_line(contract, config, R"({"route":"","entity":{"entity_type":"post"}})");
   ASSERT_FALSE(bad);
   EXPECT_TRUE(bad.error().message().starts_with("cannot build the payload of \"\": invalid URL: "))
       << bad.error().message();
@@ -194,10 +201,10 @@ TEST(CheckTally, CountsRoutesConstraintsSeveritiesAndNotCheckedOnce) {
 }
 
 TEST(ExplanationText, NamesEachLayerWhyItAppliesAndEachConstraintsSource) {
-  const CompiledContract contract = compiled(
-      R"({"indexable":true})",
-      R"([{"match":"/blog/*","severity":"Warning","expect":{"title":{"max_length":60}}}])",
-      R"({"/blog/hello":{"canonical":"self"}})");
+  const CompiledContract contract =
+      compiled(R"({"indexable":true})",
+               R"([{"match":"/blog/*","severity":"Warning","expect":{"title":{"max_length":60}}}])",
+               R"({"/blog/hello":{"canonical":"self"}})");
   EXPECT_EQ(explanation_text(explain(contract, "/blog/hello?x=1")),
             "/blog/hello\n"
             "  defaults                 every route                error\n"
@@ -207,7 +214,8 @@ TEST(ExplanationText, NamesEachLayerWhyItAppliesAndEachConstraintsSource) {
             "  indexable         true    defaults\n"
             "  canonical         \"self\"  exceptions[/blog/hello]\n"
             "  title.max_length  60      rules[0] /blog/* (warning)");
-  EXPECT_EQ(explanation_text(explain(compiled("{}"), "/")), "/\n  defaults  every route  error\nconstraints\n  (none)");
+  EXPECT_EQ(explanation_text(explain(compiled("{}"), "/")),
+            "/\n  defaults  every route  error\nconstraints\n  (none)");
 }
 
 }  // namespace

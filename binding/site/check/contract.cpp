@@ -5,6 +5,8 @@
 //   check_report(route, page, config=None) -> CheckReport
 //   explain(route) -> Explanation;  lint() -> list[LintFinding];  to_json() -> str
 //   repr();  pickled as Contract.from_json(to_json())
+#include "types/contract.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -12,7 +14,6 @@
 
 #include "check/check_classes.hpp"
 #include "frame/bind.hpp"
-#include "types/contract.hpp"
 #include "types/model.hpp"
 #include "types/payload.hpp"
 #include "zoret/check/contract_reader.hpp"
@@ -155,7 +156,8 @@ bool convert(PyObject* obj, Page& page) {
     page.facts = &Box<PageFacts>::of(obj);
     return true;
   }
-  raise_type_error("'" + type_name(obj) + "' object is not an instance of 'SEOPayload' or 'PageFacts'");
+  raise_type_error("'" + type_name(obj) +
+                   "' object is not an instance of 'SEOPayload' or 'PageFacts'");
   return false;
 }
 
@@ -296,13 +298,12 @@ PyGetSetDef kProperties[] = {
 };
 
 PyType_Slot kSlots[] = {
-    {Py_tp_doc,
-     const_cast<char*>(
-         "Contract(contract)\n--\n\n"
-         "An SEO contract prepared for checking pages: route patterns and regular\n"
-         "expressions compiled once. Made from an SEOContract here, or with\n"
-         "Contract.from_json() / Contract.from_file(). Immutable; raises ContractError\n"
-         "for a value that cannot be checked.")},
+    {Py_tp_doc, const_cast<char*>(
+                    "Contract(contract)\n--\n\n"
+                    "An SEO contract prepared for checking pages: route patterns and regular\n"
+                    "expressions compiled once. Made from an SEOContract here, or with\n"
+                    "Contract.from_json() / Contract.from_file(). Immutable; raises ContractError\n"
+                    "for a value that cannot be checked.")},
     {Py_tp_new, reinterpret_cast<void*>(&contract_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<CompiledContract>::dealloc)},
     {Py_tp_methods, kMethods},

@@ -120,8 +120,8 @@ bool convert(PyObject* obj, Alternates& a) {
       obj, a.out.emplace());
 }
 
-constexpr const char* kParams[] = {"route",      "url",        "status",     "title",
-                                   "description", "canonical", "robots",     "properties",
+constexpr const char* kParams[] = {"route",       "url",           "status",   "title",
+                                   "description", "canonical",     "robots",   "properties",
                                    "jsonld",      "jsonld_errors", "hreflang", "in_sitemap"};
 constexpr Signature kSig{"PageFacts.__new__", kParams, 1, 1, 0, 0};
 
@@ -130,8 +130,8 @@ PyObject* facts_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     PageFacts f;
     std::string route;
     std::optional<std::vector<std::string>> errors;
-    if (!bind<kSig>(CallArgs(args, kwargs), route, f.url, Status{f.status}, f.title,
-                    f.description, f.canonical, RobotsPieces{f.robots}, Properties{f.properties},
+    if (!bind<kSig>(CallArgs(args, kwargs), route, f.url, Status{f.status}, f.title, f.description,
+                    f.canonical, RobotsPieces{f.robots}, Properties{f.properties},
                     JsonLd{f.jsonld, f.jsonld_errors}, errors, Alternates{f.hreflang},
                     f.in_sitemap))
       return nullptr;
@@ -194,8 +194,7 @@ PyObject* getter(PyObject* self, void*) {
 // --- comparison, repr, pickling --------------------------------------------------------
 
 PyObject* facts_richcompare(PyObject* self, PyObject* other, int op) {
-  if ((op != Py_EQ && op != Py_NE) || !Box<PageFacts>::is_instance(other))
-    Py_RETURN_NOTIMPLEMENTED;
+  if ((op != Py_EQ && op != Py_NE) || !Box<PageFacts>::is_instance(other)) Py_RETURN_NOTIMPLEMENTED;
   return to_py((facts_of(self) == facts_of(other)) == (op == Py_EQ));
 }
 
@@ -246,7 +245,8 @@ PyObject* facts_repr(PyObject* self) {
     Ref kwargs = Ref::steal(PyDict_New());
     Ref route = Ref::steal(to_py(f.route));
     Ref rest = Ref::steal(facts_kwargs(f));
-    if (!kwargs || !route || !rest || PyDict_SetItemString(kwargs.get(), "route", route.get()) < 0 ||
+    if (!kwargs || !route || !rest ||
+        PyDict_SetItemString(kwargs.get(), "route", route.get()) < 0 ||
         PyDict_Update(kwargs.get(), rest.get()) < 0)
       return nullptr;
     return keyword_repr("PageFacts", kwargs.get());
@@ -325,11 +325,11 @@ PyObject* facts_from_payload_fn(PyObject* module, PyObject* const* args, Py_ssiz
 
 PyType_Spec* page_facts_spec() { return &kSpec; }
 
-PyMethodDef kFactsFromPayloadDef = fast_def(
-    "facts_from_payload", facts_from_payload_fn,
-    "facts_from_payload(payload, route)\n--\n\n"
-    "The facts of the head that payload.render_html() writes, served at route.\n\n"
-    "The title and canonical are present, the description when not empty; URL,\n"
-    "status, hreflang and sitemap membership are not known.");
+PyMethodDef kFactsFromPayloadDef =
+    fast_def("facts_from_payload", facts_from_payload_fn,
+             "facts_from_payload(payload, route)\n--\n\n"
+             "The facts of the head that payload.render_html() writes, served at route.\n\n"
+             "The title and canonical are present, the description when not empty; URL,\n"
+             "status, hreflang and sitemap membership are not known.");
 
 }  // namespace zoret::py

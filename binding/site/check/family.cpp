@@ -7,7 +7,7 @@ namespace zoret::py {
 
 SiteFamily check_family() {
   static PyType_Spec* const kClasses[] = {
-      page_facts_spec(),   violation_spec(),    not_checked_spec(),    lint_finding_spec(),
+      page_facts_spec(),   violation_spec(),   not_checked_spec(),    lint_finding_spec(),
       check_report_spec(), explanation_spec(), contract_check_spec(), manifest_checker_spec(),
   };
   static PyMethodDef kFunctions[] = {

@@ -149,9 +149,10 @@ PyObject* read_line_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
     if (!native) return nullptr;
     Ref route = Ref::steal(to_py(entry->route));
     Ref entity = Ref::steal(Box<SEOEntity>::create_in(native.get(), std::move(entry->entity)));
-    Ref overrides = entry->overrides ? Ref::steal(Box<SEOOverrides>::create_in(
-                                           native.get(), *std::move(entry->overrides)))
-                                     : Ref::borrow(Py_None);
+    Ref overrides =
+        entry->overrides
+            ? Ref::steal(Box<SEOOverrides>::create_in(native.get(), *std::move(entry->overrides)))
+            : Ref::borrow(Py_None);
     if (!route || !entity || !overrides) return nullptr;
     return PyTuple_Pack(3, route.get(), entity.get(), overrides.get());
   });
@@ -175,12 +176,12 @@ PyObject* snapshot_line_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
 
 PyType_Spec* manifest_checker_spec() { return &kCheckerSpec; }
 
-PyMethodDef kReadManifestLineDef = fast_def(
-    "read_manifest_line", read_line_fn,
-    "read_manifest_line(line)\n--\n\n"
-    "The (route, SEOEntity, SEOOverrides or None) of one manifest line.\n\n"
-    "ValueError names what cannot be read, in the words zoret.forms uses for the same\n"
-    "entity and overrides given as dictionaries.");
+PyMethodDef kReadManifestLineDef =
+    fast_def("read_manifest_line", read_line_fn,
+             "read_manifest_line(line)\n--\n\n"
+             "The (route, SEOEntity, SEOOverrides or None) of one manifest line.\n\n"
+             "ValueError names what cannot be read, in the words zoret.forms uses for the same\n"
+             "entity and overrides given as dictionaries.");
 
 PyMethodDef kSnapshotManifestLineDef = fast_def(
     "snapshot_manifest_line", snapshot_line_fn,

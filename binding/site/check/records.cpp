@@ -107,13 +107,20 @@ PyObject* record_richcompare(PyObject* self, PyObject* other, int op) {
   if (!Box<T>::is_instance(other)) Py_RETURN_NOTIMPLEMENTED;
   const auto order = Box<T>::of(self) <=> Box<T>::of(other);
   switch (op) {
-    case Py_LT: return to_py(order < 0);
-    case Py_LE: return to_py(order <= 0);
-    case Py_EQ: return to_py(order == 0);
-    case Py_NE: return to_py(order != 0);
-    case Py_GT: return to_py(order > 0);
-    case Py_GE: return to_py(order >= 0);
-    default: Py_RETURN_NOTIMPLEMENTED;
+    case Py_LT:
+      return to_py(order < 0);
+    case Py_LE:
+      return to_py(order <= 0);
+    case Py_EQ:
+      return to_py(order == 0);
+    case Py_NE:
+      return to_py(order != 0);
+    case Py_GT:
+      return to_py(order > 0);
+    case Py_GE:
+      return to_py(order >= 0);
+    default:
+      Py_RETURN_NOTIMPLEMENTED;
   }
 }
 
@@ -141,7 +148,8 @@ PyGetSetDef kViolationProperties[] = {
     property<&Violation::source>("source", "The layer of the constraint, e.g. 'rules[2] /blog/*'."),
     property<&Violation::message>("message", "One sentence for people."),
     property<&Violation::url>("url", "The page's address, or None."),
-    property<&Violation::rule_id>("rule_id", "The rule id of an audit finding; None for contracts."),
+    property<&Violation::rule_id>("rule_id",
+                                  "The rule id of an audit finding; None for contracts."),
     {},
 };
 
@@ -154,8 +162,9 @@ PyGetSetDef kNotCheckedProperties[] = {
 };
 
 PyGetSetDef kLintProperties[] = {
-    property<&LintFinding::layer>("layer", "'site', 'defaults', 'rules[2] /blog/*' or "
-                                           "'exceptions[/about]'."),
+    property<&LintFinding::layer>("layer",
+                                  "'site', 'defaults', 'rules[2] /blog/*' or "
+                                  "'exceptions[/about]'."),
     property<&LintFinding::field>("field", "The field within the layer; '' for the layer itself."),
     property<&LintFinding::message>("message", "What cannot work as written."),
     {},
@@ -185,8 +194,7 @@ std::array<PyType_Slot, 9> kViolationSlots = record_slots<Violation>(
     "Contract checks leave rule_id None; site audits set it. Records compare field by\n"
     "field (route, url, field, expected, actual, severity by rank error < warning <\n"
     "info, source, message, rule_id), hash by value and pickle as a call of the class.",
-    Methods<Violation, "Violation.to_dict", "Violation.__reduce__">::table,
-    kViolationProperties);
+    Methods<Violation, "Violation.to_dict", "Violation.__reduce__">::table, kViolationProperties);
 
 std::array<PyType_Slot, 9> kNotCheckedSlots = record_slots<NotChecked>(
     "NotChecked(route, field, source, reason)\n--\n\n"
@@ -198,8 +206,7 @@ std::array<PyType_Slot, 9> kNotCheckedSlots = record_slots<NotChecked>(
 std::array<PyType_Slot, 9> kLintSlots = record_slots<LintFinding>(
     "LintFinding(layer, field, message)\n--\n\n"
     "Something in a contract that cannot work as written; the checks never evaluate it.",
-    Methods<LintFinding, "LintFinding.to_dict", "LintFinding.__reduce__">::table,
-    kLintProperties);
+    Methods<LintFinding, "LintFinding.to_dict", "LintFinding.__reduce__">::table, kLintProperties);
 
 PyType_Spec kViolationSpec = {"zoret._zoret_site.Violation", sizeof(Box<Violation>), 0,
                               kFinalClassFlags, kViolationSlots.data()};

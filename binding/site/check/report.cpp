@@ -27,8 +27,7 @@ PyObject* report_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guard([&]() -> PyObject* {
     CheckReportValue r;
     std::uint64_t routes = 0, constraints = 0;
-    if (!bind<kReportSig>(CallArgs(args, kwargs), r.violations, routes, constraints,
-                          r.not_checked))
+    if (!bind<kReportSig>(CallArgs(args, kwargs), r.violations, routes, constraints, r.not_checked))
       return nullptr;
     r.routes_checked = routes;
     r.constraints_checked = constraints;
@@ -64,7 +63,8 @@ PyObject* report_not_checked(PyObject* self, void*) {
 constexpr const char* kFailedParams[] = {"fail_on"};
 constexpr Signature kFailedSig{"CheckReport.failed", kFailedParams, 1, 0};
 
-PyObject* report_failed(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* report_failed(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) {
   return guard([&]() -> PyObject* {
     ContractSeverity fail_on = ContractSeverity::Error;
     if (!bind<kFailedSig>(CallArgs(args, nargs, kwnames), SeverityArg{fail_on})) return nullptr;
@@ -139,10 +139,9 @@ PyGetSetDef kReportProperties[] = {
 
 PyType_Slot kReportSlots[] = {
     {Py_tp_doc,
-     const_cast<char*>(
-         "CheckReport(violations=(), *, routes_checked=0, constraints_checked=0, "
-         "not_checked=())\n--\n\n"
-         "The outcome of checking one page (Contract.check_report) or several.")},
+     const_cast<char*>("CheckReport(violations=(), *, routes_checked=0, constraints_checked=0, "
+                       "not_checked=())\n--\n\n"
+                       "The outcome of checking one page (Contract.check_report) or several.")},
     {Py_tp_new, reinterpret_cast<void*>(&report_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<CheckReportValue>::dealloc)},
     {Py_tp_methods, kReportMethods},

@@ -13,8 +13,8 @@ PyObject* severity_to_py(ContractSeverity severity) { return to_py(severity_labe
 bool convert(PyObject* obj, SeverityArg& severity) {
   std::string_view text;
   if (!convert(obj, text)) return false;
-  for (ContractSeverity s : {ContractSeverity::Error, ContractSeverity::Warning,
-                             ContractSeverity::Info}) {
+  for (ContractSeverity s :
+       {ContractSeverity::Error, ContractSeverity::Warning, ContractSeverity::Info}) {
     if (text == severity_label(s)) {
       severity.out = s;
       return true;

@@ -36,8 +36,8 @@ std::string why(const std::string& layer) {
   if (layer.starts_with("rules[")) {
     const std::size_t space = layer.find(' ');
     std::string out = "pattern ";
-    append_json_string(out, space == std::string::npos ? std::string_view() :
-                                                         std::string_view(layer).substr(space + 1));
+    append_json_string(out, space == std::string::npos ? std::string_view()
+                                                       : std::string_view(layer).substr(space + 1));
     out += " matches";
     return out;
   }
@@ -48,9 +48,12 @@ std::string why(const std::string& layer) {
 
 std::string_view severity_label(ContractSeverity severity) noexcept {
   switch (severity) {
-    case ContractSeverity::Error: return "error";
-    case ContractSeverity::Warning: return "warning";
-    case ContractSeverity::Info: return "info";
+    case ContractSeverity::Error:
+      return "error";
+    case ContractSeverity::Warning:
+      return "warning";
+    case ContractSeverity::Info:
+      return "info";
   }
   return "error";
 }

@@ -16,15 +16,23 @@ ZoretError line_error(std::string message) {
 
 std::string_view json_type(const Json& value) {
   switch (value.type()) {
-    case Json::value_t::null: return "null";
-    case Json::value_t::boolean: return "bool";
+    case Json::value_t::null:
+      return "null";
+    case Json::value_t::boolean:
+      return "bool";
     case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: return "int";
-    case Json::value_t::number_float: return "float";
-    case Json::value_t::string: return "str";
-    case Json::value_t::array: return "list";
-    case Json::value_t::object: return "dict";
-    default: return "value";
+    case Json::value_t::number_unsigned:
+      return "int";
+    case Json::value_t::number_float:
+      return "float";
+    case Json::value_t::string:
+      return "str";
+    case Json::value_t::array:
+      return "list";
+    case Json::value_t::object:
+      return "dict";
+    default:
+      return "value";
   }
 }
 
@@ -72,7 +80,8 @@ Result<ManifestEntry> read_manifest_line(std::string_view line) {
   auto& fields = parsed->get_ref<Json::object_t&>();
   for (const auto& [key, value] : fields) {
     if (key != "route" && key != "entity" && key != "overrides") {
-      return line_error("unknown key " + json_quoted(key) + " (a line has route, entity and overrides)");
+      return line_error("unknown key " + json_quoted(key) +
+                        " (a line has route, entity and overrides)");
     }
   }
   const auto route = fields.find("route");
@@ -103,8 +112,8 @@ Result<CheckedLine> check_manifest_line(const CompiledContract& contract, const 
   if (!built) return std::move(built).error();
   auto result = check_payload(contract, built->payload, built->route, CheckContext{&config});
   if (!result) {
-    return ZoretError(result.error().kind(),
-                      "cannot check " + json_quoted(built->route) + ": " + result.error().display());
+    return ZoretError(result.error().kind(), "cannot check " + json_quoted(built->route) + ": " +
+                                                 result.error().display());
   }
   return CheckedLine{std::move(built->route), *std::move(result)};
 }

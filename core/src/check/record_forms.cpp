@@ -22,15 +22,23 @@ using Object = Json::object_t;
 
 std::string_view python_type(const Json& value) {
   switch (value.type()) {
-    case Json::value_t::null: return "NoneType";
-    case Json::value_t::boolean: return "bool";
+    case Json::value_t::null:
+      return "NoneType";
+    case Json::value_t::boolean:
+      return "bool";
     case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: return "int";
-    case Json::value_t::number_float: return "float";
-    case Json::value_t::string: return "str";
-    case Json::value_t::array: return "list";
-    case Json::value_t::object: return "dict";
-    default: return "object";
+    case Json::value_t::number_unsigned:
+      return "int";
+    case Json::value_t::number_float:
+      return "float";
+    case Json::value_t::string:
+      return "str";
+    case Json::value_t::array:
+      return "list";
+    case Json::value_t::object:
+      return "dict";
+    default:
+      return "object";
   }
 }
 
@@ -43,9 +51,9 @@ struct Constructor {
 };
 
 constexpr std::string_view kEntityParams[] = {
-    "entity_type", "slug",      "title",     "excerpt",        "body_html",    "status",
-    "featured_image", "published_at", "updated_at", "author_name", "breadcrumbs", "sku",
-    "price",       "price_currency", "availability", "same_as", "address", "faq_items"};
+    "entity_type",    "slug",           "title",        "excerpt",     "body_html",   "status",
+    "featured_image", "published_at",   "updated_at",   "author_name", "breadcrumbs", "sku",
+    "price",          "price_currency", "availability", "same_as",     "address",     "faq_items"};
 constexpr std::string_view kOverridesParams[] = {
     "meta_title",    "meta_description", "canonical_url",       "canonical_path",
     "robots",        "og_title",         "og_description",      "og_image",
@@ -53,8 +61,8 @@ constexpr std::string_view kOverridesParams[] = {
     "schema_jsonld", "omit_schema",      "skip_title_template", "twitter_creator",
     "og_audio",      "og_video"};
 constexpr std::string_view kImageParams[] = {"url", "width", "height", "alt"};
-constexpr std::string_view kRobotsParams[] = {"index", "follow", "max_snippet",
-                                              "max_image_preview", "max_video_preview"};
+constexpr std::string_view kRobotsParams[] = {"index", "follow", "max_snippet", "max_image_preview",
+                                              "max_video_preview"};
 constexpr std::string_view kBreadcrumbParams[] = {"name", "url"};
 constexpr std::string_view kFaqParams[] = {"question", "answer"};
 
@@ -90,7 +98,8 @@ class Reader {
     std::string message = std::string(ctor.name) + "() missing " + std::to_string(absent.size()) +
                           " required positional argument" + (absent.size() == 1 ? ": " : "s: ");
     for (std::size_t i = 0; i < absent.size(); ++i) {
-      if (i != 0) message += absent.size() > 2 ? (i + 1 == absent.size() ? ", and " : ", ") : " and ";
+      if (i != 0)
+        message += absent.size() > 2 ? (i + 1 == absent.size() ? ", and " : ", ") : " and ";
       message += '\'';
       message += absent[i];
       message += '\'';
@@ -137,14 +146,15 @@ class Reader {
       number = value->get<bool>() ? 1 : 0;
     } else if (value->is_number_unsigned()) {
       const auto big = value->get<std::uint64_t>();
-      if (big > static_cast<std::uint64_t>(std::numeric_limits<Int>::max())) return out_of_range(key);
+      if (big > static_cast<std::uint64_t>(std::numeric_limits<Int>::max()))
+        return out_of_range(key);
       number = static_cast<std::int64_t>(big);
     } else if (value->is_number_integer()) {
       number = value->get<std::int64_t>();
     } else {
-      return fail(noted("'" + std::string(python_type(*value)) +
-                            "' object cannot be interpreted as an integer",
-                        key));
+      return fail(noted(
+          "'" + std::string(python_type(*value)) + "' object cannot be interpreted as an integer",
+          key));
     }
     if (number < static_cast<std::int64_t>(std::numeric_limits<Int>::min()) ||
         number > static_cast<std::int64_t>(std::numeric_limits<Int>::max())) {
