@@ -4,9 +4,10 @@ from __future__ import annotations
 
 import tempfile
 from pathlib import Path
-from typing import Any
+from typing import Any, Literal
 
 import zoret
+from zoret.check import CheckReport, Contract, PageFacts, Violation
 from zoret.hooks import HookRegistry
 from zoret.registry import SchemaRegistry, SchemaRequest
 
@@ -68,3 +69,13 @@ digest: str = contract.hash()
 
 cleaned: str = zoret.clean_url_fn("https://example.com/?utm_source=x&id=7")["url"]
 path: str = zoret.normalize_path_fn("/A//b", zoret.URLPolicy(lowercase_paths=True))
+
+checker = Contract(contract)
+violations: list[Violation] = checker.check("/recipes/pie", payload, config)
+for violation in violations:
+    severity: Literal["error", "warning", "info"] = violation.severity
+    where: str | None = violation.url
+report: CheckReport = checker.check_report("/recipes/pie", PageFacts("/recipes/pie", status=200))
+failed: bool = report.failed("warning")
+explained: str = str(checker.explain("/recipes/pie"))
+layers: list[tuple[str, str]] = [(name, level) for name, level in checker.explain("/").layers]
