@@ -101,10 +101,14 @@ def _open_manifest(path: str) -> IO[bytes]:
         raise InputError(path, exc.strerror or str(exc)) from None
 
 
-def _lines(args: argparse.Namespace, handle: Callable[[int, bytes], None]) -> int:
+def _lines(
+    args: argparse.Namespace,
+    handle: Callable[[int, bytes], None],
+    on_bad_line: Callable[[int, str], None] = lambda number, message: None,
+) -> int:
     """Feeds each manifest line to `handle`; a line it refuses with ValueError (or one too
-    long) stops the run with InputError, or is reported and skipped with --keep-going.
-    Returns the number of bad lines."""
+    long) stops the run with InputError, or with --keep-going is reported on stderr and to
+    `on_bad_line`, and skipped. Returns the number of bad lines."""
     bad = 0
     with _open_manifest(args.manifest) as file, _progress(args.manifest, not args.quiet) as step:
         for number, line, consumed in _manifest_lines(file):
@@ -118,7 +122,7 @@ def _lines(args: argparse.Namespace, handle: Callable[[int, bytes], None]) -> in
                     raise InputError(f"{args.manifest}:{number}", str(exc)) from None
                 bad += 1
                 print(f"zoret: error: {args.manifest}:{number}: {exc}", file=sys.stderr)
-                args.on_bad_line(number, str(exc))
+                on_bad_line(number, str(exc))
     return bad
 
 
@@ -199,8 +203,7 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
             reporter.route(number, route, violations)
             failing = failing or any(at_least(v.severity, args.fail_on) for v in violations)
 
-        args.on_bad_line = reporter.bad_line
-        bad = _lines(args, check_line)
+        bad = _lines(args, check_line, reporter.bad_line)
         reporter.finish(checker.tally() | {"bad_lines": bad})
     return EXIT_BAD_INPUT if bad else EXIT_FINDINGS if failing else EXIT_OK
 
@@ -217,7 +220,6 @@ def _cmd_snapshot(args: argparse.Namespace, load_config: Callable[[str], SEOConf
             seen[route] = number
             out.write(text + "\n")
 
-        args.on_bad_line = lambda number, message: None
         bad = _lines(args, snapshot_line)
     if args.output != "-":
         print(f"wrote {args.output} ({len(seen)} routes)")
