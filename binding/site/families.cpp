@@ -7,6 +7,7 @@ namespace zoret::py {
 std::span<const SiteFamily> site_families() {
   static const SiteFamily kFamilies[] = {
       outputs_family(),
+      check_family(),
       {{}, record_functions()},
   };
   return kFamilies;

@@ -19,6 +19,7 @@ struct SiteFamily {
 };
 
 SiteFamily outputs_family();  // outputs/: sitemaps, robots.txt, hreflang, headers
+SiteFamily check_family();    // check/: contract checks, page facts, manifests
 
 /// Every family of the module, in registration order.
 std::span<const SiteFamily> site_families();

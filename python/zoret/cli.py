@@ -3,81 +3,27 @@
 from __future__ import annotations
 
 import argparse
-import datetime
 import json
 import os
-import re
 import sys
-import tomllib
 import warnings
 from collections.abc import Callable, Sequence
-from pathlib import Path
 from typing import Any, TypeVar
 
-from zoret import __version__, forms
+from zoret import __version__, cli_check, forms
 from zoret import _zoret_native as native
+from zoret._files import InputError, load_table
 
 EXIT_OK, EXIT_FINDINGS, EXIT_BAD_INPUT = 0, 1, 2
 EXIT_BROKEN_PIPE = 128 + 13  # what a shell reports for a filter ended by SIGPIPE
 
 _T = TypeVar("_T")
-_TOML_POSITION = re.compile(r"(?P<msg>.*) \(at line (?P<line>\d+), column (?P<col>\d+)\)", re.S)
-
-
-class InputError(Exception):
-    """A problem with input files, reported as a single line that names them."""
-
-    def __init__(self, path: str, message: str) -> None:
-        super().__init__(f"{path}: {' '.join(message.splitlines())}")
-
-
-def _plain(value: Any) -> Any:
-    """TOML dates and times as the ISO texts the records expect."""
-    if isinstance(value, datetime.date | datetime.time):
-        return value.isoformat()
-    if isinstance(value, dict):
-        return {key: _plain(item) for key, item in value.items()}
-    if isinstance(value, list):
-        return [_plain(item) for item in value]
-    return value
-
-
-def _toml_message(message: str, text: str) -> str:
-    """tomllib's "(at line L, column C)" moved to the front, the way JSON errors read."""
-    at_end = " (at end of document)"
-    if message.endswith(at_end):
-        line, column = text.count("\n") + 1, len(text.rsplit("\n", 1)[-1]) + 1
-        return f"line {line}, column {column}: {message.removesuffix(at_end)}"
-    found = _TOML_POSITION.fullmatch(message)
-    return f"line {found['line']}, column {found['col']}: {found['msg']}" if found else message
-
-
-def _load(path: str) -> dict[str, Any]:
-    """Reads a JSON (by its .json suffix) or TOML (anything else) object."""
-    try:
-        text = Path(path).read_text(encoding="utf-8")
-    except (OSError, UnicodeDecodeError) as exc:
-        raise InputError(path, getattr(exc, "strerror", None) or str(exc)) from None
-    try:
-        if path.endswith(".json"):
-            data = json.loads(text)
-        else:
-            data = _plain(tomllib.loads(text))
-    except json.JSONDecodeError as exc:
-        raise InputError(path, f"line {exc.lineno}, column {exc.colno}: {exc.msg}") from None
-    except tomllib.TOMLDecodeError as exc:
-        raise InputError(path, _toml_message(str(exc), text)) from None
-    except RecursionError:
-        raise InputError(path, "nested too deeply") from None
-    if not isinstance(data, dict):
-        raise InputError(path, f"expected an object at the top level, got {type(data).__name__}")
-    return data
 
 
 def _form(path: str, read: Callable[[dict[str, Any]], _T]) -> _T:
     """Reads `path` and turns it into a record; problems name the file."""
     try:
-        return read(_load(path))
+        return read(load_table(path))
     except forms.FormError as exc:
         raise InputError(path, str(exc)) from None
 
@@ -249,11 +195,13 @@ def _parser() -> argparse.ArgumentParser:
     from zoret import _site_commands  # it reads files through this module
 
     _site_commands.add_commands(commands)
+    cli_check.add_commands(commands, load_config)
     return parser
 
 
 def main(argv: Sequence[str] | None = None) -> int:
-    """Runs one command; 0 on success, 1 when validation has findings, 2 for bad input."""
+    """Runs one command; 0 on success, 1 when validation, check or diff have findings, 2 for
+    bad input."""
     args = _parser().parse_args(argv)
     try:
         status = int(args.run(args))

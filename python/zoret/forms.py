@@ -53,12 +53,15 @@ class DroppedSettingWarning(UserWarning):
     """A setting that was read but will not count the way it was written."""
 
 
-def _build(factory: Callable[..., _T], fields: Mapping[str, Any]) -> _T:
+def _build(factory: Callable[..., _T], fields: Mapping[str, Any], where: str = "") -> _T:
+    """`factory(**fields)`; a refusal becomes a `FormError` located at `where` (the key
+    of a nested record: "featured_image", "breadcrumbs[2]")."""
     try:
         return factory(**fields)
     except (TypeError, ValueError, OverflowError) as exc:
         notes = "; ".join(getattr(exc, "__notes__", ()))
-        raise FormError(f"{exc}" + (f" ({notes})" if notes else "")) from None
+        message = f"{exc}" + (f" ({notes})" if notes else "")
+        raise FormError(f"{where}: {message}" if where else message) from None
 
 
 def _table(what: str, data: Any) -> dict[str, Any]:
@@ -73,18 +76,32 @@ def _list(what: str, data: Any) -> list[Any]:
     return list(data)
 
 
-def _image(data: Any) -> SEOImage | None:
+def _image(key: str, data: Any) -> SEOImage | None:
     if data is None or isinstance(data, SEOImage):
         return data
     if isinstance(data, str):
-        return SEOImage(data)
-    return _build(SEOImage, _table("an image (or a URL)", data))
+        return _build(SEOImage, {"url": data}, key)
+    if not isinstance(data, Mapping):
+        raise FormError(f"{key} must be a table or a URL, got {type(data).__name__}")
+    return _build(SEOImage, data, key)
 
 
-def _robots(data: Any) -> Robots | None:
+def _robots(key: str, data: Any) -> Robots | None:
     if data is None or isinstance(data, Robots):
         return data
-    return _build(Robots, _table("robots", data))
+    return _build(Robots, _table(key, data), key)
+
+
+def _records(key: str, data: Any, record: type[_T]) -> list[_T] | None:
+    if data is None:
+        return None
+    items = []
+    for i, item in enumerate(_list(key, data)):
+        where = f"{key}[{i}]"
+        items.append(
+            item if isinstance(item, record) else _build(record, _table(where, item), where)
+        )
+    return items
 
 
 def config_from_dict(data: Mapping[str, Any], *, python_objects: bool = True) -> SEOConfig:
@@ -101,11 +118,11 @@ def config_from_dict(data: Mapping[str, Any], *, python_objects: bool = True) ->
             if python_only in fields:
                 raise FormError(f"{python_only} can only be set from Python")
     for key in ("default_robots", "search_robots"):
-        fields[key] = _robots(fields.get(key))
-    fields["default_og_image"] = _image(fields.get("default_og_image"))
+        fields[key] = _robots(key, fields.get(key))
+    fields["default_og_image"] = _image("default_og_image", fields.get("default_og_image"))
     policy = fields.get("url_policy")
     if policy is not None and not isinstance(policy, URLPolicy):
-        fields["url_policy"] = _build(URLPolicy, _table("url_policy", policy))
+        fields["url_policy"] = _build(URLPolicy, _table("url_policy", policy), "url_policy")
     schema_map = fields.get("schema_type_map")
     if isinstance(schema_map, Mapping):
         fields["schema_type_map"] = list(schema_map.items())
@@ -116,25 +133,26 @@ def config_from_dict(data: Mapping[str, Any], *, python_objects: bool = True) ->
 
 def entity_from_dict(data: Mapping[str, Any]) -> SEOEntity:
     """An `SEOEntity` from its constructor arguments; `breadcrumbs` and `faq_items` as
-    lists of tables, `featured_image` as a table or a URL. Raises `FormError`."""
+    lists of tables, `featured_image` as a table or a URL. Raises `FormError`.
+
+    The command line reads the same form from JSON manifest lines in the core
+    (`zoret._zoret_site.read_manifest_line`); both accept the same JSON values, make
+    the same records and word their refusals alike."""
     fields = _table("the entity", data)
-    fields["featured_image"] = _image(fields.get("featured_image"))
-    for key, record in (("breadcrumbs", Breadcrumb), ("faq_items", FAQItem)):
-        if fields.get(key) is not None:
-            fields[key] = [
-                item if isinstance(item, record) else _build(record, _table(key, item))
-                for item in _list(key, fields[key])
-            ]
+    fields["featured_image"] = _image("featured_image", fields.get("featured_image"))
+    fields["breadcrumbs"] = _records("breadcrumbs", fields.get("breadcrumbs"), Breadcrumb)
+    fields["faq_items"] = _records("faq_items", fields.get("faq_items"), FAQItem)
     return _build(SEOEntity, fields)
 
 
 def overrides_from_dict(data: Mapping[str, Any]) -> SEOOverrides:
     """`SEOOverrides` from its constructor arguments; images as tables or URLs, `robots`
-    as a table. Raises `FormError`."""
+    as a table. Raises `FormError`. The same form as manifest lines (see
+    `entity_from_dict`)."""
     fields = _table("the overrides", data)
-    fields["robots"] = _robots(fields.get("robots"))
+    fields["robots"] = _robots("robots", fields.get("robots"))
     for key in ("og_image", "twitter_image"):
-        fields[key] = _image(fields.get(key))
+        fields[key] = _image(key, fields.get(key))
     return _build(SEOOverrides, fields)
 
 

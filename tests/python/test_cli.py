@@ -197,7 +197,7 @@ BAD_INPUTS = [
     ("wrong type", {"post.json": '{"entity_type": "post", "title": 3}'}, [],
      "post.json: 'int' object cannot be converted to 'str' (while processing 'title')"),
     ("negative width", {"post.json": '{"entity_type": "post", "featured_image": {"url": "/i", "width": -1}}'},
-     [], "post.json: out of range integral type conversion attempted (while processing 'width')"),
+     [], "post.json: featured_image: out of range integral type conversion attempted (while processing 'width')"),
     ("unknown entity field", {"post.json": '{"entity_type": "post", "titel": "x"}'}, [],
      "post.json: SEOEntity.__new__() got an unexpected keyword argument 'titel'"),
     ("invalid config", {"site.toml": SITE_TOML.replace('"example.com"', '""', 1)}, [],

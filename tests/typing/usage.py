@@ -5,10 +5,11 @@ from __future__ import annotations
 import datetime
 import tempfile
 from pathlib import Path
-from typing import Any
+from typing import Any, Literal
 
 import zoret
 from zoret import site
+from zoret.check import CheckReport, Contract, PageFacts, Violation
 from zoret.hooks import HookRegistry
 from zoret.registry import SchemaRegistry, SchemaRequest
 
@@ -85,3 +86,12 @@ robots_txt: str = site.render_robots(
     host="e.com",
 )
 headers: list[tuple[str, str]] = site.response_headers(payload)
+checker = Contract(contract)
+violations: list[Violation] = checker.check("/recipes/pie", payload, config)
+for violation in violations:
+    severity: Literal["error", "warning", "info"] = violation.severity
+    where: str | None = violation.url
+report: CheckReport = checker.check_report("/recipes/pie", PageFacts("/recipes/pie", status=200))
+failed: bool = report.failed("warning")
+explained: str = str(checker.explain("/recipes/pie"))
+layers: list[tuple[str, str]] = [(name, level) for name, level in checker.explain("/").layers]

@@ -95,4 +95,22 @@ struct Explanation {
 /// The layered expectation for `route` (query and fragment are ignored).
 [[nodiscard]] Explanation explain(const CompiledContract& contract, std::string_view route);
 
+/// The explanation for people, one line each: the route, every layer that
+/// applies and why (every route, the rule's pattern matches, the exact route),
+/// then every constraint with its value as JSON, its layer and severity:
+///
+///     /blog/hello
+///       defaults                 every route                  error
+///       rules[0] /blog/*         pattern "/blog/*" matches    warning
+///     constraints
+///       indexable                true                         defaults
+///       title.max_length         60                           rules[0] /blog/* (warning)
+///
+/// A constraint's severity is named only when it is not "error". Layers and
+/// constraints are "(none)" when there are none. No final line break.
+[[nodiscard]] std::string explanation_text(const Explanation& explanation);
+
+/// "error", "warning", "info": the lower-case severity names shown to people.
+[[nodiscard]] std::string_view severity_label(ContractSeverity severity) noexcept;
+
 }  // namespace zoret
