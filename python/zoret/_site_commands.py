@@ -11,6 +11,7 @@ from typing import Any
 
 from zoret import _zoret_native as native
 from zoret import cli, site
+from zoret._files import InputError, load_table
 from zoret.manifest import ManifestError, read_manifest
 
 # A manifest of this size takes long enough for a progress bar to help.
@@ -77,14 +78,14 @@ def _cmd_sitemap(args: argparse.Namespace) -> int:
                 basename=args.basename,
             )
     except ManifestError as exc:
-        raise cli.InputError(f"{exc.path}:{exc.line}", exc.reason) from None
+        raise InputError(f"{exc.path}:{exc.line}", exc.reason) from None
     except (FileExistsError, NotADirectoryError, PermissionError) as exc:
-        raise cli.InputError(args.output, exc.strerror or str(exc)) from None
+        raise InputError(args.output, exc.strerror or str(exc)) from None
     except (native.ZoretError, UnicodeError) as exc:
         # A route or entity of the manifest that cannot be written (bad dates, lone
         # surrogates, URLs the site cannot serve); before the first line, the site.
         where = f"{args.manifest}:{line}" if line else f"{args.site}, {args.manifest}"
-        raise cli.InputError(where, str(exc)) from None
+        raise InputError(where, str(exc)) from None
     noindex = f"; {counts['noindex']} noindex pages left out" if counts["noindex"] else ""
     files = len(written) - (len(written) > 1)
     print(f"wrote {written[0]} ({counts['urls']} URLs in {files} file(s){noindex})")
@@ -95,14 +96,14 @@ def _robots_record(path: str | None) -> dict[str, Any]:
     """The groups, sitemaps and comments of a robots file (TOML or JSON)."""
     if path is None:
         return {"groups": [site.ALLOW_ALL], "sitemaps": [], "comments": []}
-    data = cli._load(path)
+    data = load_table(path)
     unknown = sorted(set(data) - {"groups", "sitemaps", "comments"})
     if unknown:
-        raise cli.InputError(path, f"unknown key(s) {', '.join(map(repr, unknown))}")
+        raise InputError(path, f"unknown key(s) {', '.join(map(repr, unknown))}")
     try:
         groups = [site.RobotsGroup(**group) for group in data.get("groups", [])]
     except TypeError as exc:
-        raise cli.InputError(path, f"groups: {exc}") from None
+        raise InputError(path, f"groups: {exc}") from None
     return {
         "groups": groups or [site.ALLOW_ALL],
         "sitemaps": list(data.get("sitemaps", [])),
@@ -123,7 +124,7 @@ def _cmd_robots(args: argparse.Namespace) -> int:
             host=args.host,
         )
     except (native.ZoretError, TypeError) as exc:
-        raise cli.InputError(args.rules or args.site, str(exc)) from None
+        raise InputError(args.rules or args.site, str(exc)) from None
     sys.stdout.write(text)
     return cli.EXIT_OK
 
