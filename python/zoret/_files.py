@@ -7,12 +7,18 @@ line and column of a syntax error in front of the parser's message.
 
 from __future__ import annotations
 
+import contextlib
 import datetime
 import json
+import os
 import re
+import stat
+import sys
+import tempfile
 import tomllib
+from collections.abc import Iterator
 from pathlib import Path
-from typing import Any
+from typing import IO, Any
 
 _TOML_POSITION = re.compile(r"(?P<msg>.*) \(at line (?P<line>\d+), column (?P<col>\d+)\)", re.S)
 
@@ -71,3 +77,44 @@ def parse_table(path: str, text: str, *, is_json: bool) -> dict[str, Any]:
 def load_table(path: str) -> dict[str, Any]:
     """Reads a JSON (by its .json suffix) or TOML (anything else) object."""
     return parse_table(path, read_text(path), is_json=path.endswith(".json"))
+
+
+@contextlib.contextmanager
+def output_file(path: str) -> Iterator[IO[str]]:
+    """Standard output for "-"; else a text file that replaces `path` only when the
+    block completes, so a failed run leaves the old file as it was. A target that is
+    not a regular file (/dev/null, a FIFO, a terminal) is written in place: renaming
+    over it would replace the device with a file. The replacement keeps the old file's
+    permission bits.
+    """
+    if path == "-":
+        yield sys.stdout
+        return
+    try:
+        mode = os.stat(path).st_mode
+    except FileNotFoundError:
+        mode = None
+    except (OSError, ValueError) as exc:
+        raise InputError(path, getattr(exc, "strerror", None) or str(exc)) from None
+    if mode is not None and not stat.S_ISREG(mode):
+        try:
+            with open(path, "w", encoding="utf-8", newline="\n") as file:
+                yield file
+        except OSError as exc:
+            raise InputError(path, exc.strerror or str(exc)) from None
+        return
+    target = Path(path)
+    try:
+        handle, temporary = tempfile.mkstemp(dir=target.parent, prefix=f".{target.name}.")
+        if mode is not None:
+            os.fchmod(handle, stat.S_IMODE(mode))
+    except OSError as exc:
+        raise InputError(path, exc.strerror or str(exc)) from None
+    try:
+        with os.fdopen(handle, "w", encoding="utf-8", newline="\n") as file:
+            yield file
+        os.replace(temporary, target)
+    except BaseException:
+        with contextlib.suppress(OSError):
+            os.unlink(temporary)
+        raise

@@ -14,15 +14,13 @@ import contextlib
 import json
 import os
 import sys
-import tempfile
 import warnings
 from collections.abc import Callable, Iterator
-from pathlib import Path
 from typing import IO, Any
 
 from zoret import _check_output as output
 from zoret import forms
-from zoret._files import InputError
+from zoret._files import InputError, output_file
 from zoret._zoret_native import ContractError, SEOConfig
 from zoret._zoret_site import ManifestChecker, snapshot_manifest_line
 from zoret.check import SEVERITIES, Contract, at_least, load_contract
@@ -140,27 +138,6 @@ def _contract(path: str) -> Contract:
     return contract
 
 
-@contextlib.contextmanager
-def _output(path: str) -> Iterator[IO[str]]:
-    """Standard output for "-", else a file replaced only when the command completes."""
-    if path == "-":
-        yield sys.stdout
-        return
-    target = Path(path)
-    try:
-        handle, temporary = tempfile.mkstemp(dir=target.parent, prefix=f".{target.name}.")
-    except OSError as exc:
-        raise InputError(path, exc.strerror or str(exc)) from None
-    try:
-        with os.fdopen(handle, "w", encoding="utf-8", newline="\n") as file:
-            yield file
-        os.replace(temporary, target)
-    except BaseException:
-        with contextlib.suppress(OSError):
-            os.unlink(temporary)
-        raise
-
-
 def _site(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]) -> SEOConfig:
     if not args.site or not args.manifest:
         raise InputError(args.command, "needs --site and --manifest")
@@ -185,7 +162,7 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
         field = f"{f.field}: " if f.field else ""
         print(f"zoret: warning: {args.contract}: {f.layer}: {field}{f.message}", file=sys.stderr)
     checker = ManifestChecker(contract, _site(args, load_config))
-    with _output(args.output) as out:
+    with output_file(args.output) as out:
         reporter: output.Reporter
         if args.format == "text":
             reporter = output.TextReporter(out, args.manifest)
@@ -211,7 +188,7 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
 def _cmd_snapshot(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]) -> int:
     config = _site(args, load_config)
     seen: dict[str, int] = {}
-    with _output(args.output) as out:
+    with output_file(args.output) as out:
 
         def snapshot_line(number: int, line: bytes) -> None:
             route, _, text = snapshot_manifest_line(line, config)

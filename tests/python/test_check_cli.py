@@ -5,8 +5,10 @@ manifest, and the progress bar on a terminal."""
 import json
 import os
 import pty
+import stat
 import subprocess
 import sys
+import threading
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
@@ -335,3 +337,20 @@ def test_reports_go_to_a_file_only_when_complete(capsys):
             "version"
         ]
     )
+
+
+def test_a_report_to_a_fifo_is_written_through_it_and_a_file_keeps_its_mode(capsys):
+    # Renaming a finished report over a device or FIFO would replace it with a file:
+    # `-o /dev/null` once turned the machine's /dev/null into an empty regular file.
+    os.mkfifo("pipe")
+    received = []
+    reader = threading.Thread(target=lambda: received.append(Path("pipe").read_bytes()))
+    reader.start()
+    assert run(capsys, *CHECK, "--format", "json", "-o", "pipe")[0] == 1
+    reader.join(timeout=30)
+    assert stat.S_ISFIFO(os.stat("pipe").st_mode)
+    assert json.loads(received[0])["summary"]
+    Path("report.json").write_text("old")
+    os.chmod("report.json", 0o640)
+    run(capsys, *CHECK, "--format", "json", "-o", "report.json")
+    assert stat.S_IMODE(os.stat("report.json").st_mode) == 0o640
