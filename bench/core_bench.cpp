@@ -128,7 +128,7 @@ struct Fixtures {
   std::string long_body = repeat_to(kLongParagraph, kLongBodyBytes);
 
   Fixtures() {
-    auto built = build_seo_payload_with_overrides(blog, kBlogRoute, config, nullptr);
+    auto built = build_seo_payload(blog, kBlogRoute, config, nullptr);
     if (built) blog_payload = *std::move(built);
   }
 };
@@ -141,7 +141,7 @@ const Fixtures& fixtures() {
 void build_page(benchmark::State& state, const SEOEntity& entity, std::string_view route) {
   const SEOConfig& config = fixtures().config;
   for (auto _ : state) {
-    auto payload = build_seo_payload_with_overrides(entity, route, config, nullptr);
+    auto payload = build_seo_payload(entity, route, config, nullptr);
     if (!payload) {
       state.SkipWithError("build failed");
       break;
@@ -178,7 +178,7 @@ void BM_ToJsonPrettyBlog(benchmark::State& state) { payload_output<&to_json_pret
 void BM_WholeRequestBlog(benchmark::State& state) {
   const Fixtures& f = fixtures();
   for (auto _ : state) {
-    auto payload = build_seo_payload_with_overrides(f.blog, kBlogRoute, f.config, nullptr);
+    auto payload = build_seo_payload(f.blog, kBlogRoute, f.config, nullptr);
     if (!payload) {
       state.SkipWithError("build failed");
       break;
@@ -221,7 +221,7 @@ bool dump_payload(std::string_view page) {
                                  : page == "product" ? kProductRoute
                                                      : kFaqRoute;
   if (entity == nullptr) return false;
-  auto payload = build_seo_payload_with_overrides(*entity, route, f.config, nullptr);
+  auto payload = build_seo_payload(*entity, route, f.config, nullptr);
   if (!payload) return false;
   auto text = to_json_pretty(*payload);
   if (!text) return false;

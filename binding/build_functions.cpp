@@ -153,7 +153,7 @@ PyObject* run_build(const Signature& sig, Output output, PyObject* const* args, 
 
   // Held for the whole call: Python code below may try to reassign the hooks.
   ConfigBorrow borrow(bound[2]);
-  auto built = build_seo_payload_with_overrides(*entity, route, *config, overrides);
+  auto built = build_seo_payload(*entity, route, *config, overrides);
   if (!built) return raise_by_kind(built.error());
   SEOPayload payload = *std::move(built);
   if (!apply_schema_registry(payload, *entity, bound[2]) || !apply_hooks(payload, *entity, bound[2]) ||

@@ -26,10 +26,4 @@ namespace zoret {
                                                    const SEOOverrides* overrides = nullptr,
                                                    const SchemaRegistry* registry = nullptr);
 
-/// `build_seo_payload` without a schema registry.
-[[nodiscard]] Result<SEOPayload> build_seo_payload_with_overrides(const SEOEntity& entity,
-                                                                  std::string_view route,
-                                                                  const SEOConfig& config,
-                                                                  const SEOOverrides* overrides);
-
 }  // namespace zoret

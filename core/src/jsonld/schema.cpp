@@ -9,6 +9,7 @@
 #include "zoret/jsonld/product.hpp"
 #include "zoret/jsonld/video.hpp"
 #include "zoret/jsonld/website.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace zoret {
 namespace {
@@ -40,10 +41,6 @@ constexpr BuiltinEntry kBuiltins[] = {
     {"Organization", ignore_type<build_organization>},
     {"LocalBusiness", ignore_type<build_local_business>},
 };
-
-bool starts_with(std::string_view s, std::string_view prefix) noexcept {
-  return s.substr(0, prefix.size()) == prefix;
-}
 
 }  // namespace
 
@@ -143,7 +140,7 @@ Result<Json> base_schema(std::string_view type, const SchemaContext& context) {
 std::string absolutize_schema_url(std::string_view url, const SEOConfig& config) {
   // Deliberately a plain prefix test: "HTTPS://x" counts as relative and is glued
   // to the base like any other reference.
-  if (starts_with(url, "http://") || starts_with(url, "https://")) return std::string(url);
+  if (has_http_prefix(url)) return std::string(url);
   std::string_view base = config.public_base_url;
   while (!base.empty() && base.back() == '/') base.remove_suffix(1);
   std::string out;

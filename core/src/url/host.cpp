@@ -106,20 +106,10 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view s) {
   return static_cast<std::uint32_t>(address);
 }
 
-void append_decimal(std::string& out, unsigned value) {
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) out.push_back(digits[--n]);
-}
-
 void serialize_ipv4(std::uint32_t address, std::string& out) {
   out.clear();
   for (int shift = 24; shift >= 0; shift -= 8) {
-    append_decimal(out, (address >> shift) & 0xFF);
+    zoret::detail::append_decimal(out, (address >> shift) & 0xFF);
     if (shift != 0) out.push_back('.');
   }
 }
@@ -240,13 +230,12 @@ void serialize_ipv6(const Ipv6& address, std::string& out) {
       i += best_len - 1;
       continue;
     }
-    const char* hex = "0123456789abcdef";
     bool leading = true;
     for (int shift = 12; shift >= 0; shift -= 4) {
       unsigned nibble = (address[i] >> shift) & 0xF;
       if (leading && nibble == 0 && shift != 0) continue;
       leading = false;
-      out.push_back(hex[nibble]);
+      out.push_back(zoret::detail::kLowerHexDigits[nibble]);
     }
     if (i != 7) out.push_back(':');
   }
@@ -343,15 +332,7 @@ std::optional<UrlFailure> parse_host_into(std::string_view input, bool is_opaque
     out.assign(input);
   } else {
     out.reserve(input.size());
-    for (std::size_t i = 0; i < input.size(); ++i) {
-      char c = input[i];
-      if (c == '%' && i + 2 < input.size() && is_ascii_hex_digit(input[i + 1]) &&
-          is_ascii_hex_digit(input[i + 2])) {
-        c = static_cast<char>(hex_value(input[i + 1]) * 16 + hex_value(input[i + 2]));
-        i += 2;
-      }
-      out.push_back(c);
-    }
+    append_percent_decoded(out, input, /*plus_is_space=*/false);
   }
   // Lower-casing ASCII letters ahead of ICU changes nothing there: UTS #46 maps
   // them to lower case before normalising.
