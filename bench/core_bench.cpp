@@ -223,9 +223,8 @@ bool dump_payload(std::string_view page) {
   if (entity == nullptr) return false;
   auto payload = build_seo_payload(*entity, route, f.config, nullptr);
   if (!payload) return false;
-  auto text = to_json_pretty(*payload);
-  if (!text) return false;
-  std::fwrite(text->data(), 1, text->size(), stdout);
+  const std::string text = to_json_pretty(*payload);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   return true;
 }

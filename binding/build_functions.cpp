@@ -83,12 +83,7 @@ bool apply_schema_registry(SEOPayload& payload, const SEOEntity& entity, PyObjec
 bool apply_hooks(SEOPayload& payload, const SEOEntity& entity, PyObject* config_obj) {
   PyObject* hooks = config_hooks(config_obj);
   if (hooks == nullptr) return true;
-  auto dict_value = payload.to_dict();
-  if (!dict_value) {
-    raise_by_kind(dict_value.error());
-    return false;
-  }
-  Ref dict = Ref::steal(json_to_pydict(*dict_value));
+  Ref dict = Ref::steal(json_to_pydict(payload.to_dict()));
   if (!dict) return false;
   PythonCopies copies;
   if (!copies.make(entity, config_obj)) return false;

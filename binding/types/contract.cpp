@@ -256,9 +256,7 @@ PyObject* contract_to_json_method(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
   return guard([&]() -> PyObject* {
     if (!bind_args(kToJsonSig, args, nargs, kwnames, nullptr)) return nullptr;
-    Result<std::string> text = contract_to_json(Box<SEOContract>::of(self));
-    if (!text) return raise_display_as_value_error(text.error());
-    return to_py(std::string_view(*text));
+    return to_py(std::string_view(contract_to_json(Box<SEOContract>::of(self))));
   });
 }
 
@@ -266,9 +264,7 @@ PyObject* contract_to_dict_method(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
   return guard([&]() -> PyObject* {
     if (!bind_args(kToDictSig, args, nargs, kwnames, nullptr)) return nullptr;
-    Result<std::string> text = contract_to_compact_json(Box<SEOContract>::of(self));
-    if (!text) return raise_message_as_value_error(text.error().message());
-    return record_text_to_pydict(*text);
+    return record_text_to_pydict(contract_to_compact_json(Box<SEOContract>::of(self)));
   });
 }
 

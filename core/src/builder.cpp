@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "zoret/jsonld/breadcrumbs.hpp"
 #include "zoret/text.hpp"
@@ -127,7 +128,7 @@ const SEOImage* first_image(const std::optional<SEOImage>& a, const std::optiona
 }
 
 /// The main schema spread into `items`, then the breadcrumb list, reduced to
-/// nothing, the one element, or the array of all.
+/// nothing, the one element, or the array of all. Null items are left out.
 Result<std::optional<Json>> resolve_jsonld(const SEOEntity& entity, const SEOConfig& config,
                                            const SEOOverrides& overrides,
                                            const SchemaContext& context,
@@ -137,9 +138,7 @@ Result<std::optional<Json>> resolve_jsonld(const SEOEntity& entity, const SEOCon
   } else if (overrides.schema_jsonld) {
     main = *overrides.schema_jsonld;
   } else if (config.auto_generate_schema) {
-    auto built = build_schema(context);
-    if (!built) return std::move(built).error();
-    main = *std::move(built);
+    main = build_schema(context);
   }
 
   Json::array_t items;
@@ -149,6 +148,11 @@ Result<std::optional<Json>> resolve_jsonld(const SEOEntity& entity, const SEOCon
     } else {
       items.push_back(*std::move(main));
     }
+    // Only an override can hold null (NaN converts to it). A null is no JSON-LD
+    // (JSON-LD processors drop it too): kept, it rendered as a script holding
+    // "null", and since the dictionary form reads null back as no JSON-LD, the
+    // payload changed in any hook step, and with it the ETag.
+    std::erase_if(items, [](const Json& item) { return item.is_null(); });
   }
   // Breadcrumbs are added whatever happened to the main schema, omitted included.
   if (entity.breadcrumbs) {

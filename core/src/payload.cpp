@@ -370,13 +370,13 @@ void write_json(JsonWriter& writer, const SEOPayload& payload) {
   writer.end_object();
 }
 
-Result<Json> SEOPayload::to_dict() const {
-  auto out = to_dict_without_jsonld();
-  if (out && schema_jsonld) out->get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);
+Json SEOPayload::to_dict() const {
+  Json out = to_dict_without_jsonld();
+  if (schema_jsonld) out.get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);
   return out;
 }
 
-Result<Json> SEOPayload::to_dict_without_jsonld() const {
+Json SEOPayload::to_dict_without_jsonld() const {
   Json out = Json::object();
   auto& members = *out.get_ptr<Json::object_t*>();
   for (const auto& [name, value] : extra) {

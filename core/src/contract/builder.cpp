@@ -39,18 +39,16 @@ std::string serialise(const SEOContract& contract, bool pretty) {
 
 }  // namespace
 
-Result<std::string> contract_to_json(const SEOContract& contract) {
+std::string contract_to_json(const SEOContract& contract) {
   return serialise(contract, true);
 }
 
-Result<std::string> contract_to_compact_json(const SEOContract& contract) {
+std::string contract_to_compact_json(const SEOContract& contract) {
   return serialise(contract, false);
 }
 
 Result<std::string> contract_hash(const SEOContract& contract) {
-  Result<std::string> text = contract_to_json(contract);
-  if (!text) return std::move(text).error();
-  return sha256_hex(*text);
+  return sha256_hex(contract_to_json(contract));
 }
 
 namespace {

@@ -14,15 +14,15 @@
 namespace zoret {
 namespace {
 
-using TypeBuilder = Result<Json> (*)(std::string_view, const SchemaContext&);
+using TypeBuilder = Json (*)(std::string_view, const SchemaContext&);
 
 struct BuiltinEntry {
   std::string_view type;
   TypeBuilder build;
 };
 
-template <Result<Json> (*Build)(const SchemaContext&)>
-Result<Json> ignore_type(std::string_view, const SchemaContext& context) {
+template <Json (*Build)(const SchemaContext&)>
+Json ignore_type(std::string_view, const SchemaContext& context) {
   return Build(context);
 }
 
@@ -81,30 +81,23 @@ std::optional<Json> SchemaRegistry::build(std::string_view type_name,
   return (*builder)(context);
 }
 
-Result<std::optional<Json>> build_schema(const SchemaContext& context) {
+std::optional<Json> build_schema(const SchemaContext& context) {
   const SchemaTypeMap& map = context.config.schema_type_map;
   // Entity type names are short enough for the small-string buffer: no allocation.
   const auto it = map.find(std::string(entity_type_name(context.entity.entity_type)));
-  if (it == map.end() || !it->second) return std::optional<Json>();
+  if (it == map.end() || !it->second) return std::nullopt;
   const std::string_view type = *it->second;
 
   for (const BuiltinEntry& entry : kBuiltins) {
-    if (entry.type != type) continue;
-    auto built = entry.build(type, context);
-    if (!built) return std::move(built).error();
-    return std::optional<Json>(*std::move(built));
+    if (entry.type == type) return entry.build(type, context);
   }
   if (context.registry) {
-    if (auto registered = context.registry->build(type, context)) {
-      return std::optional<Json>(std::move(registered));
-    }
+    if (auto registered = context.registry->build(type, context)) return registered;
   }
-  auto fallback = build_website(type, context);
-  if (!fallback) return std::move(fallback).error();
-  return std::optional<Json>(*std::move(fallback));
+  return build_website(type, context);
 }
 
-Result<Json> base_schema(std::string_view type, const SchemaContext& context) {
+Json base_schema(std::string_view type, const SchemaContext& context) {
   const SEOEntity& entity = context.entity;
   const SEOConfig& config = context.config;
   // Members are emplaced into the maps directly, here and in the type builders:

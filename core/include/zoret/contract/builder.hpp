@@ -18,15 +18,13 @@ inline constexpr std::string_view kContractGeneratorVersion = "0.2.0";
 
 /// The contract file text: two-space indentation, one member per line, ": "
 /// after keys, no final newline.
-/// Errors: Serialization with the encoder's text (not reachable with our writer).
-[[nodiscard]] Result<std::string> contract_to_json(const SEOContract& contract);
+[[nodiscard]] std::string contract_to_json(const SEOContract& contract);
 
 /// The same document without any whitespace.
-/// Errors: as `contract_to_json`.
-[[nodiscard]] Result<std::string> contract_to_compact_json(const SEOContract& contract);
+[[nodiscard]] std::string contract_to_compact_json(const SEOContract& contract);
 
 /// SHA-256 of the UTF-8 bytes of `contract_to_json`, as 64 lower-case hex digits.
-/// Errors: those of `contract_to_json` and `sha256_hex`, unchanged.
+/// Errors: those of `sha256_hex`, unchanged.
 [[nodiscard]] Result<std::string> contract_hash(const SEOContract& contract);
 
 /// Writes `contract_to_json` (no newline added) to `path`, replacing the file
