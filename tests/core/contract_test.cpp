@@ -221,6 +221,7 @@ TEST_F(WriteContract, FailuresLeaveTheDirectoryAsItWas) {
       {dir_ + "/missing/contract.json", missing}, {"", missing}, {dir_ + "/sub", is_dir},
       {dir_ + "/new/", is_dir},
       {dir_ + "/plain.json/x", "Not a directory (os error 20)"},
+      {dir_ + "/plain.json" + std::string("\0.bak", 5), "embedded null byte"},
   };
   for (const auto& [path, why] : rows) expect_failure(path, write_contract(first_, path), why);
 

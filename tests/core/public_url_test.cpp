@@ -88,7 +88,9 @@ TEST(PublicUrlResolver, ResolvesManyInputsAgainstOneParse) {
     const auto once = normalize_public_url(input, config);
     const auto reused = resolver.resolve(input);
     ASSERT_EQ(once.has_value(), reused.has_value()) << input;
-    if (once) EXPECT_EQ(*once, *reused) << input;
+    if (once) {
+      EXPECT_EQ(*once, *reused) << input;
+    }
   }
   config.public_base_url = "/relative";
   const PublicUrlResolver broken(config);

@@ -1,12 +1,15 @@
 """SEO contracts through the binding: arguments, copies, key orders, depth, file writing."""
 
+import errno
 import gc
 import hashlib
 import json
 import os
 import resource
+import shutil
 import signal
 import sys
+import tempfile
 import tracemalloc
 from pathlib import Path
 
@@ -105,6 +108,72 @@ def test_write_replaces_the_file_whole_or_not_at_all(tmp_path):
     )
     assert target.read_bytes() == written.to_json().encode("utf-8")
     assert os.listdir(tmp_path) == ["contract.json"]
+
+
+def write_outcome(path, unprivileged=False):
+    """What contract().write(path) raises, as (errno, text), or None; run in a child
+    process that drops root's override of file permissions when `unprivileged`."""
+    read_end, write_end = os.pipe()
+    child = os.fork()
+    if child == 0:  # pragma: no cover - runs in the child
+        try:
+            os.close(read_end)
+            if unprivileged and os.geteuid() == 0:
+                os.setgid(65534)
+                os.setuid(65534)
+            try:
+                outcome = contract().write(path)
+            except OSError as error:
+                assert type(error) is OSError and error.filename is None
+                outcome = [error.errno, str(error)]
+            os.write(write_end, json.dumps(outcome).encode())
+        finally:
+            os._exit(0)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        result = pipe.read()
+    os.waitpid(child, 0)
+    return tuple(json.loads(result)) if result != "null" else None
+
+
+FAILED = "serialization error: failed to write contract: "
+# (path under a directory that nobody may change, as whom, errno, text after FAILED)
+WRITE_REFUSALS = [
+    ("read-only.json", True, errno.EACCES, "Permission denied (os error 13)"),
+    ("locked/new.json", True, errno.EACCES, "Permission denied (os error 13)"),
+    ("out.json\x00.bak", False, None, "embedded null byte"),
+    ("/dev/full", False, errno.ENOSPC, "No space left on device (os error 28)"),
+]
+
+
+@pytest.fixture
+def shared_dir():
+    # Under /tmp and handed to nobody, so that an unprivileged child can reach it.
+    path = Path(tempfile.mkdtemp())
+    (path / "locked").mkdir(mode=0o555)
+    (path / "read-only.json").write_text("old")
+    (path / "read-only.json").chmod(0o444)
+    path.chmod(0o755)
+    if os.geteuid() == 0:
+        for each in (path, path / "locked"):
+            os.chown(each, 65534, 65534)
+    yield path
+    shutil.rmtree(path)
+
+
+@pytest.mark.parametrize(("name", "unprivileged", "code", "text"), WRITE_REFUSALS)
+def test_write_refusals_touch_nothing(shared_dir, name, unprivileged, code, text):
+    assert write_outcome(str(shared_dir / name), unprivileged) == (code, FAILED + text)
+    assert sorted(os.listdir(shared_dir)) == ["locked", "read-only.json"]
+    assert os.listdir(shared_dir / "locked") == []
+    assert (shared_dir / "read-only.json").read_text() == "old"
+
+
+def test_write_through_a_dangling_symlink_creates_its_target(tmp_path):
+    (tmp_path / "link.json").symlink_to("target.json")
+    assert write_outcome(str(tmp_path / "link.json")) is None
+    assert (tmp_path / "target.json").read_text() == contract().to_json()
+    assert (tmp_path / "link.json").is_symlink()
 
 
 ARGUMENT_ERRORS = [
