@@ -7,8 +7,18 @@ VENV := .venv
 PY := $(VENV)/bin/python
 BUILD := build
 BUILD_ASAN := build-asan
+BUILD_FUZZ := build-fuzz
 JOBS ?= 2
 DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev pkg-config
+# Only `make fuzz` and `make lint` need these; `make test` builds with g++ alone.
+FUZZ_DEBIAN_PACKAGES := clang libclang-rt-14-dev
+LINT_DEBIAN_PACKAGES := clang-tidy
+# `make fuzz`: seconds per target, whether new inputs are merged into fuzz/corpus,
+# and the longest input tried.
+FUZZ_SECONDS ?= 60
+FUZZ_MERGE ?= 1
+FUZZ_MAX_LEN ?= 4096
+FUZZ_TARGETS := json text url query payload public_url
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0
 CMAKE := $(VENV)/bin/cmake
@@ -17,7 +27,7 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build test-core test-asan test-python bench lint format clean system-deps
+.PHONY: demo test build test-core test-asan test-python bench fuzz lint format clean system-deps
 
 demo: build
 	$(PY) -m zoret demo
@@ -40,6 +50,16 @@ test-asan: $(VENV)/.deps
 
 test-python: build
 	$(PY) -m pytest tests/python
+
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, built by clang in
+# its own folder; `make test` replays the same corpora with g++.
+fuzz: $(VENV)/.deps
+	@$(MAKE) --no-print-directory system-deps DEBIAN_PACKAGES="$(FUZZ_DEBIAN_PACKAGES)"
+	@[ -f $(BUILD_FUZZ)/CMakeCache.txt ] || CC=clang CXX=clang++ $(CMAKE) -S . -B $(BUILD_FUZZ) \
+	  $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORET_FUZZ_ENGINE=ON -DZORET_SANITIZE=ON \
+	  -DZORET_BUILD_PYTHON=OFF -DZORET_BUILD_TESTS=OFF
+	$(CMAKE) --build $(BUILD_FUZZ) -j$(JOBS)
+	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
 
 bench: $(VENV)/.deps
 	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
@@ -74,4 +94,4 @@ $(VENV)/.deps: pyproject.toml Makefile | system-deps
 	@touch $@
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-bench python/zoret/_zoret_native*.so
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-bench python/zoret/_zoret_native*.so

@@ -16,6 +16,7 @@
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
 #include "zoret/text.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace {
 
@@ -156,12 +157,18 @@ void BM_BuildProduct(benchmark::State& state) {
 }
 void BM_BuildFaq(benchmark::State& state) { build_page(state, fixtures().faq, kFaqRoute); }
 
+template <class T>
+bool failed(const Result<T>& result) {
+  return !result;
+}
+bool failed(const std::string&) { return false; }
+
 template <auto Output>
 void payload_output(benchmark::State& state) {
   const SEOPayload& payload = fixtures().blog_payload;
   for (auto _ : state) {
     auto text = Output(payload);
-    if (!text) {
+    if (failed(text)) {
       state.SkipWithError("output failed");
       break;
     }
@@ -190,6 +197,39 @@ void BM_WholeRequestBlog(benchmark::State& state) {
   }
 }
 
+// A sitemap's work: many routes resolved against one site, with one resolver or
+// with the base URL parsed again for every route.
+std::vector<std::string> sitemap_routes() {
+  std::vector<std::string> routes;
+  for (int i = 0; i < 1000; ++i) {
+    routes.push_back("/blog/2026/post-" + std::to_string(i) + "/?utm_source=feed&page=2");
+  }
+  return routes;
+}
+
+void BM_Resolve1000RoutesOneResolver(benchmark::State& state) {
+  const SEOConfig& config = fixtures().config;
+  const std::vector<std::string> routes = sitemap_routes();
+  for (auto _ : state) {
+    const PublicUrlResolver resolver(config);
+    for (const std::string& route : routes) {
+      auto url = resolver.resolve(route);
+      benchmark::DoNotOptimize(url);
+    }
+  }
+}
+
+void BM_Resolve1000RoutesEachAlone(benchmark::State& state) {
+  const SEOConfig& config = fixtures().config;
+  const std::vector<std::string> routes = sitemap_routes();
+  for (auto _ : state) {
+    for (const std::string& route : routes) {
+      auto url = normalize_public_url(route, config);
+      benchmark::DoNotOptimize(url);
+    }
+  }
+}
+
 void BM_DescriptionSnippet200K(benchmark::State& state) {
   const std::string& body = fixtures().long_body;
   for (auto _ : state) {
@@ -208,6 +248,8 @@ BENCHMARK(BM_HashPayloadBlog);
 BENCHMARK(BM_EtagPayloadBlog);
 BENCHMARK(BM_ToJsonPrettyBlog);
 BENCHMARK(BM_WholeRequestBlog);
+BENCHMARK(BM_Resolve1000RoutesOneResolver);
+BENCHMARK(BM_Resolve1000RoutesEachAlone);
 BENCHMARK(BM_DescriptionSnippet200K);
 
 /// Prints the named page's payload as indented JSON; false for an unknown name.

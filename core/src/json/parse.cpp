@@ -86,7 +86,7 @@ class Parser {
     return false;
   }
 
-  std::string error_message() const {
+  [[nodiscard]] std::string error_message() const {
     const std::size_t consumed =
         static_cast<std::size_t>(error_at_ - begin_) + (error_at_ < end_ ? 1 : 0);
     std::size_t line = 1;

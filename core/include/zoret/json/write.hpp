@@ -71,13 +71,13 @@ class JsonWriter {
 namespace detail {
 
 template <class T>
-struct is_optional : std::false_type {};
+struct IsOptional : std::false_type {};
 template <class T>
-struct is_optional<std::optional<T>> : std::true_type {};
+struct IsOptional<std::optional<T>> : std::true_type {};
 template <class T>
-struct is_vector : std::false_type {};
+struct IsVector : std::false_type {};
 template <class T>
-struct is_vector<std::vector<T>> : std::true_type {};
+struct IsVector<std::vector<T>> : std::true_type {};
 
 template <class T>
 void write_field_value(JsonWriter& w, const T& v) {
@@ -91,7 +91,7 @@ void write_field_value(JsonWriter& w, const T& v) {
     w.string(v);
   } else if constexpr (std::is_same_v<T, Json>) {
     w.value(v);
-  } else if constexpr (is_vector<T>::value) {
+  } else if constexpr (IsVector<T>::value) {
     w.begin_array();
     for (const auto& item : v) write_field_value(w, item);
     w.end_array();
@@ -104,7 +104,7 @@ void write_field_value(JsonWriter& w, const T& v) {
 
 template <class T>
 void JsonWriter::field(std::string_view name, const T& v) {
-  if constexpr (detail::is_optional<T>::value) {
+  if constexpr (detail::IsOptional<T>::value) {
     if (v) field(name, *v);
   } else {
     key(name);

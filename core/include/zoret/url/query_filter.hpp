@@ -30,7 +30,7 @@ class QueryFilter {
 
  private:
   struct Hash {
-    using is_transparent = void;
+    using is_transparent = void;  // NOLINT(readability-identifier-naming): the standard's name
     std::size_t operator()(std::string_view s) const noexcept {
       return std::hash<std::string_view>{}(s);
     }
