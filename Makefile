@@ -23,6 +23,10 @@ PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib ex
   url-py==2026.5.1 ada-url==4.0.0
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
+# CI builds treat compiler warnings as errors.
+ifeq ($(CI),true)
+CMAKE_ARGS += -DZORET_WERROR=ON
+endif
 export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
@@ -68,12 +72,16 @@ bench: $(VENV)/.deps
 	$(PY) -m pip install -q jinja2 orjson
 	$(PY) bench/run.py
 
+# clang-tidy reads build/compile_commands.json and checks again only what changed
+# since it last passed; the binding is not in its list yet.
 lint: build
+	@$(MAKE) --no-print-directory system-deps DEBIAN_PACKAGES="$(LINT_DEBIAN_PACKAGES)"
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff check python tests bench
-	$(VENV)/bin/ruff format --check python tests bench
+	$(VENV)/bin/ruff check python tests bench .ci
+	$(VENV)/bin/ruff format --check python tests bench .ci
 	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
 	$(PY) -m mypy.stubtest zoret._zoret_native
+	$(PY) .ci/clang_tidy.py $(BUILD) '/(core|fuzz|tests/core)/' --jobs $(JOBS) $(if $(filter true,$(CI)),--warnings-as-errors)
 
 format: $(VENV)/.deps
 	$(PY) -m pip install -q --disable-pip-version-check ruff

@@ -26,7 +26,7 @@ Result<std::string> sha256_hex(std::string_view bytes) {
     return ZoretError(ErrorKind::Serialization, "SHA-256 digest failed");
   }
   std::string hex;
-  hex.reserve(2 * digest_size);
+  hex.reserve(2 * std::size_t{digest_size});
   for (unsigned int i = 0; i < digest_size; ++i) {
     detail::append_hex_byte(hex, digest[i], detail::kLowerHexDigits);
   }

@@ -397,14 +397,12 @@ Result<SEOPayload> SEOPayload::from_dict(const Json& value) {
 
   SEOPayload payload;
   // Bits in the order in which a missing field is reported.
-  enum : unsigned {
-    kTitle = 1,
-    kDescription = 2,
-    kCanonical = 4,
-    kRobots = 8,
-    kOg = 16,
-    kTwitter = 32,
-  };
+  constexpr unsigned kTitle = 1;
+  constexpr unsigned kDescription = 2;
+  constexpr unsigned kCanonical = 4;
+  constexpr unsigned kRobots = 8;
+  constexpr unsigned kOg = 16;
+  constexpr unsigned kTwitter = 32;
   unsigned seen = 0;
   // Members are checked in key order and a wrong type is reported as soon as it
   // is met; missing fields are only known once every member has been looked at.

@@ -78,7 +78,7 @@ std::size_t piece_end(std::string_view s, std::size_t limit) noexcept {
 /// every non-ASCII character, and a bit test is several times cheaper than ICU's
 /// property lookup (which dominated CJK text); the data is still ICU's.
 const std::array<std::uint64_t, 1024>& bmp_white_space() noexcept {
-  static const std::array<std::uint64_t, 1024> bits = [] {
+  static const std::array<std::uint64_t, 1024> kBits = [] {
     std::array<std::uint64_t, 1024> table{};
     for (UChar32 c = 0; c < 0x10000; ++c) {
       if (u_isUWhiteSpace(c)) {
@@ -87,7 +87,7 @@ const std::array<std::uint64_t, 1024>& bmp_white_space() noexcept {
     }
     return table;
   }();
-  return bits;
+  return kBits;
 }
 
 }  // namespace

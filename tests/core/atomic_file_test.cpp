@@ -1,5 +1,6 @@
 #include "zoret/detail/atomic_file.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -124,14 +125,25 @@ TEST_F(AtomicFileTest, RefusalsTouchNothing) {
   EXPECT_EQ(os_error(ENOSPC).display(), "No space left on device (os error 28)");
 }
 
-TEST_F(AtomicFileTest, DevicesAreWrittenInPlace) {
-  auto full = write_file_atomically("/dev/full", "x");
-  ASSERT_FALSE(full);
-  EXPECT_EQ(full.error().code, ENOSPC);
-  auto null = AtomicFile::open("/dev/null");
-  ASSERT_TRUE(null);
-  EXPECT_TRUE(null->in_place());
-  EXPECT_TRUE(null->write("x") && null->commit());
+TEST_F(AtomicFileTest, DevicesAndFifosAreWrittenInPlace) {
+  // Renaming over a FIFO would swap the node itself; its reader must get the bytes.
+  ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
+  const int reader = ::open(at("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  auto fifo = AtomicFile::open(at("fifo").string());
+  ASSERT_TRUE(fifo);
+  EXPECT_TRUE(fifo->in_place());
+  EXPECT_TRUE(fifo->write("through") && fifo->commit());
+  char buffer[16] = {};
+  EXPECT_EQ(::read(reader, buffer, sizeof buffer), 7);
+  ::close(reader);
+  EXPECT_TRUE(fs::is_fifo(at("fifo")));
+
+  struct stat full {};
+  if (::stat("/dev/full", &full) != 0 || !S_ISCHR(full.st_mode)) GTEST_SKIP() << "no /dev/full";
+  auto written = write_file_atomically("/dev/full", "x");
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().code, ENOSPC);
 }
 
 TEST_F(AtomicFileTest, AKilledWriterLeavesNothingBehind) {

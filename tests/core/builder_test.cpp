@@ -19,7 +19,7 @@ using testing::value_of;
 class Build : public ::testing::Test {
  protected:
   Build() { entity.entity_type = EntityType::Post; }
-  SEOPayload build(std::string_view route = "/blog/hello") const {
+  [[nodiscard]] SEOPayload build(std::string_view route = "/blog/hello") const {
     return value_of(build_seo_payload(entity, route, config, &overrides));
   }
   static std::string jsonld(const SEOPayload& p) {

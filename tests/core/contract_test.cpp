@@ -164,7 +164,7 @@ class WriteContract : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_NE(::mkdtemp(dir_.data()), nullptr); }
   void TearDown() override { fs::remove_all(dir_); }
-  std::set<std::string> entries() const {
+  [[nodiscard]] std::set<std::string> entries() const {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
     return names;

@@ -278,8 +278,8 @@ class Uts46 {
 // ICU's UTS #46 object is immutable after opening and documented as safe for
 // concurrent use, so one instance serves every thread.
 const UIDNA* uts46() {
-  static const Uts46 instance;
-  return instance.get();
+  static const Uts46 kInstance;
+  return kInstance.get();
 }
 
 // One ToASCII call: false when ICU itself failed (it could not allocate);
@@ -342,13 +342,13 @@ bool domain_to_ascii(std::string_view domain, std::string& out) {
     return icu_to_ascii(domain, out, errors) && (errors & ~kIgnoredIdnaErrors) == 0;
   }
 
-  constexpr std::size_t npos = std::string_view::npos;
+  constexpr std::size_t kEnd = std::string_view::npos;
   std::vector<std::string_view> pieces;
   for (std::size_t start = 0;;) {
     const std::size_t dot =
-        start + kPieceBytes < domain.size() ? domain.find('.', start + kPieceBytes) : npos;
-    pieces.push_back(domain.substr(start, dot == npos ? npos : dot - start));
-    if (dot == npos) break;
+        start + kPieceBytes < domain.size() ? domain.find('.', start + kPieceBytes) : kEnd;
+    pieces.push_back(domain.substr(start, dot == kEnd ? kEnd : dot - start));
+    if (dot == kEnd) break;
     start = dot + 1;
   }
   out.clear();
