@@ -9,6 +9,7 @@ import resource
 import shutil
 import signal
 import stat
+import subprocess
 import sys
 import tempfile
 import tracemalloc
@@ -16,6 +17,7 @@ from pathlib import Path
 
 import pytest
 
+import zoret
 from zoret import SEOContractConfig, SEOContractRule, SEOExpectation, build_seo_contract
 
 
@@ -111,30 +113,32 @@ def test_write_replaces_the_file_whole_or_not_at_all(tmp_path):
     assert os.listdir(tmp_path) == ["contract.json"]
 
 
+# Run in a child that imports zoret first and only then drops root's override of
+# file permissions (as nobody it could not read the interpreter's files).
+_WRITE_CHILD = """import json, os, sys
+from zoret import SEOContractConfig, build_seo_contract
+path, unprivileged = json.loads(sys.argv[1]), sys.argv[2] == "1"
+if unprivileged and os.geteuid() == 0:
+    os.setgid(65534)
+    os.setuid(65534)
+try:
+    outcome = build_seo_contract(SEOContractConfig("example.com")).write(path)
+except OSError as error:
+    assert type(error) is OSError and error.filename is None
+    outcome = [error.errno, str(error)]
+print(json.dumps(outcome))
+"""
+
+
 def write_outcome(path, unprivileged=False):
-    """What contract().write(path) raises, as (errno, text), or None; run in a child
-    process that drops root's override of file permissions when `unprivileged`."""
-    read_end, write_end = os.pipe()
-    child = os.fork()
-    if child == 0:  # pragma: no cover - runs in the child
-        try:
-            os.close(read_end)
-            if unprivileged and os.geteuid() == 0:
-                os.setgid(65534)
-                os.setuid(65534)
-            try:
-                outcome = contract().write(path)
-            except OSError as error:
-                assert type(error) is OSError and error.filename is None
-                outcome = [error.errno, str(error)]
-            os.write(write_end, json.dumps(outcome).encode())
-        finally:
-            os._exit(0)
-    os.close(write_end)
-    with os.fdopen(read_end) as pipe:
-        result = pipe.read()
-    os.waitpid(child, 0)
-    return tuple(json.loads(result)) if result != "null" else None
+    """What contract().write(path) raises, as (errno, text), or None."""
+    env = {**os.environ, "PYTHONPATH": os.path.dirname(os.path.dirname(zoret.__file__))}
+    child = subprocess.run(
+        [sys.executable, "-c", _WRITE_CHILD, json.dumps(path), "1" if unprivileged else "0"],
+        capture_output=True, text=True, check=True, env=env,
+    )  # fmt: skip
+    outcome = json.loads(child.stdout)
+    return tuple(outcome) if outcome is not None else None
 
 
 FAILED = "serialization error: failed to write contract: "
