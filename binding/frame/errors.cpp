@@ -117,7 +117,19 @@ PyObject* raise_message_as_value_error(std::string_view message) {
 }
 
 PyObject* raise_display_as_os_error(const ZoretError& error) {
-  return set_error_text(PyExc_OSError, error.display());
+  const std::string text = error.display();
+  Ref arg = Ref::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+  Ref exception = arg ? Ref::steal(PyObject_CallFunctionObjArgs(PyExc_OSError, arg.get(), nullptr)) : Ref();
+  if (!exception) return nullptr;
+  // Set after construction: OSError(errno, text) would print "[Errno N] text", and
+  // a filename would do the same, so the text stays as it was and the path (which
+  // the caller has) is not attached.
+  if (error.os_error() != 0) {
+    Ref code = Ref::steal(PyLong_FromLong(error.os_error()));
+    if (!code || PyObject_SetAttrString(exception.get(), "errno", code.get()) < 0) return nullptr;
+  }
+  PyErr_SetObject(PyExc_OSError, exception.get());
+  return nullptr;
 }
 
 PyObject* raise_type_error(std::string_view message) {

@@ -30,6 +30,8 @@ int add_exception_classes(PyObject* module);
 PyObject* raise_by_kind(const ZoretError& error);
 PyObject* raise_display_as_value_error(const ZoretError& error);
 PyObject* raise_message_as_value_error(std::string_view message);
+/// OSError with the display text, and `errno` set when the failure came from
+/// the operating system.
 PyObject* raise_display_as_os_error(const ZoretError& error);
 
 /// Sets TypeError with `message`; returns nullptr.

@@ -3,12 +3,12 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "zoret/jsonld/breadcrumbs.hpp"
 #include "zoret/text.hpp"
 #include "zoret/unicode.hpp"
 #include "zoret/url/public_url.hpp"
-#include "zoret/url/whatwg.hpp"
 
 namespace zoret {
 namespace {
@@ -92,27 +92,19 @@ std::string resolve_description(const SEOEntity& entity, const SEOOverrides& ove
   return std::string(*text);
 }
 
-Result<std::string> resolve_canonical(std::string_view route, const SEOConfig& config,
+Result<std::string> resolve_canonical(std::string_view route, const PublicUrlResolver& resolver,
                                       const SEOOverrides& overrides) {
   if (overrides.canonical_url) {
-    const std::string_view trimmed = trim_white_space(*overrides.canonical_url);
-    const auto parsed = url::parse_url(trimmed);
-    if (!parsed) {
-      std::string message = "canonical_url override must be an absolute URL: ";
-      message += url::describe(parsed.error());
-      return ZoretError(ErrorKind::InvalidUrl, std::move(message));
-    }
-    if (parsed->scheme != "http" && parsed->scheme != "https") {
-      return ZoretError(ErrorKind::InvalidUrl, "canonical_url override must use http or https");
-    }
-    // Trusted as written: the caller's spelling is kept, not the parser's
-    // serialisation, and no policy or tracking filter applies.
-    return std::string(trimmed);
+    // Trusted as written: no policy or tracking filter applies.
+    auto vetted =
+        PublicUrlResolver::vet_absolute_url(*overrides.canonical_url, "canonical_url override");
+    if (!vetted) return std::move(vetted).error();
+    return std::string(*vetted);
   }
   // A present canonical_path wins even when empty, and then fails as empty input.
   const std::string_view path =
       overrides.canonical_path ? std::string_view(*overrides.canonical_path) : route;
-  return normalize_public_url(path, config);
+  return resolver.resolve(path);
 }
 
 std::string resolve_robots(const SEOEntity& entity, const SEOConfig& config,
@@ -136,18 +128,17 @@ const SEOImage* first_image(const std::optional<SEOImage>& a, const std::optiona
 }
 
 /// The main schema spread into `items`, then the breadcrumb list, reduced to
-/// nothing, the one element, or the array of all.
+/// nothing, the one element, or the array of all. Null items are left out.
 Result<std::optional<Json>> resolve_jsonld(const SEOEntity& entity, const SEOConfig& config,
                                            const SEOOverrides& overrides,
-                                           const SchemaContext& context) {
+                                           const SchemaContext& context,
+                                           const PublicUrlResolver& resolver) {
   std::optional<Json> main;
   if (overrides.omit_schema) {
   } else if (overrides.schema_jsonld) {
     main = *overrides.schema_jsonld;
   } else if (config.auto_generate_schema) {
-    auto built = build_schema(context);
-    if (!built) return std::move(built).error();
-    main = *std::move(built);
+    main = build_schema(context);
   }
 
   Json::array_t items;
@@ -157,10 +148,15 @@ Result<std::optional<Json>> resolve_jsonld(const SEOEntity& entity, const SEOCon
     } else {
       items.push_back(*std::move(main));
     }
+    // Only an override can hold null (NaN converts to it). A null is no JSON-LD
+    // (JSON-LD processors drop it too): kept, it rendered as a script holding
+    // "null", and since the dictionary form reads null back as no JSON-LD, the
+    // payload changed in any hook step, and with it the ETag.
+    std::erase_if(items, [](const Json& item) { return item.is_null(); });
   }
   // Breadcrumbs are added whatever happened to the main schema, omitted included.
   if (entity.breadcrumbs) {
-    auto list = build_breadcrumb_list(*entity.breadcrumbs, config);
+    auto list = build_breadcrumb_list(*entity.breadcrumbs, resolver);
     if (!list) return std::move(list).error();
     items.push_back(*std::move(list));
   }
@@ -176,12 +172,14 @@ Result<SEOPayload> build_seo_payload(const SEOEntity& entity, std::string_view r
                                      const SEOConfig& config, const SEOOverrides* overrides,
                                      const SchemaRegistry* registry) {
   const SEOOverrides& ov = overrides ? *overrides : no_overrides();
+  // One parse of the base URL serves the canonical URL and every breadcrumb.
+  const PublicUrlResolver resolver(config);
   SEOPayload payload;
 
   payload.title = resolve_title(entity, config, ov);
   payload.description = resolve_description(entity, ov);
   {
-    auto canonical = resolve_canonical(route, config, ov);
+    auto canonical = resolve_canonical(route, resolver, ov);
     if (!canonical) return std::move(canonical).error();
     payload.canonical = *std::move(canonical);
   }
@@ -236,17 +234,10 @@ Result<SEOPayload> build_seo_payload(const SEOEntity& entity, std::string_view r
       .image = og_image ? Text(og_image->url) : std::nullopt,
       .registry = registry,
   };
-  auto jsonld = resolve_jsonld(entity, config, ov, context);
+  auto jsonld = resolve_jsonld(entity, config, ov, context, resolver);
   if (!jsonld) return std::move(jsonld).error();
   payload.schema_jsonld = *std::move(jsonld);
   return payload;
-}
-
-Result<SEOPayload> build_seo_payload_with_overrides(const SEOEntity& entity,
-                                                    std::string_view route,
-                                                    const SEOConfig& config,
-                                                    const SEOOverrides* overrides) {
-  return build_seo_payload(entity, route, config, overrides, nullptr);
 }
 
 }  // namespace zoret

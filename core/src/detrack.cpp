@@ -1,43 +1,26 @@
 #include "zoret/detrack.hpp"
 
+#include "detail/ascii.hpp"
+#include "detail/query_pairs.hpp"
+#include "url/percent_encode.hpp"
 #include "zoret/unicode.hpp"
 
 namespace zoret {
 namespace {
-
-int hex_digit(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 /// One walk serves both operations, so the kept query and the two maps can never
 /// disagree about which pair is tracking. `result` may be null (clean_query).
 std::string clean_pairs(std::string_view query, CleanResult* result) {
   std::string kept;
   kept.reserve(query.size());
-  bool first = true;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t amp = query.find('&', start);
-    const std::string_view pair =
-        query.substr(start, amp == std::string_view::npos ? std::string_view::npos : amp - start);
-    const std::size_t eq = pair.find('=');
-    const std::string_view raw_key = pair.substr(0, eq);
-    const bool tracking = is_tracking_param(decoded_key(raw_key));
-    if (result != nullptr && eq != std::string_view::npos) {
+  detail::append_kept_pairs(kept, query, [&](const detail::QueryPair& pair) {
+    const bool tracking = is_tracking_param(decoded_key(pair.raw_key));
+    if (result != nullptr && pair.value) {
       auto& params = tracking ? result->removed_params : result->cleaned_params;
-      params.insert_or_assign(std::string(raw_key), std::string(pair.substr(eq + 1)));
+      params.insert_or_assign(std::string(pair.raw_key), std::string(*pair.value));
     }
-    if (!tracking) {
-      if (!first) kept += '&';
-      kept += pair;
-      first = false;
-    }
-    if (amp == std::string_view::npos) break;
-    start = amp + 1;
-  }
+    return !tracking;
+  });
   return kept;
 }
 
@@ -46,18 +29,9 @@ std::string clean_pairs(std::string_view query, CleanResult* result) {
 std::string decoded_key(std::string_view raw) {
   std::string bytes;
   bytes.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    const char c = raw[i];
-    if (c == '+') {
-      bytes += ' ';
-    } else if (c == '%' && i + 2 < raw.size() && hex_digit(raw[i + 1]) >= 0 &&
-               hex_digit(raw[i + 2]) >= 0) {
-      bytes += static_cast<char>(hex_digit(raw[i + 1]) * 16 + hex_digit(raw[i + 2]));
-      i += 2;
-    } else {
-      bytes += c;
-    }
-  }
+  url::detail::append_percent_decoded(bytes, raw, /*plus_is_space=*/true);
+  // Most keys are plain ASCII, which needs no second pass.
+  if (detail::is_ascii(bytes)) return bytes;
   return utf8_lossy(bytes);
 }
 

@@ -1,8 +1,8 @@
 #include "zoret/entity.hpp"
 
 #include <array>
-#include <charconv>
 
+#include "detail/ascii.hpp"
 
 namespace zoret {
 namespace {
@@ -19,12 +19,6 @@ constexpr std::array<std::string_view, kEntityTypeCount> kSerialized = {
 
 constexpr std::size_t index_of(EntityType type) noexcept {
   return static_cast<std::size_t>(type);
-}
-
-void append_decimal(std::string& out, std::int32_t n) {
-  char digits[16];
-  auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-  out.append(digits, end);
 }
 
 }  // namespace
@@ -57,7 +51,7 @@ std::string Robots::serialize() const {
   out += follow ? ",follow" : ",nofollow";
   if (max_snippet) {
     out += ",max-snippet:";
-    append_decimal(out, *max_snippet);
+    detail::append_decimal(out, *max_snippet);
   }
   if (max_image_preview) {
     // Inserted verbatim, even when empty or holding a comma.
@@ -66,7 +60,7 @@ std::string Robots::serialize() const {
   }
   if (max_video_preview) {
     out += ",max-video-preview:";
-    append_decimal(out, *max_video_preview);
+    detail::append_decimal(out, *max_video_preview);
   }
   return out;
 }

@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include "detail/ascii.hpp"
+
 namespace zoret {
 namespace {
 
@@ -23,12 +25,10 @@ Result<std::string> sha256_hex(std::string_view bytes) {
   if (EVP_Digest(bytes.data(), bytes.size(), digest, &digest_size, sha256_md(), nullptr) != 1) {
     return ZoretError(ErrorKind::Serialization, "SHA-256 digest failed");
   }
-  static constexpr char kHexDigits[] = "0123456789abcdef";
   std::string hex;
-  hex.reserve(2 * digest_size);
+  hex.reserve(2 * std::size_t{digest_size});
   for (unsigned int i = 0; i < digest_size; ++i) {
-    hex.push_back(kHexDigits[digest[i] >> 4]);
-    hex.push_back(kHexDigits[digest[i] & 0x0f]);
+    detail::append_hex_byte(hex, digest[i], detail::kLowerHexDigits);
   }
   return hex;
 }

@@ -370,13 +370,13 @@ void write_json(JsonWriter& writer, const SEOPayload& payload) {
   writer.end_object();
 }
 
-Result<Json> SEOPayload::to_dict() const {
-  auto out = to_dict_without_jsonld();
-  if (out && schema_jsonld) out->get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);
+Json SEOPayload::to_dict() const {
+  Json out = to_dict_without_jsonld();
+  if (schema_jsonld) out.get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);
   return out;
 }
 
-Result<Json> SEOPayload::to_dict_without_jsonld() const {
+Json SEOPayload::to_dict_without_jsonld() const {
   Json out = Json::object();
   auto& members = *out.get_ptr<Json::object_t*>();
   for (const auto& [name, value] : extra) {
@@ -397,14 +397,12 @@ Result<SEOPayload> SEOPayload::from_dict(const Json& value) {
 
   SEOPayload payload;
   // Bits in the order in which a missing field is reported.
-  enum : unsigned {
-    kTitle = 1,
-    kDescription = 2,
-    kCanonical = 4,
-    kRobots = 8,
-    kOg = 16,
-    kTwitter = 32,
-  };
+  constexpr unsigned kTitle = 1;
+  constexpr unsigned kDescription = 2;
+  constexpr unsigned kCanonical = 4;
+  constexpr unsigned kRobots = 8;
+  constexpr unsigned kOg = 16;
+  constexpr unsigned kTwitter = 32;
   unsigned seen = 0;
   // Members are checked in key order and a wrong type is reported as soon as it
   // is met; missing fields are only known once every member has been looked at.

@@ -14,7 +14,7 @@ constexpr std::size_t kCompactReserve = 128;
 
 }  // namespace
 
-Result<std::string> to_json_pretty(const SEOPayload& payload) {
+std::string to_json_pretty(const SEOPayload& payload) {
   std::string out;
   out.reserve(512);
   JsonWriter writer(out, /*pretty=*/true);

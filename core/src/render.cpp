@@ -1,10 +1,10 @@
 #include "zoret/render.hpp"
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 
+#include "detail/ascii.hpp"
 #include "zoret/json.hpp"
 
 namespace zoret {
@@ -57,10 +57,8 @@ void append_present_tag(std::string& out, std::string_view open,
 void append_present_tag(std::string& out, std::string_view open,
                         const std::optional<std::uint32_t>& value) {
   if (!value) return;
-  char digits[12];
-  const auto res = std::to_chars(digits, digits + sizeof digits, *value);
   out += open;
-  out.append(digits, res.ptr);
+  detail::append_decimal(out, *value);
   out += "\">\n";
 }
 
@@ -164,7 +162,7 @@ std::string render_twitter(const SEOPayload& payload) {
   return out;
 }
 
-Result<std::string> render_jsonld(const SEOPayload& payload) {
+std::string render_jsonld(const SEOPayload& payload) {
   if (!payload.schema_jsonld) return std::string();
   const std::string json = to_json_pretty_text(*payload.schema_jsonld);
   std::string out;
@@ -173,7 +171,7 @@ Result<std::string> render_jsonld(const SEOPayload& payload) {
   return out;
 }
 
-Result<std::string> render_html(const SEOPayload& payload) {
+std::string render_html(const SEOPayload& payload) {
   std::string json;
   if (payload.schema_jsonld) json = to_json_pretty_text(*payload.schema_jsonld);
 

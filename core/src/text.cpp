@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "detail/ascii.hpp"
 #include "zoret/unicode.hpp"
 
 namespace zoret {
@@ -18,19 +19,10 @@ constexpr std::size_t kNotSkipping = kSkipStart.size();
 constexpr std::size_t kLongestSkipStart = std::max({kSkipStart[0].size(), kSkipStart[1].size(),
                                                     kSkipStart[2].size()});
 
-constexpr std::array<bool, 128> kAsciiWhiteSpace = [] {
-  std::array<bool, 128> table{};
-  for (const char c : std::string_view(" \t\n\v\f\r")) table[static_cast<unsigned char>(c)] = true;
-  return table;
-}();
-
 constexpr std::uint64_t kByteOnes = 0x0101010101010101;
 constexpr std::uint64_t kByteHighs = 0x8080808080808080;
 
-bool is_ascii(std::string_view s) noexcept {
-  return std::all_of(s.begin(), s.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+using detail::is_ascii;
 
 /// Whether `tag` lower-cases (full mapping) to `target`, a lower-case ASCII text.
 /// A full lower-case mapping never deletes a character and a character takes at
@@ -153,7 +145,7 @@ std::size_t collapse_white_space(char* buf, std::size_t size) {
     while (r < word_end) {
       const auto c = static_cast<unsigned char>(buf[r]);
       if (c < 0x80) {
-        const bool space = kAsciiWhiteSpace[c];
+        const bool space = detail::is_ascii_white_space(static_cast<char>(c));
         buf[w] = space ? ' ' : static_cast<char>(c);
         w += (space && in_space) ? 0 : 1;
         in_space = space;

@@ -9,56 +9,20 @@
 #include <cstdint>
 #include <limits>
 
+#include "detail/ascii.hpp"
 #include "zoret/result.hpp"
 
 namespace zoret {
 namespace {
 
+using detail::ascii_lower;
+using detail::is_utf8_continuation;
+
 constexpr char32_t kReplacementChar = 0xFFFD;
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
-constexpr bool is_ascii_white_space(unsigned char c) noexcept {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-constexpr bool is_continuation(unsigned char c) noexcept { return (c & 0xC0) == 0x80; }
-
-constexpr char ascii_lower(char c) noexcept {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 unsigned char byte_at(std::string_view s, std::size_t i) noexcept {
   return static_cast<unsigned char>(s[i]);
-}
-
-/// Length of the well-formed sequence starting at `i` (Unicode Table 3-7), or,
-/// when there is none, the negated length of its maximal ill-formed subpart.
-/// The subpart always covers at least the first byte, so decoding makes progress.
-std::ptrdiff_t sequence_at(std::string_view s, std::size_t i) noexcept {
-  const unsigned char lead = byte_at(s, i);
-  std::size_t len = 0;
-  unsigned char lo = 0x80;
-  unsigned char hi = 0xBF;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    len = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    len = 3;
-    if (lead == 0xE0) lo = 0xA0;  // overlong below U+0800
-    if (lead == 0xED) hi = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    len = 4;
-    if (lead == 0xF0) lo = 0x90;  // overlong below U+10000
-    if (lead == 0xF4) hi = 0x8F;  // beyond U+10FFFF
-  } else {
-    return -1;
-  }
-  std::size_t k = 1;
-  if (i + 1 < s.size() && byte_at(s, i + 1) >= lo && byte_at(s, i + 1) <= hi) {
-    k = 2;
-    while (k < len && i + k < s.size() && is_continuation(byte_at(s, i + k))) ++k;
-  }
-  return k == len ? static_cast<std::ptrdiff_t>(len) : -static_cast<std::ptrdiff_t>(k);
 }
 
 std::string ascii_lower_copy(std::string_view s) {
@@ -106,7 +70,7 @@ std::size_t piece_end(std::string_view s, std::size_t limit) noexcept {
   const std::size_t space = s.substr(0, limit).rfind(' ');
   if (space != std::string_view::npos) return space + 1;
   std::size_t end = limit;
-  while (end > 0 && is_continuation(byte_at(s, end))) --end;
+  while (end > 0 && is_utf8_continuation(byte_at(s, end))) --end;
   return end > 0 ? end : limit;
 }
 
@@ -114,7 +78,7 @@ std::size_t piece_end(std::string_view s, std::size_t limit) noexcept {
 /// every non-ASCII character, and a bit test is several times cheaper than ICU's
 /// property lookup (which dominated CJK text); the data is still ICU's.
 const std::array<std::uint64_t, 1024>& bmp_white_space() noexcept {
-  static const std::array<std::uint64_t, 1024> bits = [] {
+  static const std::array<std::uint64_t, 1024> kBits = [] {
     std::array<std::uint64_t, 1024> table{};
     for (UChar32 c = 0; c < 0x10000; ++c) {
       if (u_isUWhiteSpace(c)) {
@@ -123,13 +87,13 @@ const std::array<std::uint64_t, 1024>& bmp_white_space() noexcept {
     }
     return table;
   }();
-  return bits;
+  return kBits;
 }
 
 }  // namespace
 
 bool is_white_space(char32_t cp) noexcept {
-  if (cp < 0x80) return is_ascii_white_space(static_cast<unsigned char>(cp));
+  if (cp < 0x80) return detail::is_ascii_white_space(static_cast<char>(cp));
   if (cp < 0x10000) {
     const auto& bits = bmp_white_space();
     return ((bits[cp >> 6] >> (cp & 63)) & 1u) != 0;
@@ -143,7 +107,7 @@ std::string_view trim_white_space(std::string_view s) noexcept {
   while (begin < s.size()) {
     const unsigned char c = byte_at(s, begin);
     if (c < 0x80) {
-      if (!is_ascii_white_space(c)) break;
+      if (!detail::is_ascii_white_space(s[begin])) break;
       ++begin;
       continue;
     }
@@ -155,12 +119,12 @@ std::string_view trim_white_space(std::string_view s) noexcept {
   while (end > begin) {
     const unsigned char c = byte_at(s, end - 1);
     if (c < 0x80) {
-      if (!is_ascii_white_space(c)) break;
+      if (!detail::is_ascii_white_space(s[end - 1])) break;
       --end;
       continue;
     }
     std::size_t lead = end - 1;
-    while (lead > begin && end - lead < 4 && is_continuation(byte_at(s, lead))) --lead;
+    while (lead > begin && end - lead < 4 && is_utf8_continuation(byte_at(s, lead))) --lead;
     std::size_t next = lead;
     if (!is_white_space(next_code_point(s, next)) || next != end) break;
     end = lead;
@@ -169,9 +133,7 @@ std::string_view trim_white_space(std::string_view s) noexcept {
 }
 
 std::string to_lower_full(std::string_view s) {
-  const bool ascii = std::all_of(s.begin(), s.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) return ascii_lower_copy(s);
+  if (detail::is_ascii(s)) return ascii_lower_copy(s);
 
   constexpr auto kMaxPiece = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
   std::string out;
@@ -189,13 +151,13 @@ std::string to_lower_full(std::string_view s) {
 
 std::size_t count_code_points(std::string_view s) noexcept {
   std::size_t n = 0;
-  for (const char c : s) n += is_continuation(static_cast<unsigned char>(c)) ? 0 : 1;
+  for (const char c : s) n += is_utf8_continuation(static_cast<unsigned char>(c)) ? 0 : 1;
   return n;
 }
 
 std::size_t code_point_offset(std::string_view s, std::size_t n) noexcept {
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (is_continuation(byte_at(s, i))) continue;
+    if (is_utf8_continuation(byte_at(s, i))) continue;
     if (n == 0) return i;
     --n;
   }
@@ -232,7 +194,7 @@ char32_t next_code_point(std::string_view s, std::size_t& pos) noexcept {
   }
   for (std::size_t k = 1; k < len; ++k) {
     const unsigned char c = byte_at(s, pos + k);
-    if (!is_continuation(c)) {
+    if (!is_utf8_continuation(c)) {
       ++pos;
       return kReplacementChar;
     }
@@ -252,18 +214,32 @@ std::string utf8_lossy(std::string_view bytes) {
       ++i;
       continue;
     }
-    const std::ptrdiff_t len = sequence_at(bytes, i);
-    if (len > 0) {
-      i += static_cast<std::size_t>(len);
+    const detail::Utf8Scan scan = detail::scan_utf8_sequence(bytes, i);
+    if (scan.valid) {
+      i = scan.end;
       continue;
     }
     out.append(bytes.substr(run, i - run));
     out.append(kReplacementUtf8);
-    i += static_cast<std::size_t>(-len);
+    // The maximal subpart is replaced as a whole; it always covers the first byte.
+    i = scan.end > i ? scan.end : i + 1;
     run = i;
   }
   out.append(bytes.substr(run));
   return out;
+}
+
+bool is_valid_utf8(std::string_view s) noexcept {
+  for (std::size_t i = 0; i < s.size();) {
+    if (byte_at(s, i) < 0x80) {
+      ++i;
+      continue;
+    }
+    const detail::Utf8Scan scan = detail::scan_utf8_sequence(s, i);
+    if (!scan.valid) return false;
+    i = scan.end;
+  }
+  return true;
 }
 
 bool ascii_iequals(std::string_view a, std::string_view b) noexcept {

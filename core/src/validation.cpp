@@ -6,18 +6,13 @@
 #include <utility>
 
 #include "zoret/unicode.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace zoret {
 namespace {
 
 constexpr std::size_t kMaxTitleLength = 60;
 constexpr std::size_t kMaxDescriptionLength = 160;
-
-// A plain case-sensitive prefix test, by design: protocol-relative ("//host") and
-// upper-case schemes are reported too, and no finding depends on URL parsing.
-bool is_absolute(std::string_view url) {
-  return url.starts_with("http://") || url.starts_with("https://");
-}
 
 constexpr std::array<std::string_view, 9> kDirectiveNames = {
     "none",      "index",     "follow",      "noindex",           "nofollow",
@@ -110,13 +105,15 @@ std::vector<SEOIssue> validate(const SEOPayload& payload) {
                  {{"length", json_uint(length)}});
   }
 
-  if (!is_absolute(payload.canonical)) {
+  // Protocol-relative ("//host") and upper-case schemes are reported too: no
+  // finding depends on URL parsing.
+  if (!has_http_prefix(payload.canonical)) {
     findings.add("ZORET105", "Canonical URL is not absolute");
   }
 
   if (!payload.og.image) {
     findings.add("ZORET108", "OG image is missing; set default_og_image or an entity image");
-  } else if (!is_absolute(*payload.og.image)) {
+  } else if (!has_http_prefix(*payload.og.image)) {
     findings.add("ZORET106", "OG image URL is not absolute",
                  {{"image", Json(*payload.og.image)}});
   }

@@ -19,7 +19,7 @@ using testing::value_of;
 class Build : public ::testing::Test {
  protected:
   Build() { entity.entity_type = EntityType::Post; }
-  SEOPayload build(std::string_view route = "/blog/hello") const {
+  [[nodiscard]] SEOPayload build(std::string_view route = "/blog/hello") const {
     return value_of(build_seo_payload(entity, route, config, &overrides));
   }
   static std::string jsonld(const SEOPayload& p) {
@@ -211,13 +211,22 @@ TEST_F(Build, JsonLdAssembly) {
       {false, Json::array({Json::array({1, 2})}), true, {}, "[1,2]"},
       {false, Json("x"), false, {}, R"("x")"},
       {false, {}, true, std::vector<Breadcrumb>{}, "[" + article + "," + no_crumbs + "]"},
+      // Null items are no JSON-LD; a null override does not bring the built one back.
+      {false, Json(), true, {}, "absent"},
+      {false, Json::array({nullptr}), true, {}, "absent"},
+      {false, Json::array({nullptr, Json::object({{"a", 1}}), nullptr}), true, home,
+       R"([{"a":1},)" + crumbs + "]"},
+      {false, Json::array({Json::array({nullptr})}), true, {}, "[null]"},
   };
   for (const auto& [omit, replacement, auto_generate, breadcrumbs, expected] : rows) {
     overrides.omit_schema = omit;
     overrides.schema_jsonld = replacement;
     config.auto_generate_schema = auto_generate;
     entity.breadcrumbs = breadcrumbs;
-    EXPECT_EQ(jsonld(build("/p")), expected);
+    const SEOPayload payload = build("/p");
+    EXPECT_EQ(jsonld(payload), expected);
+    // The dictionary form, which hooks see, reads back to the same payload.
+    EXPECT_EQ(value_of(SEOPayload::from_dict(payload.to_dict())), payload) << expected;
   }
 }
 

@@ -25,6 +25,10 @@ std::string compact(const Result<Json>& value) {
   return value ? to_json_compact(*value) : "error: " + value.error().display();
 }
 
+std::string compact(const Json& value) {
+  return to_json_compact(value);
+}
+
 // The members a builder adds to those the base object can have, as compact JSON.
 std::string extras(Json object) {
   for (const char* key : {"@context", "@type", "author", "dateModified", "datePublished",
@@ -64,9 +68,9 @@ TEST_F(JsonLd, BaseSchemaLeavesOutAbsentSourcesAndKeepsEmptyOnes) {
                     R"({"@type":"Organization","logo":"https://example.com/logo.png",)"
                     R"("name":"Pub"},"url":"https://example.com/p"})");
   context.description = std::nullopt;
-  EXPECT_FALSE(base_schema("Thing", context)->contains("description"));
+  EXPECT_FALSE(base_schema("Thing", context).contains("description"));
   config.publisher_logo.reset();
-  EXPECT_EQ(compact((*base_schema("Thing", ctx()))["publisher"]),
+  EXPECT_EQ(compact(base_schema("Thing", ctx())["publisher"]),
             R"({"@type":"Organization","name":"Pub"})");
 }
 
@@ -117,37 +121,37 @@ TEST_F(JsonLd, BuildSchemaDispatchesOnTheExactMappedName) {
   context.image = "/thumb.jpg";
   for (const auto& [mapped, extra] : rows) {
     config.schema_type_map["post"] = mapped;
-    const auto schema = value_of(build_schema(context));
+    const auto schema = build_schema(context);
     ASSERT_TRUE(schema) << mapped;
     EXPECT_EQ((*schema)["@type"], mapped);
     EXPECT_EQ(extras(*schema), extra) << mapped;
   }
   config.schema_type_map["post"] = std::nullopt;  // no type, no schema
-  EXPECT_FALSE(*build_schema(ctx()));
+  EXPECT_FALSE(build_schema(ctx()));
   config.schema_type_map.erase("post");
-  EXPECT_FALSE(*build_schema(ctx()));
+  EXPECT_FALSE(build_schema(ctx()));
 }
 
 TEST_F(JsonLd, SearchActionNeedsTheExactPlaceholder) {
-  EXPECT_FALSE(build_website("WebSite", ctx())->contains("potentialAction"));
+  EXPECT_FALSE(build_website("WebSite", ctx()).contains("potentialAction"));
   config.search_url_template = "https://example.com/search?q={SEARCH_TERM_STRING}";
-  EXPECT_FALSE(build_website("WebSite", ctx())->contains("potentialAction"));
+  EXPECT_FALSE(build_website("WebSite", ctx()).contains("potentialAction"));
 }
 
 TEST_F(JsonLd, OptionalMembersAreLeftOutOrKeptEmpty) {
   for (auto* build : {&build_video, &build_organization, &build_faq_page, &build_local_business,
                       &build_product}) {
-    EXPECT_EQ(extras(value_of(build(ctx()))), "{}");
+    EXPECT_EQ(extras(build(ctx())), "{}");
   }
   entity.same_as.emplace();
   entity.faq_items.emplace();
-  EXPECT_EQ(extras(value_of(build_organization(ctx()))), R"({"sameAs":[]})");
-  EXPECT_EQ(extras(value_of(build_faq_page(ctx()))), R"({"mainEntity":[]})");
+  EXPECT_EQ(extras(build_organization(ctx())), R"({"sameAs":[]})");
+  EXPECT_EQ(extras(build_faq_page(ctx())), R"({"mainEntity":[]})");
 
   // The organisation's own logo is kept as given; the publisher's is made absolute.
   config.publisher_logo = "img/logo.png";
   config.publisher_name = "Org";
-  EXPECT_EQ((*build_organization(ctx()))["publisher"]["logo"], "https://example.comimg/logo.png");
+  EXPECT_EQ(build_organization(ctx())["publisher"]["logo"], "https://example.comimg/logo.png");
 }
 
 TEST_F(JsonLd, ProductOffersFromAnyPriceField) {
@@ -164,7 +168,7 @@ TEST_F(JsonLd, ProductOffersFromAnyPriceField) {
     entity.price = price;
     entity.price_currency = currency;
     entity.availability = availability;
-    EXPECT_EQ(compact(value_of(build_product(ctx()))["offers"]), offers);
+    EXPECT_EQ(compact(build_product(ctx())["offers"]), offers);
   }
 }
 
@@ -192,7 +196,7 @@ TEST_F(JsonLd, RegistryReplacesListsAndServesOnlyNamesWithoutABuiltin) {
   EXPECT_EQ(registry.build("Recipe", ctx()), Json("second"));
   entity.entity_type = EntityType::Post;  // a builtin name is not served from the registry
   config.schema_type_map["post"] = "Article";
-  EXPECT_TRUE((**build_schema(ctx(&registry))).contains("mainEntityOfPage"));
+  EXPECT_TRUE(build_schema(ctx(&registry))->contains("mainEntityOfPage"));
 }
 
 TEST_F(JsonLd, RegistryBuildersRunOutsideTheLock) {

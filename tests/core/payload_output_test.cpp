@@ -51,7 +51,7 @@ TEST(ToJsonPretty, IndentsNestedValuesAndPutsExtraLast) {
   p.og.image_width = 10;
   p.schema_jsonld = *parse_json(R"({"b":[1,{}],"a":"x"})");
   p.extra.emplace("custom", json_uint(1));
-  EXPECT_EQ(testing::value_of(to_json_pretty(p)),
+  EXPECT_EQ(to_json_pretty(p),
             "{\n"
             "  \"title\": \"T\",\n"
             "  \"description\": \"\",\n"

@@ -42,16 +42,16 @@ TEST(PayloadJson, FieldByFieldInDeclarationOrderAndExtraNeverShadows) {
   SEOPayload shadowed = minimal();
   shadowed.extra.emplace("title", Json("shadow"));
   EXPECT_EQ(compact_json(shadowed), compact_json(minimal()));
-  EXPECT_EQ(value_of(shadowed.to_dict())["title"], "T");
+  EXPECT_EQ(shadowed.to_dict()["title"], "T");
 }
 
 TEST(PayloadJson, SeparatelyBuiltTextAndDictionaryAgreeAndReadBack) {
   for (const SEOPayload& payload : {minimal(), rich()}) {
-    const Json dict = value_of(payload.to_dict());
+    const Json dict = payload.to_dict();
     EXPECT_TRUE(json_equal(parse(compact_json(payload)), dict)) << compact_json(payload);
     EXPECT_TRUE(value_of(SEOPayload::from_dict(dict)) == payload) << compact_json(payload);
   }
-  EXPECT_TRUE(value_of(rich().to_dict())["og"]["image_width"].is_number_unsigned());
+  EXPECT_TRUE(rich().to_dict()["og"]["image_width"].is_number_unsigned());
 }
 
 TEST(PayloadEquality, ComparesEveryFieldStrictly) {

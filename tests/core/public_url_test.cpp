@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
+
+#include "zoret/unicode.hpp"
 
 namespace zoret {
 namespace {
@@ -74,6 +77,58 @@ TEST(NormalizePublicUrl, ReportsBlankInputBeforeTheBase) {
             "invalid public_base_url: invalid port number");
 }
 
+TEST(PublicUrlResolver, ResolvesManyInputsAgainstOneParse) {
+  SEOConfig config;
+  config.canonical_host = "h.example";
+  config.public_base_url = "https://b.example/app/";
+  config.url_policy.extra_tracking_params = {"Ref"};
+  const PublicUrlResolver resolver(config);
+  EXPECT_FALSE(resolver.base_error());
+  for (const char* input : {"/a?ref=1&x=2", "b/", "https://o.example/app/c?REF=3", " "}) {
+    const auto once = normalize_public_url(input, config);
+    const auto reused = resolver.resolve(input);
+    ASSERT_EQ(once.has_value(), reused.has_value()) << input;
+    if (once) {
+      EXPECT_EQ(*once, *reused) << input;
+    }
+  }
+  config.public_base_url = "/relative";
+  const PublicUrlResolver broken(config);
+  ASSERT_TRUE(broken.base_error());
+  EXPECT_EQ(broken.resolve("").error().kind(), ErrorKind::InvalidUrl);
+  EXPECT_EQ(broken.resolve("/a").error(), *broken.base_error());
+}
+
+TEST(PublicUrlResolver, VetsAbsoluteUrlsAsWritten) {
+  const std::pair<const char*, const char*> rows[] = {
+      {" HTTPS://o.example/A?utm_source=x \n", ""},
+      {"http://o.example", ""},
+      {"/relative", "c must be an absolute URL: relative URL without a base"},
+      {"", "c must be an absolute URL: relative URL without a base"},
+      {"http://[::1", "c must be an absolute URL: invalid IPv6 address"},
+      {"ftp://o.example/", "c must use http or https"},
+      {"mailto:a@o.example", "c must use http or https"},
+  };
+  for (const auto& [url, error] : rows) {
+    const auto vetted = PublicUrlResolver::vet_absolute_url(url, "c");
+    if (*error == '\0') {
+      ASSERT_TRUE(vetted) << url;
+      EXPECT_EQ(*vetted, trim_white_space(url));
+    } else {
+      ASSERT_FALSE(vetted) << url;
+      EXPECT_EQ(vetted.error(), ZoretError(ErrorKind::InvalidUrl, error));
+    }
+  }
+}
+
+TEST(HttpPrefix, IsCaseSensitiveAndNeedsBothSlashes) {
+  const std::pair<const char*, bool> rows[] = {
+      {"http://a", true}, {"https://", true}, {"HTTP://a", false}, {"//a", false},
+      {"http:/a", false}, {"httpx://a", false}, {"ftp://a", false}, {"", false},
+  };
+  for (const auto& [url, expected] : rows) EXPECT_EQ(has_http_prefix(url), expected) << url;
+}
+
 TEST(FilterQuery, KeepsPairsWholeAndInOrder) {
   URLPolicy policy;
   EXPECT_EQ(filter_query("b=2&a=1&gclid=x&a=3", policy), "b=2&a=1&a=3");
@@ -83,6 +138,9 @@ TEST(FilterQuery, KeepsPairsWholeAndInOrder) {
   policy.allowed_query_params.clear();
   policy.strip_tracking_params = false;
   EXPECT_EQ(filter_query("=1&gclid=x&&", policy), "gclid=x");
+  policy.strip_tracking_params = true;
+  policy.extra_tracking_params = {"Sess\xC3\x84", "ref", "REF"};
+  EXPECT_EQ(filter_query("ReF=1&sess%C3%84=2&sessä=3&Ref2=4&+ref=5", policy), "sessä=3&Ref2=4&+ref=5");
 }
 
 }  // namespace

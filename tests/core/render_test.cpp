@@ -25,7 +25,7 @@ TEST(EscapeHtml, ReplacesTheFiveSpecialCharacters) {
 }
 
 TEST(RenderHtml, MinimalPayloadIsFiveLines) {
-  EXPECT_EQ(value_of(render_html(minimal())),
+  EXPECT_EQ(render_html(minimal()),
             "<title>T</title>\n"
             "<link rel=\"canonical\" href=\"C\">\n"
             "<meta name=\"robots\" content=\"R\">\n"
@@ -41,7 +41,7 @@ TEST(RenderHtml, RichPayloadOneTagPerLine) {
           "alt",     "Site", "en_US", std::vector<std::string>{"de_DE", "fr_FR"}, "a.mp3", "v.mp4"};
   p.twitter = {"summary", "TT", "TD", "ti.png", "talt", "@s", "@c"};
   p.schema_jsonld = parse(R"({"@type":"Article","name":"</script>"})");
-  EXPECT_EQ(value_of(render_html(p)),
+  EXPECT_EQ(render_html(p),
             "<title>Tom &amp; &quot;Jerry&#x27;s&quot; &lt;b&gt;</title>\n"
             "<meta name=\"description\" content=\"D\xC3\xA9\">\n"
             "<link rel=\"canonical\" href=\"C\">\n"
@@ -82,7 +82,7 @@ TEST(RenderBlocks, OnlyPresentFieldsAndNoFinalNewline) {
   EXPECT_EQ(render_twitter(p),
             "<meta name=\"twitter:card\" content=\"summary\">\n"
             "<meta name=\"twitter:site\" content=\"\">");
-  EXPECT_EQ(value_of(render_jsonld(minimal())), "");
+  EXPECT_EQ(render_jsonld(minimal()), "");
 }
 
 TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
@@ -97,7 +97,7 @@ TEST(RenderJsonld, CannotCloseOrDoubleEscapeTheScript) {
   SEOPayload p = minimal();
   for (const auto& [json, body] : cases) {
     p.schema_jsonld = parse(json);
-    EXPECT_EQ(value_of(render_jsonld(p)),
+    EXPECT_EQ(render_jsonld(p),
               "<script type=\"application/ld+json\">\n" + std::string(body) + "\n</script>")
         << json;
   }

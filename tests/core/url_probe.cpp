@@ -10,7 +10,7 @@
 
 #include "zoret/url/whatwg.hpp"
 
-int main() {
+int main() {  // NOLINT(bugprone-exception-escape): a test tool, ended by anything unexpected
   std::ios::sync_with_stdio(false);
   std::string line;
   while (std::getline(std::cin, line)) {

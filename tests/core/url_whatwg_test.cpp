@@ -213,4 +213,31 @@ TEST(ParseHost, OpaqueAndSpecialHostsDiffer) {
   }
 }
 
+// Long names go to ICU in pieces of whole labels; the Bidi rule, which binds every
+// label of a name with a right-to-left one, must still see the whole name.
+TEST(ParseHost, LongNamesAsIfWhole) {
+  using zoret::testing::repeat;
+  const std::string many = repeat("\u00e4.b.", 1500);  // 7,500 bytes, 3,000 labels
+  const std::string ascii_many = repeat("xn--4ca.b.", 1500);
+  const std::string alef = "\u05d0";
+  const std::tuple<std::string, std::string> rows[] = {
+      // input, host ("" for failure)
+      {many + "c", ascii_many + "c"},
+      {many + alef, ascii_many + "xn--4db"},
+      {"0a." + many + alef, ""},  // "0a" breaks the Bidi rule, 7,500 bytes away
+      {"0a." + many + "c", "0a." + ascii_many + "c"},
+      {many + "\u0301a", ""},  // a leading combining mark
+      {"0a.b.\u00e4." + alef, ""},  // the same rule, short enough for one call
+  };
+  for (const auto& [input, expected] : rows) {
+    const auto result = parse_host(HeapCopy(input).view(), false);
+    if (expected.empty()) {
+      EXPECT_FALSE(result) << input.substr(0, 12);
+    } else {
+      ASSERT_TRUE(result) << input.substr(0, 12);
+      EXPECT_EQ(*result, expected);
+    }
+  }
+}
+
 }  // namespace

@@ -1,14 +1,23 @@
 """SEO contracts through the binding: arguments, copies, key orders, depth, file writing."""
 
+import errno
+import gc
 import hashlib
 import json
 import os
 import resource
+import shutil
 import signal
+import stat
+import subprocess
+import sys
+import tempfile
+import tracemalloc
 from pathlib import Path
 
 import pytest
 
+import zoret
 from zoret import SEOContractConfig, SEOContractRule, SEOExpectation, build_seo_contract
 
 
@@ -100,6 +109,77 @@ def test_write_replaces_the_file_whole_or_not_at_all(tmp_path):
     )
     assert target.read_bytes() == written.to_json().encode("utf-8")
     assert os.listdir(tmp_path) == ["contract.json"]
+
+
+# Run in a child that imports zoret first and only then drops root's override of
+# file permissions (as nobody it could not read the interpreter's files).
+_WRITE_CHILD = """import json, os, sys
+from zoret import SEOContractConfig, build_seo_contract
+path, unprivileged = json.loads(sys.argv[1]), sys.argv[2] == "1"
+if unprivileged and os.geteuid() == 0:
+    os.setgid(65534)
+    os.setuid(65534)
+try:
+    outcome = build_seo_contract(SEOContractConfig("example.com")).write(path)
+except OSError as error:
+    assert type(error) is OSError and error.filename is None
+    outcome = [error.errno, str(error)]
+print(json.dumps(outcome))
+"""
+
+
+def write_outcome(path, unprivileged=False):
+    """What contract().write(path) raises, as (errno, text), or None."""
+    env = {**os.environ, "PYTHONPATH": os.path.dirname(os.path.dirname(zoret.__file__))}
+    child = subprocess.run(
+        [sys.executable, "-c", _WRITE_CHILD, json.dumps(path), "1" if unprivileged else "0"],
+        capture_output=True, text=True, check=True, env=env,
+    )  # fmt: skip
+    outcome = json.loads(child.stdout)
+    return tuple(outcome) if outcome is not None else None
+
+
+FAILED = "serialization error: failed to write contract: "
+# (path under a directory that nobody may change, as whom, errno, text after FAILED)
+WRITE_REFUSALS = [
+    ("read-only.json", True, errno.EACCES, "Permission denied (os error 13)"),
+    ("locked/new.json", True, errno.EACCES, "Permission denied (os error 13)"),
+    ("out.json\x00.bak", False, None, "embedded null byte"),
+    pytest.param("/dev/full", False, errno.ENOSPC, "No space left on device (os error 28)",
+                 marks=pytest.mark.skipif(not os.path.exists("/dev/full") or
+                                          not stat.S_ISCHR(os.stat("/dev/full").st_mode),
+                                          reason="no /dev/full device")),
+]  # fmt: skip
+
+
+@pytest.fixture
+def shared_dir():
+    # Under /tmp and handed to nobody, so that an unprivileged child can reach it.
+    path = Path(tempfile.mkdtemp())
+    (path / "locked").mkdir(mode=0o555)
+    (path / "read-only.json").write_text("old")
+    (path / "read-only.json").chmod(0o444)
+    path.chmod(0o755)
+    if os.geteuid() == 0:
+        for each in (path, path / "locked"):
+            os.chown(each, 65534, 65534)
+    yield path
+    shutil.rmtree(path)
+
+
+@pytest.mark.parametrize(("name", "unprivileged", "code", "text"), WRITE_REFUSALS)
+def test_write_refusals_touch_nothing(shared_dir, name, unprivileged, code, text):
+    assert write_outcome(str(shared_dir / name), unprivileged) == (code, FAILED + text)
+    assert sorted(os.listdir(shared_dir)) == ["locked", "read-only.json"]
+    assert os.listdir(shared_dir / "locked") == []
+    assert (shared_dir / "read-only.json").read_text() == "old"
+
+
+def test_write_through_a_dangling_symlink_creates_its_target(tmp_path):
+    (tmp_path / "link.json").symlink_to("target.json")
+    assert write_outcome(str(tmp_path / "link.json")) is None
+    assert (tmp_path / "target.json").read_text() == contract().to_json()
+    assert (tmp_path / "link.json").is_symlink()
 
 
 ARGUMENT_ERRORS = [

@@ -80,6 +80,20 @@ def test_hook_results(hook, expected):
         assert {key: payload[key] for key in expected} == expected
 
 
+# Null JSON-LD items (NaN makes a whole override null) are left out of the payload.
+NULL_JSONLD = [([None], None), (float("nan"), None), ({"a": [float("nan")]}, None),
+               ([None, {"@type": "Thing"}, None], {"@type": "Thing"})]  # fmt: skip
+
+
+@pytest.mark.parametrize(("jsonld", "kept"), NULL_JSONLD)
+def test_null_jsonld_items_survive_a_hook_that_changes_nothing(jsonld, kept):
+    overrides = SEOOverrides(schema_jsonld=jsonld)
+    plain = build_seo_payload(ARTICLE, "/a", config(), overrides)
+    hooked = build_seo_payload(ARTICLE, "/a", config(hooks=Hooks()), overrides)
+    assert hooked == plain and hooked.etag() == plain.etag()
+    assert plain.get("schema_jsonld") == kept and "null" not in plain.render_jsonld()
+
+
 @pytest.mark.parametrize("where", ["has", "generate", "run"])
 def test_exceptions_of_python_code_pass_through(where):
     error = LookupError("from Python")

@@ -25,7 +25,8 @@ PROBE = os.environ.get("ZORET_URL_PROBE", "")
 if not PROBE or not Path(PROBE).is_file():
     pytest.skip("ZORET_URL_PROBE does not name a built zoret_url_probe", allow_module_level=True)
 
-WPT_URLTESTDATA = Path(__file__).parents[3] / "shared/testdata/wpt/urltestdata.json"
+TESTDATA = Path(os.environ.get("ZORET_TESTDATA_DIR", Path(__file__).parents[3] / "shared/testdata"))
+WPT_URLTESTDATA = TESTDATA / "wpt/urltestdata.json"
 SPECIAL_SCHEMES = ("http", "https", "ws", "wss", "ftp", "file")
 # Forbidden domain code points: C0 controls, space, "#%/:<>?@[\]^|" and DEL.
 FORBIDDEN_DOMAIN = frozenset([chr(c) for c in range(0x21)] + list("#%/:<>?@[\\]^|") + ["\x7f"])

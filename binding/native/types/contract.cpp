@@ -253,9 +253,7 @@ PyObject* contract_to_json_method(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
   return guard([&]() -> PyObject* {
     if (!bind_args(kToJsonSig, args, nargs, kwnames, nullptr)) return nullptr;
-    Result<std::string> text = contract_to_json(Box<SEOContract>::of(self));
-    if (!text) return raise_display_as_value_error(text.error());
-    return to_py(std::string_view(*text));
+    return to_py(std::string_view(contract_to_json(Box<SEOContract>::of(self))));
   });
 }
 
@@ -263,9 +261,7 @@ PyObject* contract_to_dict_method(PyObject* self, PyObject* const* args, Py_ssiz
                                   PyObject* kwnames) {
   return guard([&]() -> PyObject* {
     if (!bind_args(kToDictSig, args, nargs, kwnames, nullptr)) return nullptr;
-    Result<std::string> text = contract_to_compact_json(Box<SEOContract>::of(self));
-    if (!text) return raise_message_as_value_error(text.error().message());
-    return record_text_to_pydict(*text);
+    return record_text_to_pydict(contract_to_compact_json(Box<SEOContract>::of(self)));
   });
 }
 
@@ -318,10 +314,17 @@ PyMethodDef kContractMethods[] = {
     fast_def("write", contract_write_method,
              "write($self, path)\n--\n\n"
              "Writes to_json() to the file at `path`.\n\n"
-             "The file is replaced atomically: a failed write leaves an existing file\n"
-             "untouched. `path` must be a str (TypeError otherwise, a path object\n"
-             "included). Raises OSError 'serialization error: failed to write contract:\n"
-             "<description> (os error N)' when the file cannot be written."),
+             "The file is replaced atomically: a failed or interrupted write leaves an\n"
+             "existing file untouched and no temporary file behind. A symbolic link is\n"
+             "followed (a dangling one gets its target created); a replaced file keeps\n"
+             "its permission bits; a read-only file is refused as open(path, 'w') would\n"
+             "refuse it. Devices, FIFOs and files with several hard links are written\n"
+             "in place, so that every link shows the new contract.\n\n"
+             "`path` must be a str (TypeError otherwise, a path object included).\n"
+             "Raises OSError 'serialization error: failed to write contract:\n"
+             "<description> (os error N)', with `errno` N, when the file cannot be\n"
+             "written, and OSError '... failed to write contract: embedded null byte'\n"
+             "for a path holding a NUL character, before anything is touched."),
     reduce_def<"SEOContract.__reduce__", reduce_through_site<SEOContract>>(),
     {nullptr, nullptr, 0, nullptr},
 };

@@ -24,8 +24,7 @@ namespace zoret::py {
 PyObject* payload_to_pydict(const SEOPayload& payload) {
   // The JSON-LD is most of a payload: it is converted where it lies instead of
   // being copied into the dictionary form first, and placed at its sorted position.
-  auto dict = payload.to_dict_without_jsonld();
-  if (!dict) return raise_display_as_value_error(dict.error());
+  const Json dict = payload.to_dict_without_jsonld();
   Ref out = Ref::steal(PyDict_New());
   if (!out) return nullptr;
   constexpr std::string_view kJsonld = "schema_jsonld";
@@ -35,7 +34,7 @@ PyObject* payload_to_pydict(const SEOPayload& payload) {
     Ref name = Ref::steal(to_py(key));
     return item && name && PyDict_SetItem(out.get(), name.get(), item.get()) == 0;
   };
-  for (const auto& [key, value] : dict->get_ref<const Json::object_t&>()) {
+  for (const auto& [key, value] : dict.get_ref<const Json::object_t&>()) {
     if (jsonld_pending && key > kJsonld) {
       if (!add(kJsonld, *payload.schema_jsonld)) return nullptr;
       jsonld_pending = false;
@@ -218,19 +217,19 @@ PyMethodDef kPayloadMethods[] = {
     fast_def("get", payload_get,
              "get($self, /, key, default=None)\n--\n\n"
              "The value under `key` in to_dict(), else `default`."),
-    fast_def("to_json", no_args<"SEOPayload.to_json", text_or_display_error<&to_json_pretty>>,
+    fast_def("to_json", no_args<"SEOPayload.to_json", text_of<&to_json_pretty>>,
              "to_json($self, /)\n--\n\nThe payload as two-space indented JSON, fields in declaration order."),
     fast_def("hash", no_args<"SEOPayload.hash", text_or_display_error<&hash_payload>>,
              "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
     fast_def("etag", no_args<"SEOPayload.etag", text_or_display_error<&etag_payload>>,
              "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
-    fast_def("render_html", no_args<"SEOPayload.render_html", text_or_display_error<&render_html>>,
+    fast_def("render_html", no_args<"SEOPayload.render_html", text_of<&render_html>>,
              "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),
     fast_def("render_opengraph", no_args<"SEOPayload.render_opengraph", text_of<&render_opengraph>>,
              "render_opengraph($self, /)\n--\n\nThe Open Graph meta tags, one per line."),
     fast_def("render_twitter", no_args<"SEOPayload.render_twitter", text_of<&render_twitter>>,
              "render_twitter($self, /)\n--\n\nThe Twitter Card meta tags, one per line."),
-    fast_def("render_jsonld", no_args<"SEOPayload.render_jsonld", text_or_display_error<&render_jsonld>>,
+    fast_def("render_jsonld", no_args<"SEOPayload.render_jsonld", text_of<&render_jsonld>>,
              "render_jsonld($self, /)\n--\n\nThe JSON-LD script element, or '' without JSON-LD."),
     {},
 };

@@ -18,14 +18,18 @@ enum class ErrorKind {
   UrlPolicy,
 };
 
-/// The one error type of the core: a kind plus an owned message text.
+/// The one error type of the core: a kind plus an owned message text, and the
+/// operating system's error number when the failure came from it.
 class ZoretError {
  public:
-  ZoretError(ErrorKind kind, std::string message)
-      : kind_(kind), message_(std::move(message)) {}
+  ZoretError(ErrorKind kind, std::string message, int os_error = 0)
+      : kind_(kind), message_(std::move(message)), os_error_(os_error) {}
 
   [[nodiscard]] ErrorKind kind() const noexcept { return kind_; }
   [[nodiscard]] const std::string& message() const noexcept { return message_; }
+  /// The errno value behind a file-system failure (its text is in the message
+  /// already), so that callers can tell ENOSPC from EACCES; 0 otherwise.
+  [[nodiscard]] int os_error() const noexcept { return os_error_; }
 
   /// The fixed prefix of the kind ("invalid URL: ") followed by the message.
   [[nodiscard]] std::string display() const;
@@ -35,6 +39,7 @@ class ZoretError {
  private:
   ErrorKind kind_;
   std::string message_;
+  int os_error_;
 };
 
 /// The prefix that `display()` puts before the message, colon and blank included.

@@ -61,12 +61,11 @@ struct SEOPayload {
   friend bool operator==(const SEOPayload& a, const SEOPayload& b);
 
   /// The dictionary form: a JSON object whose keys are sorted at every level.
-  /// Errors: Serialization with the encoder's message.
-  [[nodiscard]] Result<Json> to_dict() const;
+  [[nodiscard]] Json to_dict() const;
 
   /// `to_dict()` without its "schema_jsonld" member, for callers that convert the
   /// form and can read the JSON-LD from the payload rather than copy it.
-  [[nodiscard]] Result<Json> to_dict_without_jsonld() const;
+  [[nodiscard]] Json to_dict_without_jsonld() const;
 
   /// Reads a payload back from its dictionary form. "og" and "twitter" may also be
   /// arrays with one element per field in declaration order; unknown keys inside

@@ -8,12 +8,12 @@
 namespace zoret {
 
 /// The field-by-field form as indented JSON (two spaces per level, no final
-/// newline). Errors: Serialization with the JSON writer's message.
-[[nodiscard]] Result<std::string> to_json_pretty(const SEOPayload& payload);
+/// newline).
+[[nodiscard]] std::string to_json_pretty(const SEOPayload& payload);
 
 /// SHA-256 of the field-by-field form written compactly, as 64 lower-case hex
 /// digits. Equal payloads hash equally; 1 and 1.0 in the JSON-LD do not.
-/// Errors: Serialization from the JSON writer or the digest.
+/// Errors: Serialization from the digest (only when libcrypto fails).
 [[nodiscard]] Result<std::string> hash_payload(const SEOPayload& payload);
 
 /// `hash_payload` in double quotes: a strong entity tag (RFC 9110, 8.8.3).

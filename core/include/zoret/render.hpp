@@ -27,12 +27,11 @@ void append_escaped_html(std::string& out, std::string_view text);
 /// written as "<\/" and "\u003c!--", so that the element cannot end early and the
 /// HTML parser never enters its "script data double escaped" state, in which the
 /// real end tag would no longer close the element (HTML Standard, tokenization).
-/// Errors: Serialization with the JSON writer's message.
-[[nodiscard]] Result<std::string> render_jsonld(const SEOPayload& payload);
+[[nodiscard]] std::string render_jsonld(const SEOPayload& payload);
 
 /// The whole head snippet: title, description (when not empty), canonical link,
 /// robots, the Open Graph and Twitter tags and the JSON-LD element, one tag per
-/// line, ending with a newline. Errors: those of `render_jsonld`.
-[[nodiscard]] Result<std::string> render_html(const SEOPayload& payload);
+/// line, ending with a newline.
+[[nodiscard]] std::string render_html(const SEOPayload& payload);
 
 }  // namespace zoret

@@ -26,6 +26,10 @@ namespace zoret {
 /// Decodes one code point from valid UTF-8 at `pos`, advancing `pos`.
 [[nodiscard]] char32_t next_code_point(std::string_view s, std::size_t& pos) noexcept;
 
+/// Whether `s` is well-formed UTF-8 (Unicode Table 3-7: no overlong forms, no
+/// surrogates, nothing above U+10FFFF).
+[[nodiscard]] bool is_valid_utf8(std::string_view s) noexcept;
+
 /// Reads arbitrary bytes as UTF-8, replacing each maximal ill-formed subpart by
 /// U+FFFD.
 [[nodiscard]] std::string utf8_lossy(std::string_view bytes);

@@ -1,23 +1,18 @@
 #include "zoret/jsonld/breadcrumbs.hpp"
 
-#include <optional>
-
 #include "zoret/url/public_url.hpp"
 
 namespace zoret {
 
 Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
-                                   const SEOConfig& config) {
+                                   const PublicUrlResolver& resolver) {
   // Members go straight into the maps: Json::object({...}) would first build
   // each key-value pair as an array of its own, which dominated this function.
   Json::array_t items;
   items.reserve(breadcrumbs.size());
   std::uint64_t position = 0;
-  // Parsed once for the whole trail, and only when there is a crumb to resolve.
-  std::optional<Result<url::ParsedUrl>> base;
   for (const Breadcrumb& crumb : breadcrumbs) {
-    if (!base) base.emplace(parse_public_base_url(config));
-    auto url = normalize_public_url(crumb.url, config, *base);
+    auto url = resolver.resolve(crumb.url);
     if (!url) return std::move(url).error();
     Json::object_t item;
     item.emplace("@type", "ListItem");
@@ -31,6 +26,11 @@ Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
   list.emplace("@type", "BreadcrumbList");
   list.emplace("itemListElement", std::move(items));
   return Json(std::move(list));
+}
+
+Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
+                                   const SEOConfig& config) {
+  return build_breadcrumb_list(breadcrumbs, PublicUrlResolver(config));
 }
 
 }  // namespace zoret

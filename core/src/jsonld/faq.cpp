@@ -2,9 +2,8 @@
 
 namespace zoret {
 
-Result<Json> build_faq_page(const SchemaContext& context) {
-  auto out = base_schema("FAQPage", context);
-  if (!out) return out;
+Json build_faq_page(const SchemaContext& context) {
+  Json out = base_schema("FAQPage", context);
   if (const auto& items = context.entity.faq_items) {
     Json::array_t questions;
     questions.reserve(items->size());
@@ -19,7 +18,7 @@ Result<Json> build_faq_page(const SchemaContext& context) {
       question.emplace("acceptedAnswer", std::move(answer));
       questions.emplace_back(std::move(question));
     }
-    (*out)["mainEntity"] = std::move(questions);
+    out["mainEntity"] = std::move(questions);
   }
   return out;
 }

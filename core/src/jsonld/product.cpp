@@ -2,11 +2,10 @@
 
 namespace zoret {
 
-Result<Json> build_product(const SchemaContext& context) {
-  auto out = base_schema("Product", context);
-  if (!out) return out;
+Json build_product(const SchemaContext& context) {
+  Json out = base_schema("Product", context);
   const SEOEntity& entity = context.entity;
-  if (entity.sku) (*out)["sku"] = *entity.sku;
+  if (entity.sku) out["sku"] = *entity.sku;
   if (entity.price || entity.price_currency || entity.availability) {
     Json::object_t offer;
     offer.emplace("@type", "Offer");
@@ -14,7 +13,7 @@ Result<Json> build_product(const SchemaContext& context) {
     if (entity.price) offer.emplace("price", *entity.price);
     if (entity.price_currency) offer.emplace("priceCurrency", *entity.price_currency);
     if (entity.availability) offer.emplace("availability", "https://schema.org/" + *entity.availability);
-    (*out)["offers"] = std::move(offer);
+    out["offers"] = std::move(offer);
   }
   return out;
 }

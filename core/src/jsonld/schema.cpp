@@ -9,19 +9,20 @@
 #include "zoret/jsonld/product.hpp"
 #include "zoret/jsonld/video.hpp"
 #include "zoret/jsonld/website.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace zoret {
 namespace {
 
-using TypeBuilder = Result<Json> (*)(std::string_view, const SchemaContext&);
+using TypeBuilder = Json (*)(std::string_view, const SchemaContext&);
 
 struct BuiltinEntry {
   std::string_view type;
   TypeBuilder build;
 };
 
-template <Result<Json> (*Build)(const SchemaContext&)>
-Result<Json> ignore_type(std::string_view, const SchemaContext& context) {
+template <Json (*Build)(const SchemaContext&)>
+Json ignore_type(std::string_view, const SchemaContext& context) {
   return Build(context);
 }
 
@@ -40,10 +41,6 @@ constexpr BuiltinEntry kBuiltins[] = {
     {"Organization", ignore_type<build_organization>},
     {"LocalBusiness", ignore_type<build_local_business>},
 };
-
-bool starts_with(std::string_view s, std::string_view prefix) noexcept {
-  return s.substr(0, prefix.size()) == prefix;
-}
 
 }  // namespace
 
@@ -84,30 +81,23 @@ std::optional<Json> SchemaRegistry::build(std::string_view type_name,
   return (*builder)(context);
 }
 
-Result<std::optional<Json>> build_schema(const SchemaContext& context) {
+std::optional<Json> build_schema(const SchemaContext& context) {
   const SchemaTypeMap& map = context.config.schema_type_map;
   // Entity type names are short enough for the small-string buffer: no allocation.
   const auto it = map.find(std::string(entity_type_name(context.entity.entity_type)));
-  if (it == map.end() || !it->second) return std::optional<Json>();
+  if (it == map.end() || !it->second) return std::nullopt;
   const std::string_view type = *it->second;
 
   for (const BuiltinEntry& entry : kBuiltins) {
-    if (entry.type != type) continue;
-    auto built = entry.build(type, context);
-    if (!built) return std::move(built).error();
-    return std::optional<Json>(*std::move(built));
+    if (entry.type == type) return entry.build(type, context);
   }
   if (context.registry) {
-    if (auto registered = context.registry->build(type, context)) {
-      return std::optional<Json>(std::move(registered));
-    }
+    if (auto registered = context.registry->build(type, context)) return registered;
   }
-  auto fallback = build_website(type, context);
-  if (!fallback) return std::move(fallback).error();
-  return std::optional<Json>(*std::move(fallback));
+  return build_website(type, context);
 }
 
-Result<Json> base_schema(std::string_view type, const SchemaContext& context) {
+Json base_schema(std::string_view type, const SchemaContext& context) {
   const SEOEntity& entity = context.entity;
   const SEOConfig& config = context.config;
   // Members are emplaced into the maps directly, here and in the type builders:
@@ -143,7 +133,7 @@ Result<Json> base_schema(std::string_view type, const SchemaContext& context) {
 std::string absolutize_schema_url(std::string_view url, const SEOConfig& config) {
   // Deliberately a plain prefix test: "HTTPS://x" counts as relative and is glued
   // to the base like any other reference.
-  if (starts_with(url, "http://") || starts_with(url, "https://")) return std::string(url);
+  if (has_http_prefix(url)) return std::string(url);
   std::string_view base = config.public_base_url;
   while (!base.empty() && base.back() == '/') base.remove_suffix(1);
   std::string out;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "url/percent_encode.hpp"
 
@@ -106,20 +108,10 @@ std::optional<std::uint32_t> parse_ipv4(std::string_view s) {
   return static_cast<std::uint32_t>(address);
 }
 
-void append_decimal(std::string& out, unsigned value) {
-  char digits[10];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) out.push_back(digits[--n]);
-}
-
 void serialize_ipv4(std::uint32_t address, std::string& out) {
   out.clear();
   for (int shift = 24; shift >= 0; shift -= 8) {
-    append_decimal(out, (address >> shift) & 0xFF);
+    zoret::detail::append_decimal(out, (address >> shift) & 0xFF);
     if (shift != 0) out.push_back('.');
   }
 }
@@ -240,13 +232,12 @@ void serialize_ipv6(const Ipv6& address, std::string& out) {
       i += best_len - 1;
       continue;
     }
-    const char* hex = "0123456789abcdef";
     bool leading = true;
     for (int shift = 12; shift >= 0; shift -= 4) {
       unsigned nibble = (address[i] >> shift) & 0xF;
       if (leading && nibble == 0 && shift != 0) continue;
       leading = false;
-      out.push_back(hex[nibble]);
+      out.push_back(zoret::detail::kLowerHexDigits[nibble]);
     }
     if (i != 7) out.push_back(':');
   }
@@ -287,16 +278,15 @@ class Uts46 {
 // ICU's UTS #46 object is immutable after opening and documented as safe for
 // concurrent use, so one instance serves every thread.
 const UIDNA* uts46() {
-  static const Uts46 instance;
-  return instance.get();
+  static const Uts46 kInstance;
+  return kInstance.get();
 }
 
-// Unicode ToASCII of a domain holding non-ASCII code points. ICU reads ill-formed
-// UTF-8 as U+FFFD, which is disallowed, matching "UTF-8 decode without BOM".
-bool domain_to_ascii(std::string_view domain, std::string& out) {
+// One ToASCII call: false when ICU itself failed (it could not allocate);
+// otherwise `out` holds the result and `errors` ICU's error bits.
+bool icu_to_ascii(std::string_view domain, std::string& out, std::uint32_t& errors) {
   const UIDNA* idna = uts46();
-  constexpr auto kIcuMax = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
-  if (idna == nullptr || domain.size() > kIcuMax / 2) return false;
+  if (idna == nullptr) return false;
   out.resize(domain.size() + 32);
   for (int attempt = 0; attempt < 2; ++attempt) {
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
@@ -308,11 +298,78 @@ bool domain_to_ascii(std::string_view domain, std::string& out) {
       out.resize(static_cast<std::size_t>(length));
       continue;
     }
-    if (U_FAILURE(status) || (info.errors & ~kIgnoredIdnaErrors) != 0) return false;
+    if (U_FAILURE(status)) return false;
     out.resize(static_cast<std::size_t>(length));
+    errors = info.errors;
     return true;
   }
   return false;
+}
+
+// Names up to this size go to ICU whole; longer ones in pieces of about
+// kPieceBytes, cut at ASCII dots.
+constexpr std::size_t kWholeNameBytes = 2048;
+constexpr std::size_t kPieceBytes = 1024;
+
+// Whether ICU reports the Bidi rule for `piece` with `label` put in front.
+bool bidi_error_with(std::string_view label, std::string_view piece, std::string& scratch) {
+  std::string probe;
+  probe.reserve(label.size() + 1 + piece.size());
+  probe.append(label).append(".").append(piece);
+  std::uint32_t errors = 0;
+  return icu_to_ascii(probe, scratch, errors) && (errors & UIDNA_ERROR_BIDI) != 0;
+}
+
+// Unicode ToASCII of a domain holding non-ASCII code points. ICU reads ill-formed
+// UTF-8 as U+FFFD, which is disallowed, matching "UTF-8 decode without BOM".
+//
+// ICU processes every label in place in one buffer of the whole name, so its time
+// grows with labels x length: 400,000 labels took 22 s. Long names are therefore
+// cut at ASCII dots into pieces of whole labels, which give the same result
+// whole or in pieces: mapping works code point by code point, normalisation
+// never reaches across a '.', and every check but one is per label. The one is
+// the Bidi rule, which binds every label once any label of the name is
+// right-to-left. Two probes per piece recover it: ICU reports the rule for "0."
+// before a piece exactly when the piece has a right-to-left label (an LTR label
+// starting with a digit breaks the rule only in a Bidi domain name), and for
+// "\u05D0." (an RTL label that keeps it) exactly when a label of the piece
+// breaks it.
+bool domain_to_ascii(std::string_view domain, std::string& out) {
+  constexpr auto kIcuMax = static_cast<std::size_t>(std::numeric_limits<int32_t>::max());
+  if (domain.size() > kIcuMax / 2) return false;
+  std::uint32_t errors = 0;
+  if (domain.size() <= kWholeNameBytes) {
+    return icu_to_ascii(domain, out, errors) && (errors & ~kIgnoredIdnaErrors) == 0;
+  }
+
+  constexpr std::size_t kEnd = std::string_view::npos;
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    const std::size_t dot =
+        start + kPieceBytes < domain.size() ? domain.find('.', start + kPieceBytes) : kEnd;
+    pieces.push_back(domain.substr(start, dot == kEnd ? kEnd : dot - start));
+    if (dot == kEnd) break;
+    start = dot + 1;
+  }
+  out.clear();
+  out.reserve(domain.size());
+  std::string piece_out;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    if (!icu_to_ascii(pieces[i], piece_out, errors) || (errors & ~kIgnoredIdnaErrors) != 0) {
+      return false;
+    }
+    if (i != 0) out += '.';
+    out += piece_out;
+  }
+  bool bidi_name = false;
+  for (const std::string_view piece : pieces) {
+    if ((bidi_name = bidi_error_with("0", piece, piece_out))) break;
+  }
+  if (!bidi_name) return true;
+  for (const std::string_view piece : pieces) {
+    if (bidi_error_with("\xD7\x90", piece, piece_out)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -343,15 +400,7 @@ std::optional<UrlFailure> parse_host_into(std::string_view input, bool is_opaque
     out.assign(input);
   } else {
     out.reserve(input.size());
-    for (std::size_t i = 0; i < input.size(); ++i) {
-      char c = input[i];
-      if (c == '%' && i + 2 < input.size() && is_ascii_hex_digit(input[i + 1]) &&
-          is_ascii_hex_digit(input[i + 2])) {
-        c = static_cast<char>(hex_value(input[i + 1]) * 16 + hex_value(input[i + 2]));
-        i += 2;
-      }
-      out.push_back(c);
-    }
+    append_percent_decoded(out, input, /*plus_is_space=*/false);
   }
   // Lower-casing ASCII letters ahead of ICU changes nothing there: UTS #46 maps
   // them to lower case before normalising.

@@ -9,7 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "detail/ascii.hpp"
+
 namespace zoret::url::detail {
+
+using zoret::detail::ascii_lower;
+using zoret::detail::hex_value;
+using zoret::detail::is_ascii_alpha;
+using zoret::detail::is_ascii_digit;
+using zoret::detail::is_ascii_hex_digit;
 
 using EncodeSet = std::array<bool, 256>;
 
@@ -27,8 +35,6 @@ inline constexpr EncodeSet kSpecialQuerySet = make_set(" \"#<>'");
 inline constexpr EncodeSet kPathSet = make_set(" \"#<>?^`{}");
 inline constexpr EncodeSet kUserinfoSet = make_set(" \"#<>?^`{}/:;=@[\\]|");
 
-inline constexpr char kUpperHex[] = "0123456789ABCDEF";
-
 /// Appends `in` to `out`, percent-encoding the bytes in `set`. Runs of bytes that
 /// need no encoding are copied in one piece.
 inline void append_encoded(std::string& out, std::string_view in, const EncodeSet& set) {
@@ -37,23 +43,30 @@ inline void append_encoded(std::string& out, std::string_view in, const EncodeSe
     auto b = static_cast<unsigned char>(in[i]);
     if (!set[b]) continue;
     out.append(in.data() + run, i - run);
-    const char escaped[3] = {'%', kUpperHex[b >> 4], kUpperHex[b & 0xF]};
-    out.append(escaped, 3);
+    out += '%';
+    zoret::detail::append_hex_byte(out, b, zoret::detail::kUpperHexDigits);
     run = i + 1;
   }
   out.append(in.data() + run, in.size() - run);
 }
 
-constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool is_ascii_alpha(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-constexpr bool is_ascii_hex_digit(char c) {
-  return is_ascii_digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-}
-constexpr char ascii_lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
-}
-constexpr int hex_value(char c) {
-  return is_ascii_digit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+/// Appends `in` with every "%" followed by two hexadecimal digits replaced by the
+/// byte they denote; any other "%" stays. With `plus_is_space`, "+" stands for a
+/// space, as in application/x-www-form-urlencoded names and values.
+/// WHATWG URL Standard, "percent-decode"; "application/x-www-form-urlencoded parser".
+inline void append_percent_decoded(std::string& out, std::string_view in, bool plus_is_space) {
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    const char c = in[i];
+    if (c == '+' && plus_is_space) {
+      out += ' ';
+    } else if (c == '%' && i + 2 < in.size() && is_ascii_hex_digit(in[i + 1]) &&
+               is_ascii_hex_digit(in[i + 2])) {
+      out += static_cast<char>(hex_value(in[i + 1]) * 16 + hex_value(in[i + 2]));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
 }
 
 }  // namespace zoret::url::detail

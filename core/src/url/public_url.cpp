@@ -1,8 +1,7 @@
 #include "zoret/url/public_url.hpp"
 
-#include <unordered_set>
+#include <utility>
 
-#include "zoret/detrack.hpp"
 #include "zoret/unicode.hpp"
 #include "zoret/url/whatwg.hpp"
 
@@ -40,84 +39,67 @@ std::string place_under_prefix(std::string path, std::string_view prefix) {
 
 }  // namespace
 
-std::string filter_query(std::string_view query, const URLPolicy& policy) {
-  std::unordered_set<std::string_view> allowed;
-  if (!policy.allowed_query_params.empty()) {
-    allowed.reserve(policy.allowed_query_params.size());
-    for (const std::string& name : policy.allowed_query_params) allowed.insert(name);
-  }
-  std::string out;
-  out.reserve(query.size());
-  bool first = true;
-  std::size_t start = 0;
-  while (start <= query.size()) {
-    std::size_t end = query.find('&', start);
-    if (end == std::string_view::npos) end = query.size();
-    const std::string_view pair = query.substr(start, end - start);
-    const std::string_view raw_key = pair.substr(0, pair.find('='));
-    if (!raw_key.empty()) {
-      const std::string key = decoded_key(raw_key);
-      bool keep = true;
-      if (!allowed.empty()) {
-        keep = allowed.contains(key);
-      } else if (policy.strip_tracking_params) {
-        keep = !is_tracking_param_with(key, policy.extra_tracking_params);
-      }
-      if (keep) {
-        if (!first) out += '&';
-        out += pair;
-        first = false;
-      }
-    }
-    start = end + 1;
-  }
-  return out;
-}
-
-Result<url::ParsedUrl> parse_public_base_url(const SEOConfig& config) {
+PublicUrlResolver::PublicUrlResolver(const SEOConfig& config)
+    : host_(&config.canonical_host),
+      policy_(&config.url_policy),
+      query_filter_(config.url_policy) {
   auto base = url::parse_url(config.public_base_url);
   if (!base) {
-    return ZoretError(ErrorKind::InvalidConfiguration,
-                      "invalid public_base_url: " + std::string(url::describe(base.error())));
+    base_error_.emplace(ErrorKind::InvalidConfiguration,
+                        "invalid public_base_url: " + std::string(url::describe(base.error())));
+    return;
   }
-  return *std::move(base);
+  scheme_ = policy_->enforce_https ? std::string("https") : std::move(base->scheme);
+  std::string_view prefix = base->path;
+  while (prefix.ends_with('/')) prefix.remove_suffix(1);
+  path_prefix_ = prefix;
 }
 
-Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config) {
-  // The base is parsed on every call so that a bad base URL fails every call,
-  // whatever the input.
-  return normalize_public_url(url_or_path, config, parse_public_base_url(config));
-}
-
-Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config,
-                                         const Result<url::ParsedUrl>& base) {
+Result<std::string> PublicUrlResolver::resolve(std::string_view url_or_path) const {
   const std::string_view input = trim_white_space(url_or_path);
   if (input.empty()) {
     return ZoretError(ErrorKind::InvalidUrl, "url_or_path must be a non-empty string");
   }
-  if (!base) return base.error();
+  if (base_error_) return *base_error_;
   auto parsed = url::parse_url(input);
   PathAndQuery parts = parsed ? PathAndQuery{std::move(parsed->path), parsed->query.value_or("")}
                               : split_relative(input);
 
-  std::string_view prefix = base->path;
-  while (prefix.ends_with('/')) prefix.remove_suffix(1);
-  const URLPolicy& policy = config.url_policy;
-  const std::string path = normalize_path(place_under_prefix(std::move(parts.path), prefix), policy);
-  const std::string query = parts.query.empty() ? std::string() : filter_query(parts.query, policy);
+  const std::string path =
+      normalize_path(place_under_prefix(std::move(parts.path), path_prefix_), *policy_);
+  const std::string query = parts.query.empty() ? std::string() : query_filter_.apply(parts.query);
 
-  const std::string_view scheme = policy.enforce_https ? std::string_view("https") : base->scheme;
   std::string out;
-  out.reserve(scheme.size() + 3 + config.canonical_host.size() + path.size() + 1 + query.size());
-  out += scheme;
+  out.reserve(scheme_.size() + 3 + host_->size() + path.size() + 1 + query.size());
+  out += scheme_;
   out += "://";
-  out += config.canonical_host;
+  out += *host_;
   out += path;
   if (!query.empty()) {
     out += '?';
     out += query;
   }
   return out;
+}
+
+Result<std::string_view> PublicUrlResolver::vet_absolute_url(std::string_view url,
+                                                             std::string_view subject) {
+  const std::string_view trimmed = trim_white_space(url);
+  const auto parsed = url::parse_url(trimmed);
+  if (!parsed) {
+    std::string message(subject);
+    message += " must be an absolute URL: ";
+    message += url::describe(parsed.error());
+    return ZoretError(ErrorKind::InvalidUrl, std::move(message));
+  }
+  if (!is_http_scheme(parsed->scheme)) {
+    return ZoretError(ErrorKind::InvalidUrl, std::string(subject) + " must use http or https");
+  }
+  return trimmed;
+}
+
+Result<std::string> normalize_public_url(std::string_view url_or_path, const SEOConfig& config) {
+  return PublicUrlResolver(config).resolve(url_or_path);
 }
 
 }  // namespace zoret

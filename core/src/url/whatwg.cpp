@@ -22,7 +22,7 @@ using detail::is_ascii_alpha;
 using detail::is_ascii_digit;
 
 constexpr std::uint64_t kMaxUrlLength = 0xFFFFFFFFu;
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNotFound = std::string_view::npos;
 
 struct SchemeKind {
   bool special = false;
@@ -135,11 +135,11 @@ class Parser {
     // what the userinfo percent-encode set makes of them anyway. The first ':'
     // of the whole userinfo separates the password.
     const std::size_t at_sign = authority.rfind('@');
-    if (at_sign != npos) {
+    if (at_sign != kNotFound) {
       const std::string_view userinfo = authority.substr(0, at_sign);
       const std::size_t colon = userinfo.find(':');
       append_encoded(url_.username, userinfo.substr(0, colon), detail::kUserinfoSet);
-      if (colon != npos) {
+      if (colon != kNotFound) {
         append_encoded(url_.password, userinfo.substr(colon + 1), detail::kUserinfoSet);
       }
       host_start += at_sign + 1;
@@ -222,7 +222,7 @@ class Parser {
       return;
     }
     const std::size_t last = path.rfind('/');
-    if (last != npos) path.resize(last);
+    if (last != kNotFound) path.resize(last);
   }
 
   std::optional<UrlFailure> path_state() {
@@ -275,7 +275,7 @@ class Parser {
     if (at(p_) == '?') {
       ++p_;
       std::size_t end = in_.find('#', p_);
-      if (end == npos) end = in_.size();
+      if (end == kNotFound) end = in_.size();
       std::string& query = url_.query.emplace();
       query.reserve(end - p_);
       append_encoded(query, in_.substr(p_, end - p_),

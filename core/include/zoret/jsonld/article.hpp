@@ -7,7 +7,6 @@
 namespace zoret {
 
 /// The base object with `type` as "@type" plus "mainEntityOfPage": {"@id": url}.
-/// Does not fail.
-[[nodiscard]] Result<Json> build_article(std::string_view type, const SchemaContext& context);
+[[nodiscard]] Json build_article(std::string_view type, const SchemaContext& context);
 
 }  // namespace zoret

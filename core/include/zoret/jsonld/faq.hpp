@@ -5,7 +5,6 @@
 namespace zoret {
 
 /// An "FAQPage" whose "mainEntity" holds one Question per FAQ item, in order.
-/// Does not fail.
-[[nodiscard]] Result<Json> build_faq_page(const SchemaContext& context);
+[[nodiscard]] Json build_faq_page(const SchemaContext& context);
 
 }  // namespace zoret

@@ -74,14 +74,13 @@ class SchemaRegistry {
 /// Chooses the schema.org type of the entity through the configuration's schema
 /// type map and runs its builder: a built-in builder for the known names, else
 /// the context's registry, else the base object with that name as "@type".
-/// Absent when the map has no type for the entity type. Errors: those of the
-/// chosen builder, passed on unchanged (the built-in ones do not fail).
-[[nodiscard]] Result<std::optional<Json>> build_schema(const SchemaContext& context);
+/// Absent when the map has no type for the entity type.
+[[nodiscard]] std::optional<Json> build_schema(const SchemaContext& context);
 
 /// The object every built-in builder starts from: "@context", "@type", "name",
 /// "url", and "description", "image", "datePublished", "dateModified", "author",
-/// "publisher" when their sources are present. Does not fail.
-[[nodiscard]] Result<Json> base_schema(std::string_view type, const SchemaContext& context);
+/// "publisher" when their sources are present.
+[[nodiscard]] Json base_schema(std::string_view type, const SchemaContext& context);
 
 /// `url` unchanged when it starts with "http://" or "https://" (case-sensitive),
 /// otherwise appended to the configured public base URL stripped of its trailing

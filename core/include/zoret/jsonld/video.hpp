@@ -5,7 +5,7 @@
 namespace zoret {
 
 /// A "VideoObject" whose "thumbnailUrl" repeats "image" and whose "uploadDate"
-/// repeats the publication date, each when present. Does not fail.
-[[nodiscard]] Result<Json> build_video(const SchemaContext& context);
+/// repeats the publication date, each when present.
+[[nodiscard]] Json build_video(const SchemaContext& context);
 
 }  // namespace zoret

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include <nlohmann/json.hpp>
+
+namespace zoret {
+
+/// The JSON value of the system. Objects are `std::map`s, so keys are unique and
+/// iterate in ascending byte order. Numbers are held as exactly one of: unsigned
+/// 64-bit (every non-negative integer), signed 64-bit (negative integers only) or
+/// double. Build integers with `json_int` / `json_uint` to keep that invariant.
+using Json = nlohmann::json;
+
+[[nodiscard]] Json json_uint(std::uint64_t value);
+/// A negative value is held signed, any other value unsigned.
+[[nodiscard]] Json json_int(std::int64_t value);
+
+/// Structural equality in which numbers are equal only when held the same way
+/// with the same value: 1 and 1.0 differ.
+[[nodiscard]] bool json_equal(const Json& a, const Json& b) noexcept;
+
+}  // namespace zoret

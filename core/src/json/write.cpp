@@ -1,0 +1,326 @@
+#include "zoret/json/write.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "detail/ascii.hpp"
+#include "zoret/result.hpp"
+
+namespace zoret {
+namespace {
+
+using detail::append_decimal;
+
+// Bytes that end a run of verbatim output in append_json_string.
+constexpr std::array<bool, 256> kEscapeOnWrite = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 0x20; ++c) table[c] = true;
+  table['"'] = true;
+  table['\\'] = true;
+  return table;
+}();
+
+constexpr std::uint64_t kByteOnes = 0x0101010101010101;
+constexpr std::uint64_t kByteHighs = 0x8080808080808080;
+
+/// Whether any of the eight bytes in `word` is one kEscapeOnWrite marks: below
+/// U+0020, a quote or a backslash. The usual bit tricks, exact as a yes/no
+/// answer (they may misplace a hit, never miss one), in any byte order.
+constexpr bool needs_escape(std::uint64_t word) noexcept {
+  const auto has_zero = [](std::uint64_t x) { return (x - kByteOnes) & ~x & kByteHighs; };
+  const std::uint64_t control = (word - 0x20 * kByteOnes) & ~word & kByteHighs;
+  return (control | has_zero(word ^ ('"' * kByteOnes)) | has_zero(word ^ ('\\' * kByteOnes))) != 0;
+}
+
+void indent(std::string& out, int level) {
+  out += '\n';
+  out.append(static_cast<std::size_t>(level) * 2, ' ');
+}
+
+void append_scalar(std::string& out, const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::boolean:
+      out += *value.get_ptr<const Json::boolean_t*>() ? "true" : "false";
+      return;
+    case Json::value_t::number_unsigned:
+      append_decimal(out, *value.get_ptr<const Json::number_unsigned_t*>());
+      return;
+    case Json::value_t::number_integer:
+      append_decimal(out, *value.get_ptr<const Json::number_integer_t*>());
+      return;
+    case Json::value_t::number_float:
+      append_json_double(out, *value.get_ptr<const Json::number_float_t*>());
+      return;
+    case Json::value_t::string:
+      append_json_string(out, *value.get_ptr<const Json::string_t*>());
+      return;
+    default:
+      // null, and the library's binary/discarded kinds, which no JSON text has.
+      out += "null";
+      return;
+  }
+}
+
+}  // namespace
+
+void append_json_string(std::string& out, std::string_view s) {
+  out += '"';
+  const char* run = s.data();
+  const char* const end = s.data() + s.size();
+  const char* p = run;
+  while (p != end) {
+    // Escapes are rare: words that need none are skipped whole. The last word
+    // of a string may overlap bytes already done; a clean one ends the scan.
+    if (s.size() >= 8) {
+      const char* at = end - p >= 8 ? p : end - 8;
+      std::uint64_t word;
+      std::memcpy(&word, at, 8);
+      if (!needs_escape(word)) {
+        p = at + 8;
+        continue;
+      }
+    }
+    const auto c = static_cast<unsigned char>(*p++);
+    if (!kEscapeOnWrite[c]) continue;
+    out.append(run, p - 1);
+    run = p;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        out += "\\u00";
+        detail::append_hex_byte(out, c, detail::kLowerHexDigits);
+      }
+    }
+  }
+  out.append(run, end);
+  out += '"';
+}
+
+void append_json_double(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  // The shortest round-trip digits come from to_chars in scientific form,
+  // "d[.ddd]e±XX"; the notation around them is ours.
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  const char* p = buf;
+  if (*p == '-') {
+    out += '-';
+    ++p;
+  }
+  char digits[24];
+  int count = 0;
+  digits[count++] = *p++;
+  if (*p == '.') {
+    for (++p; *p != 'e'; ++p) digits[count++] = *p;
+  }
+  ++p;
+  const bool exp_negative = *p == '-';
+  int exponent = 0;
+  for (++p; p != res.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+  if (exp_negative) exponent = -exponent;
+
+  if (exponent < -5 || exponent > 15) {
+    out += digits[0];
+    if (count > 1) {
+      out += '.';
+      out.append(digits + 1, static_cast<std::size_t>(count - 1));
+    }
+    out += exp_negative ? "e-" : "e+";
+    append_decimal(out, static_cast<std::uint64_t>(exp_negative ? -exponent : exponent));
+  } else if (exponent < 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-exponent - 1), '0');
+    out.append(digits, static_cast<std::size_t>(count));
+  } else {
+    const int int_digits = exponent + 1;
+    if (count <= int_digits) {
+      out.append(digits, static_cast<std::size_t>(count));
+      out.append(static_cast<std::size_t>(int_digits - count), '0');
+      out += ".0";
+    } else {
+      out.append(digits, static_cast<std::size_t>(int_digits));
+      out += '.';
+      out.append(digits + int_digits, static_cast<std::size_t>(count - int_digits));
+    }
+  }
+}
+
+void append_json_compact(std::string& out, const Json& value) {
+  if (const auto* members = value.get_ptr<const Json::object_t*>()) {
+    out += '{';
+    bool first = true;
+    for (const auto& [name, member] : *members) {
+      if (!first) out += ',';
+      first = false;
+      append_json_string(out, name);
+      out += ':';
+      append_json_compact(out, member);
+    }
+    out += '}';
+  } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
+    out += '[';
+    bool first = true;
+    for (const auto& item : *items) {
+      if (!first) out += ',';
+      first = false;
+      append_json_compact(out, item);
+    }
+    out += ']';
+  } else {
+    append_scalar(out, value);
+  }
+}
+
+std::string to_json_compact(const Json& value) {
+  std::string out;
+  append_json_compact(out, value);
+  return out;
+}
+
+void append_json_pretty(std::string& out, const Json& value, int level) {
+  if (const auto* members = value.get_ptr<const Json::object_t*>()) {
+    if (members->empty()) {
+      out += "{}";
+      return;
+    }
+    out += '{';
+    bool first = true;
+    for (const auto& [name, member] : *members) {
+      if (!first) out += ',';
+      first = false;
+      indent(out, level + 1);
+      append_json_string(out, name);
+      out += ": ";
+      append_json_pretty(out, member, level + 1);
+    }
+    indent(out, level);
+    out += '}';
+  } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
+    if (items->empty()) {
+      out += "[]";
+      return;
+    }
+    out += '[';
+    bool first = true;
+    for (const auto& item : *items) {
+      if (!first) out += ',';
+      first = false;
+      indent(out, level + 1);
+      append_json_pretty(out, item, level + 1);
+    }
+    indent(out, level);
+    out += ']';
+  } else {
+    append_scalar(out, value);
+  }
+}
+
+std::string to_json_pretty_text(const Json& value) {
+  std::string out;
+  append_json_pretty(out, value, 0);
+  return out;
+}
+
+
+void JsonWriter::before_value() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
+  if (!first_in_container_) out_ += ',';
+  if (pretty_ && level_ > 0) newline_indent();
+  first_in_container_ = false;
+}
+
+void JsonWriter::newline_indent() { indent(out_, level_); }
+
+void JsonWriter::begin_object() {
+  before_value();
+  out_ += '{';
+  ++level_;
+  first_in_container_ = true;
+}
+
+// An empty container closes on its own line only when something was written
+// into it; otherwise it stays "{}" / "[]" as the value writers print it.
+void JsonWriter::end_object() {
+  ZORET_ASSERT(level_ > 0 && !after_key_);
+  --level_;
+  if (pretty_ && !first_in_container_) newline_indent();
+  out_ += '}';
+  first_in_container_ = false;
+}
+
+void JsonWriter::begin_array() {
+  before_value();
+  out_ += '[';
+  ++level_;
+  first_in_container_ = true;
+}
+
+void JsonWriter::end_array() {
+  ZORET_ASSERT(level_ > 0 && !after_key_);
+  --level_;
+  if (pretty_ && !first_in_container_) newline_indent();
+  out_ += ']';
+  first_in_container_ = false;
+}
+
+void JsonWriter::key(std::string_view name) {
+  ZORET_ASSERT(level_ > 0 && !after_key_);
+  if (!first_in_container_) out_ += ',';
+  first_in_container_ = false;
+  if (pretty_) newline_indent();
+  append_json_string(out_, name);
+  out_ += pretty_ ? ": " : ":";
+  after_key_ = true;
+}
+
+void JsonWriter::null() {
+  before_value();
+  out_ += "null";
+}
+
+void JsonWriter::boolean(bool v) {
+  before_value();
+  out_ += v ? "true" : "false";
+}
+
+void JsonWriter::string(std::string_view v) {
+  before_value();
+  append_json_string(out_, v);
+}
+
+void JsonWriter::uint(std::uint64_t v) {
+  before_value();
+  append_decimal(out_, v);
+}
+
+void JsonWriter::integer(std::int64_t v) {
+  before_value();
+  append_decimal(out_, v);
+}
+
+void JsonWriter::value(const Json& v) {
+  before_value();
+  if (pretty_) {
+    append_json_pretty(out_, v, level_);
+  } else {
+    append_json_compact(out_, v);
+  }
+}
+
+}  // namespace zoret
