@@ -87,7 +87,7 @@ SEOPayload blog_payload(const SEOConfig& config) {
       {"Blog", "/blog"},
       {"Deterministic SEO metadata", "/blog/deterministic-metadata"},
   };
-  auto payload = build_seo_payload_with_overrides(entity, kBlogRoute, config, nullptr);
+  auto payload = build_seo_payload(entity, kBlogRoute, config, nullptr);
   return payload ? *std::move(payload) : SEOPayload{};
 }
 
@@ -281,7 +281,7 @@ void BM_BuildManifestEntry(benchmark::State& state) {
   const Fixtures& f = fixtures();
   const ManifestEntry entry = *read_manifest_line(kManifestLine);
   counting_allocations(state, [&] {
-    auto payload = build_seo_payload_with_overrides(entry.entity, entry.route, f.config, nullptr);
+    auto payload = build_seo_payload(entry.entity, entry.route, f.config, nullptr);
     benchmark::DoNotOptimize(payload);
   });
 }

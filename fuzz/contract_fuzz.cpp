@@ -60,11 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto contract = read_contract(input);
   if (!contract) return 0;
 
-  const auto text = contract_to_json(*contract);
-  if (!text) fail("the writer failed", text.error().message());
-  const auto again = read_contract(*text);
-  if (!again) fail("written contract does not read back", again.error().message() + "\n" + *text);
-  if (!(*again == *contract)) fail("written contract reads back differently", *text);
+  const std::string text = contract_to_json(*contract);
+  const auto again = read_contract(text);
+  if (!again) fail("written contract does not read back", again.error().message() + "\n" + text);
+  if (!(*again == *contract)) fail("written contract reads back differently", text);
 
   (void)lint_contract(*contract);
   std::vector<std::string> routes = {"/", "/a", "/blog/x", "/a/b/c"};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "detail/ascii.hpp"
@@ -231,6 +232,15 @@ std::string utf8_lossy(std::string_view bytes) {
 
 bool is_valid_utf8(std::string_view s) noexcept {
   for (std::size_t i = 0; i < s.size();) {
+    // URLs and most texts are ASCII: skip it eight bytes at a time.
+    if (s.size() - i >= 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, s.data() + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     if (byte_at(s, i) < 0x80) {
       ++i;
       continue;

@@ -325,7 +325,7 @@ TEST(CheckPayload, AgreesWithCheckingItsFacts) {
   entity.excerpt = "how the payload is built";
   entity.breadcrumbs = std::vector<Breadcrumb>{{"Home", "/"}, {"Post", "/blog/hello"}};
   const SEOPayload built =
-      value_of(build_seo_payload_with_overrides(entity, "/blog/hello", testing::site(), nullptr));
+      value_of(build_seo_payload(entity, "/blog/hello", testing::site(), nullptr));
 
   std::vector<std::function<void(SEOPayload&)>> variants = {
       [](SEOPayload&) {},

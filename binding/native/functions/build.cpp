@@ -26,7 +26,7 @@ PyObject* run_build(PyObject* module, Output output, const SEOEntity& entity, st
                     const SEOConfig& config, PyObject* config_obj, const SEOOverrides* overrides) {
   // Held for the whole call: Python code below may try to reassign the hooks.
   ConfigBorrow borrow(config_obj);
-  auto built = build_seo_payload_with_overrides(entity, route, config, overrides);
+  auto built = build_seo_payload(entity, route, config, overrides);
   if (!built) return raise_by_kind(built.error());
   SEOPayload payload = *std::move(built);
   if (!apply_schema_registry(module, payload, entity, config_obj) ||

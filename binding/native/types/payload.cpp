@@ -182,14 +182,13 @@ PyObject* payload_schema_jsonld(PyObject* self, void*) {
 // not nested one level deeper than the parser has to read it.
 PyObject* payload_reduce(PyObject* self) {
   const SEOPayload& payload = payload_of(self);
-  auto dict = payload.to_dict_without_jsonld();
-  if (!dict) return raise_display_as_value_error(dict.error());
+  const Json dict = payload.to_dict_without_jsonld();
   std::optional<std::string> jsonld;
   if (payload.schema_jsonld) jsonld = to_json_compact(*payload.schema_jsonld);
   Ref restorer = Ref::steal(site_reconstructor());
   if (!restorer) return nullptr;
   ArgsCollector args(module_of(self));
-  args.positional("dictionary", to_json_compact(*dict));
+  args.positional("dictionary", to_json_compact(dict));
   args.positional("schema_jsonld", jsonld);
   return args.reduce_with(restorer.get(), reinterpret_cast<PyObject*>(Py_TYPE(self)));
 }

@@ -214,9 +214,7 @@ PyObject* contract_lint(PyObject* self) {
 }
 
 PyObject* contract_json(PyObject* self) {
-  auto text = contract_to_json(compiled_of(self).contract());
-  if (!text) return raise_display_as_value_error(text.error());
-  return to_py(std::string_view(*text));
+  return to_py(std::string_view(contract_to_json(compiled_of(self).contract())));
 }
 
 PyObject* contract_record(PyObject* self, void*) {

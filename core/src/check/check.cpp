@@ -178,6 +178,12 @@ class Evaluation {
 
   std::string contract_site_url() const { return data_.site_origin + std::string(facts_.route); }
 
+  // The route resolved by the site configuration, once per check (requires one).
+  const Result<std::string>& site_url() {
+    if (!site_url_) site_url_.emplace(detail::site_public_url(facts_.route, context_));
+    return *site_url_;
+  }
+
   // The address reported with violations: where the page was read, else its
   // public URL; absent when the configuration cannot resolve the route.
   const std::optional<std::string>& page_url() {
@@ -187,8 +193,8 @@ class Evaluation {
         page_url_ = *facts_.url;
       } else if (context_.site_config == nullptr) {
         page_url_ = contract_site_url();
-      } else if (auto url = detail::site_public_url(facts_.route, *context_.site_config)) {
-        page_url_ = *std::move(url);
+      } else if (const auto& url = site_url()) {
+        page_url_ = *url;
       }
     }
     return page_url_;
@@ -271,10 +277,10 @@ class Evaluation {
     }
     std::string expected;
     if (context_.site_config != nullptr) {
-      auto url = detail::site_public_url(facts_.route, *context_.site_config);
-      if (!url) return std::move(url).error();
+      const auto& url = site_url();
+      if (!url) return url.error();
       if (actual == std::string_view(*url)) return {};
-      expected = *std::move(url);
+      expected = *url;
     } else {
       const std::string_view origin = data_.site_origin;
       if (actual && actual->size() == origin.size() + facts_.route.size() &&
@@ -437,6 +443,7 @@ class Evaluation {
   CheckResult& out_;
   bool page_url_known_ = false;
   std::optional<std::string> page_url_;
+  std::optional<Result<std::string>> site_url_;
   std::optional<std::uint64_t> title_length_;
   std::optional<std::uint64_t> description_length_;
 };

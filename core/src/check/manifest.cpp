@@ -59,7 +59,7 @@ Result<BuiltLine> build_line(const SEOConfig& config, std::string_view line) {
   auto entry = read_manifest_line(line);
   if (!entry) return std::move(entry).error();
   const SEOOverrides* overrides = entry->overrides ? &*entry->overrides : nullptr;
-  auto payload = build_seo_payload_with_overrides(entry->entity, entry->route, config, overrides);
+  auto payload = build_seo_payload(entry->entity, entry->route, config, overrides);
   if (!payload) {
     return ZoretError(payload.error().kind(), "cannot build the payload of " +
                                                   json_quoted(entry->route) + ": " +

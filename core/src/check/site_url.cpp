@@ -1,11 +1,10 @@
 #include "check/site_url.hpp"
 
-#include "zoret/url/public_url.hpp"
-
 namespace zoret::detail {
 
-Result<std::string> site_public_url(std::string_view route, const SEOConfig& config) {
-  return normalize_public_url(route, config);
+Result<std::string> site_public_url(std::string_view route, const CheckContext& context) {
+  if (context.resolver != nullptr) return context.resolver->resolve(route);
+  return PublicUrlResolver(*context.site_config).resolve(route);
 }
 
 }  // namespace zoret::detail

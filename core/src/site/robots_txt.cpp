@@ -29,7 +29,7 @@ constexpr std::string_view kLineBreakReason = "CR, LF and NUL are not allowed";
 // FF, FS-RS, NEL and the Unicode separators, so a comment holding one of them
 // could smuggle in a rule.
 bool is_safe_comment(std::string_view text) {
-  if (!detail::is_well_formed_utf8(text)) return false;
+  if (!is_valid_utf8(text)) return false;
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     if (c != '\t' && detail::is_ascii_control(c)) return false;

@@ -9,11 +9,6 @@
 
 namespace zoret::site::detail {
 
-/// True when `text` is well-formed UTF-8 (RFC 3629: no overlong forms, no
-/// surrogates, nothing above U+10FFFF). ASCII runs are checked eight bytes at a
-/// time, which is what URLs mostly are.
-[[nodiscard]] bool is_well_formed_utf8(std::string_view text) noexcept;
-
 /// True for C0 controls and DEL.
 [[nodiscard]] constexpr bool is_ascii_control(unsigned char c) noexcept {
   return c < 0x20 || c == 0x7F;

@@ -4,24 +4,23 @@
 
 #include "site/text_checks.hpp"
 #include "zoret/unicode.hpp"
-#include "zoret/url/public_url.hpp"
 
 namespace zoret::site {
 
 UrlResolver::UrlResolver(SEOConfig config)
-    : config_(std::move(config)), base_(parse_public_base_url(config_)) {}
+    : config_(std::make_unique<const SEOConfig>(std::move(config))), resolver_(*config_) {}
 
 Result<std::string> UrlResolver::resolve(std::string_view route_or_url) const {
   // The path normaliser reads code points and needs well-formed text.
-  if (!detail::is_well_formed_utf8(route_or_url)) {
+  if (!is_valid_utf8(route_or_url)) {
     return ZoretError(ErrorKind::InvalidUrl, "url_or_path must be valid UTF-8");
   }
-  return normalize_public_url(route_or_url, config_, base_);
+  return resolver_.resolve(route_or_url);
 }
 
 Result<std::string> UrlResolver::resolve_file(std::string_view path) const {
   auto url = resolve(path);
-  if (!url || config_.url_policy.trailing_slash != TrailingSlash::Always) return url;
+  if (!url || config_->url_policy.trailing_slash != TrailingSlash::Always) return url;
   const std::string_view given = trim_white_space(path);
   if (given.substr(0, given.find_first_of("?#")).ends_with('/')) return url;
   // The rule appended one "/" to a path that did not end with one. The path ends

@@ -8,6 +8,7 @@
 #include "zoret/config.hpp"
 #include "zoret/payload.hpp"
 #include "zoret/result.hpp"
+#include "zoret/url/public_url.hpp"
 
 namespace zoret {
 
@@ -17,6 +18,9 @@ struct CheckContext {
   /// canonical "self" and the URL of violations). Without one, the contract's
   /// site is used: scheme "://" canonical_host, then the route path.
   const SEOConfig* site_config = nullptr;
+  /// Optional: a resolver built from `site_config`, for callers that check many
+  /// pages against one configuration (else each check parses its base URL).
+  const PublicUrlResolver* resolver = nullptr;
 };
 
 /// Checks one page against the expectation the contract puts in force for its
