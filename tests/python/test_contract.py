@@ -1,7 +1,6 @@
 """SEO contracts through the binding: arguments, copies, key orders, depth, file writing."""
 
 import errno
-import gc
 import hashlib
 import json
 import os
@@ -12,7 +11,6 @@ import stat
 import subprocess
 import sys
 import tempfile
-import tracemalloc
 from pathlib import Path
 
 import pytest

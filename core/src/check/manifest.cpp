@@ -36,7 +36,7 @@ std::string_view json_type(const Json& value) {
   }
 }
 
-ZoretError in_form(std::string_view form, ZoretError error) {
+ZoretError in_form(std::string_view form, const ZoretError& error) {
   std::string message(form);
   message += ": ";
   message += error.message();
