@@ -23,11 +23,12 @@ std::string_view trim_c0_and_space(std::string_view text) {
 
 bool is_slash(char c) { return c == '/' || c == '\\'; }
 
-std::string join_with_route(std::string_view reference, std::string_view route) {
+std::string join_with_route(std::string_view reference, std::string_view route,
+                            const std::optional<std::string>& page_url) {
   std::string out;
   out.reserve(kRouteOrigin.size() + route.size() + reference.size() + 1);
   if (reference.size() >= 2 && is_slash(reference[0]) && is_slash(reference[1])) {
-    out = "http:";
+    out = page_url && page_url->starts_with("http:") ? "http:" : "https:";
   } else {
     out = kRouteOrigin;
     if (reference.empty() || !is_slash(reference.front())) {
@@ -86,14 +87,15 @@ bool is_absolute_http(std::string_view reference) {
   return parsed && is_http(*parsed);
 }
 
-std::optional<Address> resolve_reference(std::string_view reference, std::string_view route) {
+std::optional<Address> resolve_reference(std::string_view reference, std::string_view route,
+                                         const std::optional<std::string>& page_url) {
   auto parsed = url::parse_url(reference);
   if (parsed) {
     if (!is_http(*parsed) || parsed->host == kRouteHost) return std::nullopt;
     return address_of(*parsed);
   }
   if (parsed.error() != url::UrlFailure::RelativeUrlWithoutBase) return std::nullopt;
-  auto joined = url::parse_url(join_with_route(trim_c0_and_space(reference), route));
+  auto joined = url::parse_url(join_with_route(trim_c0_and_space(reference), route, page_url));
   if (!joined || !is_http(*joined)) return std::nullopt;
   return address_of(*joined);
 }

@@ -37,10 +37,12 @@ struct AddressParts {
 [[nodiscard]] bool is_absolute_http(std::string_view reference);
 
 /// `reference` as written on the page at `route`: an absolute http(s) URL, or
-/// a relative reference resolved against the route (a scheme-relative one gets
-/// "http:"). Absent for other schemes and for what does not parse.
-[[nodiscard]] std::optional<Address> resolve_reference(std::string_view reference,
-                                                       std::string_view route);
+/// a relative reference resolved against the route; a scheme-relative one
+/// ("//cdn.example.com/a") gets the scheme of the page's URL, https when that
+/// is not known. Absent for other schemes and for what does not parse.
+[[nodiscard]] std::optional<Address> resolve_reference(
+    std::string_view reference, std::string_view route,
+    const std::optional<std::string>& page_url = std::nullopt);
 
 /// The page's own address (`url`, `final_url`): as `resolve_reference`, and a
 /// text that is not an absolute URL is kept as it is, so that it still matches

@@ -94,7 +94,7 @@ class PageRules {
           {"canonical", "an absolute http(s) URL", excerpt(written),
            "The canonical link " + quote_text(written) + " is not an absolute http(s) URL."});
     }
-    const std::optional<Address> target = detail::resolve_reference(written, facts_.route);
+    const std::optional<Address> target = detail::resolve_reference(written, facts_.route, facts_.url);
     if (!target) return;
     og_url(written, *target);
     if (findings_.on(AuditRule::NoindexCanonicalElsewhere) && detail::has_noindex(facts_.robots) &&
@@ -119,19 +119,34 @@ class PageRules {
     if (!findings_.on(AuditRule::CanonicalOgUrlMismatch)) return;
     const std::string* og = first_property(facts_, "og:url");
     if (og == nullptr || trim_white_space(*og).empty()) return;
-    const std::optional<Address> og_target = detail::resolve_reference(*og, facts_.route);
-    if (og_target ? og_target->href == target.href : *og == canonical) return;
+    const std::optional<Address> og_target = detail::resolve_reference(*og, facts_.route, facts_.url);
+    if (og_target ? same_address(*og_target, target) : *og == canonical) return;
     add(AuditRule::CanonicalOgUrlMismatch,
         {"og:url", excerpt(canonical), excerpt(*og),
          "og:url " + quote_text(*og) + " differs from the canonical URL " + quote_text(canonical) +
              "; link previews and search results then name different pages."});
   }
 
+  // Whether two addresses on this page name the same one: a relative one names
+  // its path on the page's host, which is the site's host as far as is known.
+  bool same_address(const Address& a, const Address& b) const {
+    if (a.href == b.href) return true;
+    if (a.on_host == b.on_host) return false;
+    const detail::AddressParts absolute = detail::split_address(a.on_host ? a : b);
+    if (absolute.path_and_query != (a.on_host ? b : a).href) return false;
+    if (own_.url && own_.url->on_host) {
+      const detail::AddressParts page = detail::split_address(*own_.url);
+      if (absolute.host == page.host && absolute.port == page.port) return true;
+      if (!site_) return false;
+    }
+    return detail::is_site_host(absolute.host, absolute.port, site_);
+  }
+
   void hreflang_self() {
     if (!findings_.on(AuditRule::HreflangNoSelf) || !facts_.hreflang || facts_.hreflang->empty())
       return;
     for (const HreflangAlternate& alternate : *facts_.hreflang) {
-      const auto target = detail::resolve_reference(alternate.href, facts_.route);
+      const auto target = detail::resolve_reference(alternate.href, facts_.route, facts_.url);
       if (target && detail::refers_to(*target, own_.identity(), site_)) return;
     }
     add(AuditRule::HreflangNoSelf,

@@ -16,7 +16,7 @@ PageSummary page_summary(const PageFacts& facts) {
   s.status = facts.status;
   s.redirect_url = facts.redirect_url;
   if (facts.canonical) {
-    if (auto canonical = detail::resolve_reference(*facts.canonical, facts.route)) {
+    if (auto canonical = detail::resolve_reference(*facts.canonical, facts.route, facts.url)) {
       s.canonical = std::move(canonical->href);
     }
   }
@@ -27,7 +27,7 @@ PageSummary page_summary(const PageFacts& facts) {
     auto& alternates = s.hreflang.emplace();
     alternates.reserve(facts.hreflang->size());
     for (const HreflangAlternate& alternate : *facts.hreflang) {
-      if (auto href = detail::resolve_reference(alternate.href, facts.route)) {
+      if (auto href = detail::resolve_reference(alternate.href, facts.route, facts.url)) {
         alternates.push_back({alternate.language, std::move(href->href)});
       }
     }

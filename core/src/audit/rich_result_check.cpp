@@ -96,6 +96,11 @@ void for_each_type(const Json& node, Visit&& visit) {
   }
 }
 
+bool same_lists(const RichResultProfile& a, const RichResultProfile& b) {
+  return a.required.data() == b.required.data() && a.recommended.data() == b.recommended.data() &&
+         a.nested.data() == b.nested.data();
+}
+
 class ProfileCheck {
  public:
   ProfileCheck(Findings& findings, std::string_view route, const std::optional<std::string>& url)
@@ -139,15 +144,16 @@ class ProfileCheck {
   }
 
   void check_root(const Json& node, int depth) {
-    // A node typed ["Article", "NewsArticle"] is checked once per profile; a
-    // handful of types at most, so a small fixed list will do.
+    // A node typed ["NewsArticle", "Article"] is checked once per distinct set
+    // of lists (the article types share theirs); a handful of types at most, so
+    // a small fixed list will do.
     std::array<const RichResultProfile*, 8> seen{};
     std::size_t count = 0;
     for_each_type(node, [&](std::string_view type) {
       const RichResultProfile* profile = find_rich_result_profile(type);
       if (profile == nullptr || !profile->root || count == seen.size()) return;
       for (std::size_t i = 0; i < count; ++i) {
-        if (seen[i] == profile) return;
+        if (same_lists(*seen[i], *profile)) return;
       }
       seen[count++] = profile;
       check_node(node, *profile, depth);
