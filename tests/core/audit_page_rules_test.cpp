@@ -43,27 +43,38 @@ TEST(AuditPageRules, TitleAndDescription) {
       {"good page", nullptr, {}},
       {"no title", [](PageFacts& p) { p.title.reset(); }, {"ZORET201 title"}},
       {"blank title", [](PageFacts& p) { p.title = " \t\u3000"; }, {"ZORET201 title"}},
-      {"61 characters", [](PageFacts& p) { p.title = repeat("a", 61); },
+      {"61 characters",
+       [](PageFacts& p) { p.title = repeat("a", 61); },
        {"ZORET202 title.max_length"}},
       {"60 characters", [](PageFacts& p) { p.title = repeat("a", 60); }, {}},
-      {"60 characters and spaces", [](PageFacts& p) { p.title = "  " + repeat("a", 60) + "\n"; },
+      {"60 characters and spaces",
+       [](PageFacts& p) { p.title = "  " + repeat("a", 60) + "\n"; },
        {}},
-      {"61 code points of two bytes", [](PageFacts& p) { p.title = repeat("\u00e9", 61); },
+      {"61 code points of two bytes",
+       [](PageFacts& p) { p.title = repeat("\u00e9", 61); },
        {"ZORET202 title.max_length"}},
       {"60 code points of two bytes", [](PageFacts& p) { p.title = repeat("\u00e9", 60); }, {}},
-      {"below the minimum", [](PageFacts& p) { p.title = "Hi"; }, {"ZORET202 title.min_length"},
+      {"below the minimum",
+       [](PageFacts& p) { p.title = "Hi"; },
+       {"ZORET202 title.min_length"},
        [](AuditRules& r) { r.title_min_length = 3; }},
-      {"at the minimum", [](PageFacts& p) { p.title = "Hi!"; }, {},
+      {"at the minimum",
+       [](PageFacts& p) { p.title = "Hi!"; },
+       {},
        [](AuditRules& r) { r.title_min_length = 3; }},
-      {"a tighter maximum", nullptr, {"ZORET202 title.max_length"},
+      {"a tighter maximum",
+       nullptr,
+       {"ZORET202 title.max_length"},
        [](AuditRules& r) { r.title_max_length = 4; }},
-      {"no description", [](PageFacts& p) { p.description.reset(); },
-       {"ZORET203 description"}},
+      {"no description", [](PageFacts& p) { p.description.reset(); }, {"ZORET203 description"}},
       {"blank description", [](PageFacts& p) { p.description = ""; }, {"ZORET203 description"}},
-      {"161 characters", [](PageFacts& p) { p.description = repeat("d", 161); },
+      {"161 characters",
+       [](PageFacts& p) { p.description = repeat("d", 161); },
        {"ZORET204 description.max_length"}},
       {"160 characters", [](PageFacts& p) { p.description = repeat("d", 160); }, {}},
-      {"description minimum", nullptr, {"ZORET204 description.min_length"},
+      {"description minimum",
+       nullptr,
+       {"ZORET204 description.min_length"},
        [](AuditRules& r) { r.description_min_length = 50; }},
   });
 }
@@ -94,7 +105,8 @@ TEST(AuditPageRules, Canonical) {
       {"empty href", canonical(""), {"ZORET205 canonical"}},
       {"relative, another page", canonical("/blog/"), {"ZORET205 canonical", "ZORET206 og:url"}},
       {"spelt differently, same URL", canonical("HTTPS://EXAMPLE.com:443/blog/./hello#top"), {}},
-      {"og:url elsewhere", [](PageFacts& p) { set_property(p, "og:url", "https://example.com/"); },
+      {"og:url elsewhere",
+       [](PageFacts& p) { set_property(p, "og:url", "https://example.com/"); },
        {"ZORET206 og:url"}},
       {"og:url blank", [](PageFacts& p) { set_property(p, "og:url", " "); }, {}},
       {"og:url without canonical",
@@ -105,24 +117,33 @@ TEST(AuditPageRules, Canonical) {
        {}},
       {"noindex, canonical to itself", noindex("https://example.com/blog/hello"), {}},
       {"noindex, relative canonical to itself", noindex("hello"), {"ZORET205 canonical"}},
-      {"noindex, canonical elsewhere", noindex("https://example.com/blog/"),
+      {"noindex, canonical elsewhere",
+       noindex("https://example.com/blog/"),
        {"ZORET206 og:url", "ZORET207 canonical"}},
-      {"noindex, canonical with a query", noindex("https://example.com/blog/hello?page=2"),
+      {"noindex, canonical with a query",
+       noindex("https://example.com/blog/hello?page=2"),
        {"ZORET206 og:url", "ZORET207 canonical"}},
       {"read on staging, canonical on the site", staging("https://example.com/blog/hello"), {}},
-      {"read on staging, canonical on staging", staging("http://127.0.0.1:8000/blog/hello"),
+      {"read on staging, canonical on staging",
+       staging("http://127.0.0.1:8000/blog/hello"),
        {"ZORET208 canonical"}},
-      {"read on staging, canonical elsewhere on the site", staging("https://example.com/"),
+      {"read on staging, canonical elsewhere on the site",
+       staging("https://example.com/"),
        {"ZORET207 canonical"}},
-      {"another host", canonical("https://www.example.com/blog/hello"),
+      {"another host",
+       canonical("https://www.example.com/blog/hello"),
        {"ZORET206 og:url", "ZORET208 canonical"}},
-      {"another port, site without port", canonical("https://example.com:8443/blog/hello"),
+      {"another port, site without port",
+       canonical("https://example.com:8443/blog/hello"),
        {"ZORET206 og:url"}},
-      {"another port, site with port", canonical("https://example.com:8443/blog/hello"),
+      {"another port, site with port",
+       canonical("https://example.com:8443/blog/hello"),
        {"ZORET206 og:url", "ZORET208 canonical"},
        [](AuditRules& r) { r.site_host = "example.com:8080"; }},
-      {"another host, site not known", canonical("https://www.example.com/blog/hello"),
-       {"ZORET206 og:url"}, [](AuditRules& r) { r.site_host.reset(); }},
+      {"another host, site not known",
+       canonical("https://www.example.com/blog/hello"),
+       {"ZORET206 og:url"},
+       [](AuditRules& r) { r.site_host.reset(); }},
   });
 }
 
@@ -148,15 +169,18 @@ TEST(AuditPageRules, HreflangSelfReference) {
   run({
       {"not known", nullptr, {}},
       {"none declared", alternates({}), {}},
-      {"self and another", alternates({{"en", "https://example.com/blog/hello"},
-                                       {"de", "https://example.com/de/blog/hello"}}),
+      {"self and another",
+       alternates(
+           {{"en", "https://example.com/blog/hello"}, {"de", "https://example.com/de/blog/hello"}}),
        {}},
-      {"only others", alternates({{"de", "https://example.com/de/blog/hello"}}),
+      {"only others",
+       alternates({{"de", "https://example.com/de/blog/hello"}}),
        {"ZORET215 hreflang"}},
       {"self as x-default", alternates({{"x-default", "https://example.com/blog/hello"}}), {}},
       {"self relative", alternates({{"en", "/blog/hello"}}), {}},
       {"self with a fragment", alternates({{"en", "https://example.com/blog/hello#x"}}), {}},
-      {"self on another host", alternates({{"en", "https://example.org/blog/hello"}}),
+      {"self on another host",
+       alternates({{"en", "https://example.org/blog/hello"}}),
        {"ZORET215 hreflang"}},
       {"unparsable", alternates({{"en", "https://exa mple.com/"}}), {"ZORET215 hreflang"}},
   });
@@ -167,7 +191,8 @@ TEST(AuditPageRules, JsonLdAndImages) {
       {"two scripts that did not parse",
        [](PageFacts& p) { p.jsonld_errors = {"unexpected end", "invalid literal"}; },
        {"ZORET219 jsonld", "ZORET219 jsonld"}},
-      {"relative og:image", [](PageFacts& p) { set_property(p, "og:image", "/a.png"); },
+      {"relative og:image",
+       [](PageFacts& p) { set_property(p, "og:image", "/a.png"); },
        {"ZORET222 og:image"}},
       {"scheme-relative twitter:image",
        [](PageFacts& p) { set_property(p, "twitter:image", "//cdn.example.com/a.png"); },
@@ -176,7 +201,8 @@ TEST(AuditPageRules, JsonLdAndImages) {
        [](PageFacts& p) { set_property(p, "og:image:secure_url", ""); },
        {"ZORET222 og:image:secure_url"}},
       {"other properties are not images",
-       [](PageFacts& p) { set_property(p, "og:image:alt", "/not/a/url"); }, {}},
+       [](PageFacts& p) { set_property(p, "og:image:alt", "/not/a/url"); },
+       {}},
       {"a rich result lacking a required property",
        [](PageFacts& p) { p.jsonld = {testing::parse(R"({"@type":"FAQPage"})")}; },
        {"ZORET220 jsonld[0].mainEntity"}},
@@ -189,40 +215,50 @@ TEST(AuditPageRules, OnlyPagesWithTheirOwnHead) {
     p.canonical = "/x";
   };
   run({
-      {"404", [&](PageFacts& p) {
+      {"404",
+       [&](PageFacts& p) {
          broken(p);
          p.status = 404;
-       }, {}},
-      {"500", [&](PageFacts& p) {
+       },
+       {}},
+      {"500",
+       [&](PageFacts& p) {
          broken(p);
          p.status = 500;
-       }, {}},
-      {"301", [&](PageFacts& p) {
+       },
+       {}},
+      {"301",
+       [&](PageFacts& p) {
          broken(p);
          p.status = 301;
-       }, {}},
+       },
+       {}},
       {"redirect without status",
        [&](PageFacts& p) {
          broken(p);
          p.redirect_url = "https://example.com/";
-       }, {}},
+       },
+       {}},
       {"followed to another address",
        [&](PageFacts& p) {
          broken(p);
          p.final_url = "https://example.com/elsewhere";
-       }, {}},
+       },
+       {}},
       {"followed to the same address spelt otherwise",
        [&](PageFacts& p) {
          broken(p);
          p.final_url = "https://EXAMPLE.com/blog/hello";
        },
        {"ZORET201 title", "ZORET205 canonical", "ZORET206 og:url"}},
-      {"status not known", [&](PageFacts& p) {
+      {"status not known",
+       [&](PageFacts& p) {
          broken(p);
          p.status.reset();
        },
        {"ZORET201 title", "ZORET205 canonical", "ZORET206 og:url"}},
-      {"204", [&](PageFacts& p) {
+      {"204",
+       [&](PageFacts& p) {
          broken(p);
          p.status = 204;
        },

@@ -59,7 +59,8 @@ TEST(AuditRichResults, ProductsAndOffers) {
       product(""),
       product(R"(,"review":{"@type":"Review"})"),
       product(R"(,"offers":[)" + offer_ok + R"(,{"@type":"Offer","availability":"a","url":"u"}])"),
-      product(R"(,"offers":{"priceSpecification":{"price":1,"priceCurrency":"EUR"},"availability":"a","url":"u"})"),
+      product(
+          R"(,"offers":{"priceSpecification":{"price":1,"priceCurrency":"EUR"},"availability":"a","url":"u"})"),
       product(R"(,"offers":{"@type":"AggregateOffer","lowPrice":1,"priceCurrency":"EUR"})"),
       product(R"(,"offers":{"@type":"Demand"})"),
       product(R"(,"offers":"9.99 EUR")"),
@@ -185,9 +186,9 @@ TEST(RichResultProfiles, TableIsConsistent) {
       }
     }
   }
-  for (const char* type : {"Article", "NewsArticle", "BlogPosting", "Product", "Offer",
-                           "BreadcrumbList", "FAQPage", "VideoObject", "Organization",
-                           "LocalBusiness", "WebSite", "SearchAction"}) {
+  for (const char* type :
+       {"Article", "NewsArticle", "BlogPosting", "Product", "Offer", "BreadcrumbList", "FAQPage",
+        "VideoObject", "Organization", "LocalBusiness", "WebSite", "SearchAction"}) {
     EXPECT_TRUE(types.contains(type)) << type;
   }
   EXPECT_EQ(find_rich_result_profile("http://schema.org/FAQPage")->type, "FAQPage");

@@ -81,7 +81,8 @@ TEST(AuditRules, Validation) {
   rules.title_min_length = 61;
   auto result = validate(rules);
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().message(), "title_min_length (61) is greater than title_max_length (60)");
+  EXPECT_EQ(result.error().message(),
+            "title_min_length (61) is greater than title_max_length (60)");
   rules = AuditRules{};
   rules.description_min_length = 200;
   EXPECT_FALSE(validate(rules));
@@ -104,8 +105,8 @@ TEST(AuditOrder, RouteThenRuleThenField) {
     return v;
   };
   std::vector<Violation> found = {
-      finding("/b", "ZORET201", "title"),       finding("/a", "ZORET217", "title"),
-      finding("/a", "ZORET205", "canonical"),   finding("/a", "ZORET205", "a"),
+      finding("/b", "ZORET201", "title"),     finding("/a", "ZORET217", "title"),
+      finding("/a", "ZORET205", "canonical"), finding("/a", "ZORET205", "a"),
       finding("/a/b", "ZORET201", "title"),
   };
   sort_audit_findings(found);

@@ -63,27 +63,27 @@ TEST(AuditSiteRules, CanonicalTargets) {
   EXPECT_EQ(site_codes({page("/a", canonical("/b")), page("/b")}), Codes{});
   EXPECT_EQ(site_codes({page("/a", canonical("https://example.com/c")), page("/b")}),
             Codes{"/a ZORET209 canonical"});
-  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b", [](PageFacts& p) {
-                          p.status = 404;
-                        })}),
-            Codes{"/a ZORET209 canonical"});
-  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b", [](PageFacts& p) {
-                          p.status = 301;
-                          p.redirect_url = "https://example.com/c";
-                        })}),
+  EXPECT_EQ(
+      site_codes({page("/a", canonical(b)), page("/b", [](PageFacts& p) { p.status = 404; })}),
+      Codes{"/a ZORET209 canonical"});
+  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b",
+                                                       [](PageFacts& p) {
+                                                         p.status = 301;
+                                                         p.redirect_url = "https://example.com/c";
+                                                       })}),
             Codes{"/a ZORET210 canonical"});
-  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b", [](PageFacts& p) {
-                          p.robots = {"noindex"};
-                        })}),
+  EXPECT_EQ(site_codes({page("/a", canonical(b)),
+                        page("/b", [](PageFacts& p) { p.robots = {"noindex"}; })}),
             Codes{"/a ZORET211 canonical"});
   // Another host is the page rule's finding; a page canonical to itself, or one
   // without its own head, names no target.
   EXPECT_EQ(site_codes({page("/a", canonical("https://other.example/b"))}), Codes{});
   EXPECT_EQ(site_codes({page("/a", [](PageFacts& p) { p.robots = {"noindex"}; })}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", [](PageFacts& p) {
-              p.status = 404;
-              p.canonical = "https://example.com/gone";
-            })}),
+  EXPECT_EQ(site_codes({page("/a",
+                             [](PageFacts& p) {
+                               p.status = 404;
+                               p.canonical = "https://example.com/gone";
+                             })}),
             Codes{});
   // Switched off: nothing, whatever the others find.
   AuditRules rules = example_rules();
@@ -137,10 +137,11 @@ TEST(AuditSiteRules, Sitemap) {
   EXPECT_EQ(site_codes({page("/a"), page("/b", noindex)}, listed({"https://example.com/b"})),
             Codes{"/b ZORET212 sitemap"});
   // Without a sitemap, the facts' own flag counts; unknown membership does not.
-  EXPECT_EQ(site_codes({page("/b", [&](PageFacts& p) {
-              noindex(p);
-              p.in_sitemap = true;
-            })}),
+  EXPECT_EQ(site_codes({page("/b",
+                             [&](PageFacts& p) {
+                               noindex(p);
+                               p.in_sitemap = true;
+                             })}),
             Codes{"/b ZORET212 sitemap"});
   EXPECT_EQ(site_codes({page("/b", noindex)}), Codes{});
   for (int status : {204, 301, 404, 410, 500}) {
@@ -154,10 +155,11 @@ TEST(AuditSiteRules, Sitemap) {
   EXPECT_EQ(site_codes({page("/old", followed)}, listed({"https://example.com/old"})),
             Codes{"/old ZORET213 sitemap"});
   EXPECT_EQ(site_codes({page("/old", followed)}, listed({"https://example.com/new"})), Codes{});
-  EXPECT_EQ(site_codes({page("/old", [&](PageFacts& p) {
-                         followed(p);
-                         noindex(p);
-                       })},
+  EXPECT_EQ(site_codes({page("/old",
+                             [&](PageFacts& p) {
+                               followed(p);
+                               noindex(p);
+                             })},
                        listed({"https://example.com/new"})),
             Codes{"/old ZORET212 sitemap"});
   // Disallowed: once per address, on its page or, without one, on its path.
@@ -187,15 +189,19 @@ TEST(AuditSiteRules, HreflangReturnLinks) {
   // Not audited, not known, not a page of its own: nothing to compare.
   EXPECT_EQ(site_codes({page("/en", alternates({en, de}))}), Codes{});
   EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de")}), Codes{});
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de", [&](PageFacts& p) {
-                          p.status = 404;
-                          p.hreflang = std::vector<HreflangAlternate>{de};
-                        })}),
-            Codes{});
+  EXPECT_EQ(
+      site_codes({page("/en", alternates({en, de})), page("/de",
+                                                          [&](PageFacts& p) {
+                                                            p.status = 404;
+                                                            p.hreflang =
+                                                                std::vector<HreflangAlternate>{de};
+                                                          })}),
+      Codes{});
   // Relative hrefs, files without URLs.
-  EXPECT_EQ(site_codes({file("/en", alternates({{"en", "/en"}, {"de", "/de"}})),
-                        file("/de", alternates({{"de", "/de"}, {"en", "https://example.com/en"}}))}),
-            Codes{});
+  EXPECT_EQ(
+      site_codes({file("/en", alternates({{"en", "/en"}, {"de", "/de"}})),
+                  file("/de", alternates({{"de", "/de"}, {"en", "https://example.com/en"}}))}),
+      Codes{});
   EXPECT_EQ(site_codes({file("/en", alternates({{"en", "/en"}, {"de", "de"}})),
                         file("/de", alternates({{"de", "/de"}, {"en", "/fr"}}))}),
             Codes{"/en ZORET216 hreflang"});
@@ -211,20 +217,23 @@ TEST(AuditSiteRules, Duplicates) {
   // Blank titles are no duplicates; noindex pages, pages canonical elsewhere and
   // error pages take no part.
   EXPECT_EQ(site_codes({page("/a", titled(" ")), page("/b", titled(""))}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b", [&](PageFacts& p) {
-                          titled("Home")(p);
-                          p.robots = {"noindex"};
-                        })}),
+  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
+                                                         [&](PageFacts& p) {
+                                                           titled("Home")(p);
+                                                           p.robots = {"noindex"};
+                                                         })}),
             Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b", [&](PageFacts& p) {
-                          titled("Home")(p);
-                          p.canonical = "https://example.com/a";
-                        })}),
+  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
+                                                         [&](PageFacts& p) {
+                                                           titled("Home")(p);
+                                                           p.canonical = "https://example.com/a";
+                                                         })}),
             Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b", [&](PageFacts& p) {
-                          titled("Home")(p);
-                          p.status = 500;
-                        })}),
+  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
+                                                         [&](PageFacts& p) {
+                                                           titled("Home")(p);
+                                                           p.status = 500;
+                                                         })}),
             Codes{});
   auto described = [](PageFacts& p) { p.description = "Same words."; };
   EXPECT_EQ(site_codes({file("/a", described), file("/b", described)}),
@@ -265,8 +274,8 @@ TEST(AuditSiteRules, OrderDoesNotDependOnArrival) {
   }
   std::vector<SitemapUrl> sitemap;
   for (int i = 0; i < 40; i += 3) {
-    sitemap.push_back({"https://example.com/p" + std::to_string(i % 13) + "/" + std::to_string(i),
-                       i % 2 == 0});
+    sitemap.push_back(
+        {"https://example.com/p" + std::to_string(i % 13) + "/" + std::to_string(i), i % 2 == 0});
   }
   std::vector<PageSummary> all = summaries(pages);
   const std::vector<Violation> first = audit_site(all, example_rules(), nullptr, sitemap);
@@ -289,9 +298,8 @@ TEST(PageSummary, KeepsWhatTheSiteRulesNeed) {
     p.description = " \t";
     p.canonical = "../b#part";
     p.robots = {"max-snippet:5", "NONE"};
-    p.hreflang = std::vector<HreflangAlternate>{{"de", "//example.com/de/a"},
-                                                {"fr", "http://[bad"},
-                                                {"en", "HTTPS://Example.com/blog/a"}};
+    p.hreflang = std::vector<HreflangAlternate>{
+        {"de", "//example.com/de/a"}, {"fr", "http://[bad"}, {"en", "HTTPS://Example.com/blog/a"}};
     p.final_url = "https://example.com/blog/a";
     p.in_sitemap = false;
   });

@@ -120,9 +120,9 @@ bool convert(PyObject* obj, Alternates& a) {
       obj, a.out.emplace());
 }
 
-constexpr const char* kParams[] = {"route",       "url",           "status",   "title",
-                                   "description", "canonical",     "robots",   "properties",
-                                   "jsonld",      "jsonld_errors", "hreflang", "in_sitemap",
+constexpr const char* kParams[] = {"route",        "url",           "status",   "title",
+                                   "description",  "canonical",     "robots",   "properties",
+                                   "jsonld",       "jsonld_errors", "hreflang", "in_sitemap",
                                    "redirect_url", "final_url"};
 constexpr Signature kSig{"PageFacts.__new__", kParams, 1, 1, 0, 0};
 
@@ -133,8 +133,8 @@ PyObject* facts_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     std::optional<std::vector<std::string>> errors;
     if (!bind<kSig>(CallArgs(args, kwargs), route, f.url, Status{f.status}, f.title, f.description,
                     f.canonical, RobotsPieces{f.robots}, Properties{f.properties},
-                    JsonLd{f.jsonld, f.jsonld_errors}, errors, Alternates{f.hreflang},
-                    f.in_sitemap, f.redirect_url, f.final_url))
+                    JsonLd{f.jsonld, f.jsonld_errors}, errors, Alternates{f.hreflang}, f.in_sitemap,
+                    f.redirect_url, f.final_url))
       return nullptr;
     f.route = route_path(route);
     if (errors) {

@@ -164,7 +164,7 @@ bool refers_to(const Address& address, const PageIdentity& page,
 }
 
 OwnAddresses own_addresses(std::string_view route, const std::optional<std::string>& url,
-                          const std::optional<std::string>& final_url) {
+                           const std::optional<std::string>& final_url) {
   OwnAddresses out;
   out.route_key = route_key(route);
   if (url) out.url = own_address(*url);

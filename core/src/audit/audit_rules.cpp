@@ -13,9 +13,9 @@ AuditRules::AuditRules() noexcept {
 
 Result<std::string> normalize_site_host(std::string_view text) {
   auto refuse = [&] {
-    return ZoretError(ErrorKind::InvalidConfiguration,
-                      "site host must be a host name, optionally with a port: \"" +
-                          std::string(text) + "\"");
+    return ZoretError(
+        ErrorKind::InvalidConfiguration,
+        "site host must be a host name, optionally with a port: \"" + std::string(text) + "\"");
   };
   // Everything but the host and port is refused before parsing, since the parser
   // would take it for a path, credentials or a query.
@@ -48,9 +48,9 @@ Result<void> validate(const AuditRules& rules) {
     auto normal = normalize_site_host(*rules.site_host);
     if (!normal) return normal.error();
     if (*normal != *rules.site_host) {
-      return ZoretError(ErrorKind::InvalidConfiguration,
-                        "site host \"" + *rules.site_host + "\" is not in normal form (\"" +
-                            *normal + "\")");
+      return ZoretError(
+          ErrorKind::InvalidConfiguration,
+          "site host \"" + *rules.site_host + "\" is not in normal form (\"" + *normal + "\")");
     }
   }
   return {};

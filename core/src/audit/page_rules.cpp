@@ -66,10 +66,10 @@ class PageRules {
     const auto visible = detail::visible_view(value);
     if (!visible) {
       if (findings_.on(missing)) {
-        add(missing, {std::string(field), "present and not blank",
-                      value ? std::optional<std::string>("blank") : "absent",
-                      "The page has " + std::string(value ? "a blank " : "no ") +
-                          std::string(what) + "."});
+        add(missing,
+            {std::string(field), "present and not blank",
+             value ? std::optional<std::string>("blank") : "absent",
+             "The page has " + std::string(value ? "a blank " : "no ") + std::string(what) + "."});
       }
       return;
     }
@@ -82,8 +82,8 @@ class PageRules {
                           (too_long ? "more than " : "fewer than ") +
                           std::to_string(too_long ? max : min) + " is " +
                           (too_long ? "cut in search results." : "too short to describe it.");
-    add(length, {std::string(field) + (too_long ? ".max_length" : ".min_length"),
-                 std::move(bound), characters(n), std::move(message)});
+    add(length, {std::string(field) + (too_long ? ".max_length" : ".min_length"), std::move(bound),
+                 characters(n), std::move(message)});
   }
 
   void canonical() {
@@ -94,7 +94,8 @@ class PageRules {
           {"canonical", "an absolute http(s) URL", excerpt(written),
            "The canonical link " + quote_text(written) + " is not an absolute http(s) URL."});
     }
-    const std::optional<Address> target = detail::resolve_reference(written, facts_.route, facts_.url);
+    const std::optional<Address> target =
+        detail::resolve_reference(written, facts_.route, facts_.url);
     if (!target) return;
     og_url(written, *target);
     if (findings_.on(AuditRule::NoindexCanonicalElsewhere) && detail::has_noindex(facts_.robots) &&
@@ -108,9 +109,9 @@ class PageRules {
       const detail::AddressParts parts = detail::split_address(*target);
       if (!detail::is_site_host(parts.host, parts.port, site_)) {
         std::string site = site_->host + (site_->port.empty() ? "" : ":" + site_->port);
-        add(AuditRule::CanonicalOutsideSite,
-            {"canonical", "a URL on " + site, excerpt(written),
-             "The canonical URL " + quote_text(written) + " is not on the site's host " + site + "."});
+        add(AuditRule::CanonicalOutsideSite, {"canonical", "a URL on " + site, excerpt(written),
+                                              "The canonical URL " + quote_text(written) +
+                                                  " is not on the site's host " + site + "."});
       }
     }
   }
@@ -119,7 +120,8 @@ class PageRules {
     if (!findings_.on(AuditRule::CanonicalOgUrlMismatch)) return;
     const std::string* og = first_property(facts_, "og:url");
     if (og == nullptr || trim_white_space(*og).empty()) return;
-    const std::optional<Address> og_target = detail::resolve_reference(*og, facts_.route, facts_.url);
+    const std::optional<Address> og_target =
+        detail::resolve_reference(*og, facts_.route, facts_.url);
     if (og_target ? same_address(*og_target, target) : *og == canonical) return;
     add(AuditRule::CanonicalOgUrlMismatch,
         {"og:url", excerpt(canonical), excerpt(*og),
@@ -151,9 +153,9 @@ class PageRules {
     }
     add(AuditRule::HreflangNoSelf,
         {"hreflang", "an alternate for the page itself",
-         std::to_string(facts_.hreflang->size()) +
-             (facts_.hreflang->size() == 1 ? " alternate, none for the page"
-                                           : " alternates, none for the page"),
+         std::to_string(facts_.hreflang->size()) + (facts_.hreflang->size() == 1
+                                                        ? " alternate, none for the page"
+                                                        : " alternates, none for the page"),
          "The page's hreflang alternates do not include the page itself; search engines "
          "ignore a set without its self-reference."});
   }

@@ -162,7 +162,8 @@ class ProfileCheck {
 
   void check_node(const Json& node, const RichResultProfile& profile, int depth) {
     for (std::string_view requirement : profile.required) {
-      if (!satisfied(node, requirement)) missing(AuditRule::JsonLdMissingRequired, profile, requirement);
+      if (!satisfied(node, requirement))
+        missing(AuditRule::JsonLdMissingRequired, profile, requirement);
     }
     for (std::string_view requirement : profile.recommended) {
       if (!satisfied(node, requirement)) {
@@ -212,10 +213,11 @@ class ProfileCheck {
     message += path_;
     message += several ? " has none of " : " has no ";
     message += quoted_names(requirement);
-    message += required ? ", which its rich result requires." : ", which its rich result recommends.";
+    message +=
+        required ? ", which its rich result requires." : ", which its rich result recommends.";
     findings_.add(rule, route_, url_,
-                  {path_ + "." + std::string(requirement), requirement_text(requirement),
-                   "absent", std::move(message)});
+                  {path_ + "." + std::string(requirement), requirement_text(requirement), "absent",
+                   std::move(message)});
   }
 
   Findings& findings_;

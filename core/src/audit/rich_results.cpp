@@ -42,8 +42,7 @@ constexpr NestedProfile kQuestionNested[] = {{"acceptedAnswer", kAnswerTypes}};
 constexpr std::string_view kAnswerRequired[] = {"text"};
 
 constexpr std::string_view kVideoRequired[] = {"name", "thumbnailUrl", "uploadDate"};
-constexpr std::string_view kVideoRecommended[] = {"description", "contentUrl|embedUrl",
-                                                  "duration"};
+constexpr std::string_view kVideoRecommended[] = {"description", "contentUrl|embedUrl", "duration"};
 
 constexpr std::string_view kOrganizationRecommended[] = {"name", "url", "logo", "sameAs"};
 

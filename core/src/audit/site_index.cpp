@@ -2,8 +2,8 @@
 
 namespace zoret::detail {
 
-SiteIndex::SiteIndex(std::span<const PageSummary* const> pages,
-                     std::span<const OwnAddresses> own, const std::optional<SiteHost>& site)
+SiteIndex::SiteIndex(std::span<const PageSummary* const> pages, std::span<const OwnAddresses> own,
+                     const std::optional<SiteHost>& site)
     : site_(site) {
   exact_.reserve(pages.size() * 2);
   by_path_.reserve(pages.size());

@@ -149,7 +149,8 @@ class SiteRules {
       const Entry& entry = entries[i];
       const std::optional<PageHit> hit = index_.find(entry.address);
       if (hit) {
-        listed[hit->page] |= hit->through_redirect ? std::uint8_t{kListedAtUrl} : listed_kind(hit->page);
+        listed[hit->page] |=
+            hit->through_redirect ? std::uint8_t{kListedAtUrl} : listed_kind(hit->page);
       }
       if (disallowed && findings_.on(AuditRule::SitemapDisallowed)) {
         findings_.add(AuditRule::SitemapDisallowed,
@@ -176,7 +177,8 @@ class SiteRules {
       std::string actual;
       if (page.status && *page.status != 200) {
         actual = "status " + std::to_string(*page.status);
-        if (at_url && page.redirected()) actual += ", redirects to " + excerpt(redirect_target(page));
+        if (at_url && page.redirected())
+          actual += ", redirects to " + excerpt(redirect_target(page));
       } else if (at_url && page.redirected()) {
         actual = "redirects to " + excerpt(redirect_target(page));
       }
@@ -230,7 +232,8 @@ class SiteRules {
         add(AuditRule::HreflangNoReturn, a,
             {"hreflang", "a link back from " + excerpt(alternate.href),
              "no alternate of " + pages_[b]->route + " names this page",
-             "The page names " + quote_text(alternate.href) + " as its " + quote_text(alternate.language) +
+             "The page names " + quote_text(alternate.href) + " as its " +
+                 quote_text(alternate.language) +
                  " alternate, but that page does not name this one among its alternates."});
       }
     }
@@ -245,7 +248,7 @@ class SiteRules {
   }
 
   void duplicates(AuditRule rule, std::string_view field,
-                  std::optional<std::string> PageSummary::*text) {
+                  std::optional<std::string> PageSummary::* text) {
     if (!findings_.on(rule)) return;
     std::vector<std::size_t> group;
     for (std::size_t i = 0; i < pages_.size(); ++i) {
@@ -280,8 +283,8 @@ class SiteRules {
       add(rule, member,
           {std::string(field), "a " + what + " no other page has", excerpt(value),
            "The " + what + " " + quote_text(value) + " is also the " + what + " of " +
-               std::to_string(count) + (count == 1 ? " other page: " : " other pages: ") +
-               others + "."});
+               std::to_string(count) + (count == 1 ? " other page: " : " other pages: ") + others +
+               "."});
     }
   }
 
@@ -294,12 +297,10 @@ class SiteRules {
 
 }  // namespace
 
-std::vector<Violation> audit_site(std::span<const PageSummary> summaries, const AuditRules& rules,
-                                  const SEOConfig* config,
+std::vector<Violation> audit_site(std::span<const PageSummary* const> summaries,
+                                  const AuditRules& rules, const SEOConfig* config,
                                   std::optional<std::span<const SitemapUrl>> sitemap) {
-  std::vector<const PageSummary*> pages;
-  pages.reserve(summaries.size());
-  for (const PageSummary& summary : summaries) pages.push_back(&summary);
+  std::vector<const PageSummary*> pages(summaries.begin(), summaries.end());
   std::sort(pages.begin(), pages.end(), [](const auto* a, const auto* b) { return *a < *b; });
   // The same page handed in twice is one page.
   pages.erase(std::unique(pages.begin(), pages.end(),
@@ -315,6 +316,15 @@ std::vector<Violation> audit_site(std::span<const PageSummary> summaries, const 
   SiteRules(pages, own, rules, site, out).run(sitemap);
   sort_audit_findings(out);
   return out;
+}
+
+std::vector<Violation> audit_site(std::span<const PageSummary> summaries, const AuditRules& rules,
+                                  const SEOConfig* config,
+                                  std::optional<std::span<const SitemapUrl>> sitemap) {
+  std::vector<const PageSummary*> pages;
+  pages.reserve(summaries.size());
+  for (const PageSummary& summary : summaries) pages.push_back(&summary);
+  return audit_site(std::span<const PageSummary* const>(pages), rules, config, sitemap);
 }
 
 }  // namespace zoret

@@ -42,11 +42,16 @@ struct SitemapUrl {
 /// need the sitemap's URLs are skipped when `sitemap` is absent; a summary's
 /// `in_sitemap` also counts as listing the page. Memory is the summaries', an
 /// index over them and the findings.
-[[nodiscard]] std::vector<Violation> audit_site(std::span<const PageSummary> summaries,
-                                                const AuditRules& rules,
-                                                const SEOConfig* config = nullptr,
-                                                std::optional<std::span<const SitemapUrl>> sitemap =
-                                                    std::nullopt);
+[[nodiscard]] std::vector<Violation> audit_site(
+    std::span<const PageSummary* const> summaries, const AuditRules& rules,
+    const SEOConfig* config = nullptr,
+    std::optional<std::span<const SitemapUrl>> sitemap = std::nullopt);
+
+/// The same over summaries held by value.
+[[nodiscard]] std::vector<Violation> audit_site(
+    std::span<const PageSummary> summaries, const AuditRules& rules,
+    const SEOConfig* config = nullptr,
+    std::optional<std::span<const SitemapUrl>> sitemap = std::nullopt);
 
 /// The order of audit findings: route, rule id, field, then the remaining
 /// fields, so that equal inputs give equal bytes.
