@@ -59,7 +59,7 @@ Address address_of(url::ParsedUrl& url) {
 
 }  // namespace
 
-AddressParts split_address(const Address& address) noexcept {
+AddressParts split_address(AddressView address) noexcept {
   std::string_view href = address.href;
   if (!address.on_host) return {{}, {}, href};
   const std::size_t scheme_end = href.find("://");
@@ -106,7 +106,26 @@ Address own_address(std::string_view url) {
   return {std::string(url), false};
 }
 
+namespace {
+
+// Whether the URL parser would keep the route as it is: characters that a path
+// keeps unencoded, and no "." or ".." segment. Routes of built pages mostly are.
+bool is_plain_route(std::string_view route) {
+  if (!route.starts_with('/')) return false;
+  for (std::size_t i = 0; i < route.size(); ++i) {
+    const char c = route[i];
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '/' || c == '-' || c == '_' || c == '~' ||
+                       (c == '.' && route[i - 1] != '/');
+    if (!plain) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string route_key(std::string_view route) {
+  if (is_plain_route(route)) return std::string(route);
   std::string text(kRouteOrigin);
   if (!route.starts_with('/')) text += '/';
   text += route;
@@ -140,7 +159,7 @@ bool is_site_host(std::string_view host, std::string_view port,
 
 namespace {
 
-bool names_url(const Address& address, const AddressParts& parts, const Address& url,
+bool names_url(AddressView address, const AddressParts& parts, AddressView url,
                const std::optional<SiteHost>& site) {
   if (address.href == url.href) return true;
   const AddressParts own = split_address(url);
@@ -152,12 +171,11 @@ bool names_url(const Address& address, const AddressParts& parts, const Address&
 
 }  // namespace
 
-bool refers_to(const Address& address, const PageIdentity& page,
-               const std::optional<SiteHost>& site) {
+bool refers_to(AddressView address, const PageIdentity& page, const std::optional<SiteHost>& site) {
   const AddressParts parts = split_address(address);
-  if (page.url != nullptr || page.final_url != nullptr) {
-    return (page.url != nullptr && names_url(address, parts, *page.url, site)) ||
-           (page.final_url != nullptr && names_url(address, parts, *page.final_url, site));
+  if (page.url || page.final_url) {
+    return (page.url && names_url(address, parts, *page.url, site)) ||
+           (page.final_url && names_url(address, parts, *page.final_url, site));
   }
   if (address.on_host && !is_site_host(parts.host, parts.port, site)) return false;
   return parts.path_and_query == page.route_key;
@@ -166,12 +184,24 @@ bool refers_to(const Address& address, const PageIdentity& page,
 OwnAddresses own_addresses(std::string_view route, const std::optional<std::string>& url,
                            const std::optional<std::string>& final_url) {
   OwnAddresses out;
-  out.route_key = route_key(route);
   if (url) out.url = own_address(*url);
   if (final_url) {
     Address final_address = own_address(*final_url);
     if (!out.url || out.url->href != final_address.href) out.final_url = std::move(final_address);
   }
+  if (!out.url && !out.final_url) out.route_key = route_key(route);
+  return out;
+}
+
+StoredAddresses stored_addresses(const PageSummary& summary) {
+  // A resolved URL starts with its scheme; what did not resolve was kept as text.
+  auto stored = [](const std::string& href) {
+    return AddressView(href, href.starts_with("http://") || href.starts_with("https://"));
+  };
+  StoredAddresses out;
+  if (summary.url) out.url = stored(*summary.url);
+  if (summary.final_url) out.final_url = stored(*summary.final_url);
+  if (!summary.url && !summary.final_url) out.route_key = route_key(summary.route);
   return out;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "zoret/audit/audit_rules.hpp"
+#include "zoret/audit/page_summary.hpp"
 #include "zoret/config.hpp"
 
 namespace zoret::detail {
@@ -24,6 +25,17 @@ struct Address {
   bool on_host = false;
 };
 
+/// An address without its own copy of the text: a resolved `Address`, or one a
+/// summary stores (see `stored_address`).
+struct AddressView {
+  std::string_view href;
+  bool on_host = false;
+
+  AddressView(std::string_view text, bool host) noexcept : href(text), on_host(host) {}
+  AddressView(const Address& address) noexcept  // NOLINT: implicit on purpose
+      : href(address.href), on_host(address.on_host) {}
+};
+
 /// The parts of an `Address::href`.
 struct AddressParts {
   std::string_view host;  ///< without userinfo or port; empty for a site path
@@ -31,7 +43,7 @@ struct AddressParts {
   std::string_view path_and_query;
 };
 
-[[nodiscard]] AddressParts split_address(const Address& address) noexcept;
+[[nodiscard]] AddressParts split_address(AddressView address) noexcept;
 
 /// Whether `reference` is an absolute http or https URL on its own (no base).
 [[nodiscard]] bool is_absolute_http(std::string_view reference);
@@ -75,38 +87,54 @@ struct SiteHost {
 /// Who a page is, for deciding whether an address refers to it.
 struct PageIdentity {
   std::string_view route_key;
-  const Address* url = nullptr;
-  const Address* final_url = nullptr;
+  std::optional<AddressView> url;
+  std::optional<AddressView> final_url;
 };
 
 /// Whether `address` names the page: it equals the page's URL (or final URL);
 /// or, with the same path and query as that URL, it is on the URL's host or on
 /// the site's host; or, for a page whose URL is not known, its path is the
 /// route, without a query, on the site's host (any host when that is unknown).
-[[nodiscard]] bool refers_to(const Address& address, const PageIdentity& page,
+[[nodiscard]] bool refers_to(AddressView address, const PageIdentity& page,
                              const std::optional<SiteHost>& site);
 
 /// An address as a summary stores it (`Address::href`).
-[[nodiscard]] inline Address stored_address(std::string_view href) {
-  return {std::string(href), !href.starts_with('/')};
+[[nodiscard]] inline AddressView stored_address(std::string_view href) noexcept {
+  return {href, !href.starts_with('/')};
 }
 
 /// The addresses a page is known by, resolved once.
 struct OwnAddresses {
+  /// Only for a page whose URL is not known: the route names it then.
   std::string route_key;
   std::optional<Address> url;
   /// Only when it differs from `url`.
   std::optional<Address> final_url;
 
-  [[nodiscard]] PageIdentity identity() const noexcept {
-    return {route_key, url ? &*url : nullptr, final_url ? &*final_url : nullptr};
+  [[nodiscard]] PageIdentity identity() const {
+    PageIdentity page{route_key, std::nullopt, std::nullopt};
+    if (url) page.url = *url;
+    if (final_url) page.final_url = *final_url;
+    return page;
   }
 };
 
 /// Resolves the route and the page's addresses as given in its facts (`url`,
-/// `final_url`) or as a summary keeps them.
+/// `final_url`).
 [[nodiscard]] OwnAddresses own_addresses(std::string_view route,
                                          const std::optional<std::string>& url,
                                          const std::optional<std::string>& final_url);
+
+/// The addresses of a summary, which resolved them already: views into it, so
+/// that nothing is parsed or copied again. A summary must outlive them.
+struct StoredAddresses {
+  std::string route_key;
+  std::optional<AddressView> url;
+  std::optional<AddressView> final_url;
+
+  [[nodiscard]] PageIdentity identity() const { return {route_key, url, final_url}; }
+};
+
+[[nodiscard]] StoredAddresses stored_addresses(const PageSummary& summary);
 
 }  // namespace zoret::detail

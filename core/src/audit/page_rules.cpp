@@ -42,7 +42,9 @@ class PageRules {
         rules_(rules),
         findings_(rules, out),
         site_(detail::audit_site_host(rules, config)),
-        own_(std::move(own)) {}
+        own_(std::move(own)) {
+    if (own_.url) url_ = own_.url->href;
+  }
 
   void run() {
     text(AuditRule::TitleMissing, AuditRule::TitleLength, "title", "title", facts_.title,
@@ -58,7 +60,7 @@ class PageRules {
 
  private:
   void add(AuditRule rule, Finding finding) {
-    findings_.add(rule, facts_.route, facts_.url, std::move(finding));
+    findings_.add(rule, facts_.route, url_, std::move(finding));
   }
 
   void text(AuditRule missing, AuditRule length, std::string_view field, std::string_view what,
@@ -101,7 +103,7 @@ class PageRules {
     if (findings_.on(AuditRule::NoindexCanonicalElsewhere) && detail::has_noindex(facts_.robots) &&
         !detail::refers_to(*target, own_.identity(), site_)) {
       add(AuditRule::NoindexCanonicalElsewhere,
-          {"canonical", facts_.url ? *facts_.url : "the page's own URL", excerpt(written),
+          {"canonical", url_ ? excerpt(*url_) : "the page's own URL", excerpt(written),
            "The page is noindex but names " + quote_text(written) +
                " as its canonical URL; search engines may carry the noindex over to it."});
     }
@@ -167,7 +169,7 @@ class PageRules {
                                        "A JSON-LD script is not valid JSON: " + excerpt(error)});
       }
     }
-    detail::check_rich_results(facts_.jsonld, findings_, facts_.route, facts_.url);
+    detail::check_rich_results(facts_.jsonld, findings_, facts_.route, url_);
   }
 
   void social_images() {
@@ -186,6 +188,8 @@ class PageRules {
   detail::Findings findings_;
   std::optional<detail::SiteHost> site_;
   detail::OwnAddresses own_;
+  /// The page's URL as findings name it: resolved, as in its summary.
+  std::optional<std::string> url_;
 };
 
 }  // namespace

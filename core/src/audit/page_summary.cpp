@@ -8,11 +8,9 @@ namespace zoret {
 PageSummary page_summary(const PageFacts& facts) {
   PageSummary s;
   s.route = facts.route;
-  s.url = facts.url;
-  // A final URL that only spells the URL differently is no redirect.
-  if (detail::own_addresses(facts.route, facts.url, facts.final_url).final_url) {
-    s.final_url = facts.final_url;
-  }
+  detail::OwnAddresses own = detail::own_addresses(facts.route, facts.url, facts.final_url);
+  if (own.url) s.url = std::move(own.url->href);
+  if (own.final_url) s.final_url = std::move(own.final_url->href);
   s.status = facts.status;
   s.redirect_url = facts.redirect_url;
   if (facts.canonical) {

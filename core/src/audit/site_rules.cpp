@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <tuple>
+#include <unordered_map>
 
 #include "audit/address.hpp"
 #include "audit/findings.hpp"
@@ -32,9 +33,20 @@ std::string redirect_target(const PageSummary& page) {
 
 // The route a sitemap URL that names no audited page is reported under: its
 // path, as the page would have had it.
-std::string route_of(const Address& address) {
+std::string route_of(detail::AddressView address) {
   std::string_view path = detail::split_address(address).path_and_query;
   return std::string(path.substr(0, path.find('?')));
+}
+
+// FNV-1a: the same on every platform, so the pages' order never depends on the
+// standard library.
+std::uint64_t route_hash(std::string_view route) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (const char c : route) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3ULL;
+  }
+  return hash;
 }
 
 // What the sitemap lists of a page (bits).
@@ -42,7 +54,7 @@ enum Listing : std::uint8_t { kNotListed = 0, kListedAtUrl = 1, kListedAtFinal =
 
 class SiteRules {
  public:
-  SiteRules(std::span<const PageSummary* const> pages, std::span<const detail::OwnAddresses> own,
+  SiteRules(std::span<const PageSummary* const> pages, std::span<const detail::StoredAddresses> own,
             const AuditRules& rules, const std::optional<detail::SiteHost>& site,
             std::vector<Violation>& out)
       : pages_(pages), own_(own), site_(site), findings_(rules, out), index_(pages, own, site) {}
@@ -60,11 +72,11 @@ class SiteRules {
     findings_.add(rule, pages_[page]->route, pages_[page]->url, std::move(finding));
   }
 
-  bool names_itself(const Address& address, std::size_t page) const {
+  bool names_itself(detail::AddressView address, std::size_t page) const {
     return detail::refers_to(address, own_[page].identity(), site_);
   }
 
-  bool off_site(const Address& address) const {
+  bool off_site(detail::AddressView address) const {
     if (!site_ || !address.on_host) return false;
     const detail::AddressParts parts = detail::split_address(address);
     return !detail::is_site_host(parts.host, parts.port, site_);
@@ -78,7 +90,7 @@ class SiteRules {
     for (std::size_t i = 0; i < pages_.size(); ++i) {
       const PageSummary& page = *pages_[i];
       if (!page.has_own_head() || !page.canonical) continue;
-      const Address target = detail::stored_address(*page.canonical);
+      const detail::AddressView target = detail::stored_address(*page.canonical);
       // Another host is canonical-outside-site's finding, on the page itself.
       if (names_itself(target, i) || off_site(target)) continue;
       const std::string& href = *page.canonical;
@@ -128,38 +140,41 @@ class SiteRules {
   }
 
   void read_sitemap(std::span<const SitemapUrl> sitemap, std::vector<std::uint8_t>& listed) {
+    // One entry per address, whichever spelling of it sorts first, disallowed when
+    // any spelling is; the findings are sorted at the end, so no order is needed here.
     struct Entry {
-      Address address;
       const SitemapUrl* url;
+      const detail::Address* address;
+      bool disallowed;
     };
-    std::vector<Entry> entries;
+    std::vector<detail::Address> addresses;
+    addresses.reserve(sitemap.size());
+    std::unordered_map<std::string_view, Entry> entries;
     entries.reserve(sitemap.size());
-    for (const SitemapUrl& url : sitemap) entries.push_back({detail::own_address(url.url), &url});
-    // One finding per address, whichever spelling of it comes first in text order.
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-      return std::tie(a.address.href, a.url->url, a.url->disallowed) <
-             std::tie(b.address.href, b.url->url, b.url->disallowed);
-    });
-    for (std::size_t i = 0; i < entries.size();) {
-      std::size_t end = i + 1;
-      bool disallowed = entries[i].url->disallowed;
-      for (; end < entries.size() && entries[end].address.href == entries[i].address.href; ++end) {
-        disallowed |= entries[end].url->disallowed;
-      }
-      const Entry& entry = entries[i];
-      const std::optional<PageHit> hit = index_.find(entry.address);
+    for (const SitemapUrl& url : sitemap) {
+      // A URL spelt as a page's resolved URL is resolved already (resolving is
+      // idempotent), which spares most sitemaps the parser.
+      const detail::Address& address =
+          addresses.emplace_back(index_.is_page_url(url.url) ? detail::Address{url.url, true}
+                                                             : detail::own_address(url.url));
+      const auto [it, added] = entries.try_emplace(address.href, Entry{&url, &address, false});
+      Entry& entry = it->second;
+      if (!added && url.url < entry.url->url) entry.url = &url;
+      entry.disallowed |= url.disallowed;
+    }
+    for (const auto& [href, entry] : entries) {
+      const std::optional<PageHit> hit = index_.find(*entry.address);
       if (hit) {
         listed[hit->page] |=
             hit->through_redirect ? std::uint8_t{kListedAtUrl} : listed_kind(hit->page);
       }
-      if (disallowed && findings_.on(AuditRule::SitemapDisallowed)) {
+      if (entry.disallowed && findings_.on(AuditRule::SitemapDisallowed)) {
         findings_.add(AuditRule::SitemapDisallowed,
-                      hit ? pages_[hit->page]->route : route_of(entry.address), entry.url->url,
+                      hit ? pages_[hit->page]->route : route_of(*entry.address), entry.url->url,
                       {"sitemap", "allowed by robots.txt", "disallowed",
                        "The sitemap lists " + quote_text(entry.url->url) +
                            ", which robots.txt disallows: crawlers may not fetch it."});
       }
-      i = end;
     }
   }
 
@@ -211,7 +226,7 @@ class SiteRules {
     for (std::size_t i = 0; i < pages_.size(); ++i) {
       if (!pages_[i]->hreflang) continue;
       for (const SummaryAlternate& alternate : *pages_[i]->hreflang) {
-        const Address address = detail::stored_address(alternate.href);
+        const detail::AddressView address = detail::stored_address(alternate.href);
         std::size_t target = kNone;
         if (names_itself(address, i)) {
           target = i;
@@ -269,11 +284,20 @@ class SiteRules {
 
   void duplicate_group(std::span<const std::size_t> group, std::string_view field,
                        const std::string& value, AuditRule rule) {
+    // The others are named in route order; a group of any size names a few.
+    std::vector<std::size_t> by_route(group.begin(), group.end());
+    const std::size_t shown = std::min(by_route.size(), kOthersNamed + 1);
+    std::partial_sort(by_route.begin(), by_route.begin() + static_cast<std::ptrdiff_t>(shown),
+                      by_route.end(), [&](std::size_t a, std::size_t b) {
+                        return std::tie(pages_[a]->route, a) < std::tie(pages_[b]->route, b);
+                      });
+    by_route.resize(shown);
     for (std::size_t member : group) {
       std::string others;
       std::size_t named = 0;
-      for (std::size_t other : group) {
-        if (other == member || named == kOthersNamed) continue;
+      for (std::size_t other : by_route) {
+        if (other == member) continue;
+        if (named == kOthersNamed) break;
         others += named++ == 0 ? "" : ", ";
         others += pages_[other]->route;
       }
@@ -289,7 +313,7 @@ class SiteRules {
   }
 
   std::span<const PageSummary* const> pages_;
-  std::span<const detail::OwnAddresses> own_;
+  std::span<const detail::StoredAddresses> own_;
   const std::optional<detail::SiteHost>& site_;
   detail::Findings findings_;
   detail::SiteIndex index_;
@@ -300,17 +324,29 @@ class SiteRules {
 std::vector<Violation> audit_site(std::span<const PageSummary* const> summaries,
                                   const AuditRules& rules, const SEOConfig* config,
                                   std::optional<std::span<const SitemapUrl>> sitemap) {
-  std::vector<const PageSummary*> pages(summaries.begin(), summaries.end());
-  std::sort(pages.begin(), pages.end(), [](const auto* a, const auto* b) { return *a < *b; });
-  // The same page handed in twice is one page.
-  pages.erase(std::unique(pages.begin(), pages.end(),
-                          [](const auto* a, const auto* b) { return *a == *b; }),
-              pages.end());
-  std::vector<detail::OwnAddresses> own;
-  own.reserve(pages.size());
-  for (const PageSummary* page : pages) {
-    own.push_back(detail::own_addresses(page->route, page->url, page->final_url));
+  // A fixed order of the pages, whatever order they came in. Any total order
+  // will do (findings are sorted at the end); ordering by a hash of the route
+  // first spares the sort most string comparisons, and so most cache misses
+  // into 10^5 scattered summaries.
+  struct Keyed {
+    std::uint64_t key;
+    const PageSummary* page;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(summaries.size());
+  for (const PageSummary* page : summaries) keyed.push_back({route_hash(page->route), page});
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    return a.key != b.key ? a.key < b.key : *a.page < *b.page;
+  });
+  std::vector<const PageSummary*> pages;
+  pages.reserve(keyed.size());
+  for (const Keyed& k : keyed) {
+    // The same page handed in twice is one page.
+    if (pages.empty() || !(*pages.back() == *k.page)) pages.push_back(k.page);
   }
+  std::vector<detail::StoredAddresses> own;
+  own.reserve(pages.size());
+  for (const PageSummary* page : pages) own.push_back(detail::stored_addresses(*page));
   const std::optional<detail::SiteHost> site = detail::audit_site_host(rules, config);
   std::vector<Violation> out;
   SiteRules(pages, own, rules, site, out).run(sitemap);

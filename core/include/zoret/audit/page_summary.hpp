@@ -21,17 +21,19 @@ struct SummaryAlternate {
 
 /// What the site-wide rules need of one page, and nothing else: a few hundred
 /// bytes, so that the summaries of a whole site fit in memory while the pages
-/// themselves never have to. The page's own addresses are kept as its facts
-/// give them (findings name them so); the addresses it links to are resolved
-/// once, here: an absolute http(s) URL in the URL Standard's serialisation
-/// without fragment, or, for a reference written relative, the path on the site
-/// it resolves to against the route ("/a/b?c").
+/// themselves never have to. Addresses are resolved once, here, where the page
+/// is read: an absolute http(s) URL in the URL Standard's serialisation without
+/// fragment ("HTTPS://Example.com" gives "https://example.com/"), or, for a
+/// reference written relative, the path on the site it resolves to against the
+/// route ("/a/b?c"). Audit findings name a page by its resolved URL.
 struct PageSummary {
   std::string route;
+  /// Resolved; a text that is not an absolute http(s) URL is kept as it is.
   std::optional<std::string> url;
   std::optional<std::uint16_t> status;
+  /// As the facts give it: findings only quote it.
   std::optional<std::string> redirect_url;
-  /// Only when it is another address than `url`.
+  /// Resolved, and only when it is another address than `url`.
   std::optional<std::string> final_url;
   /// Absent when the page has none, or one that is not an http(s) URL or a
   /// relative reference.
