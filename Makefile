@@ -85,6 +85,8 @@ bench: $(VENV)/.deps
 	$(PY) bench/run.py
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
+	build-bench/bench/zoret_audit_bench
+	$(PY) bench/audit_rules_run.py
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff
