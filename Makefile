@@ -109,6 +109,8 @@ bench: $(VENV)/.deps
 	$(PY) bench/run.py
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
+	build-bench/bench/zoret_audit_bench
+	$(PY) bench/audit_rules_run.py
 
 # clang-tidy reads build/compile_commands.json and checks again only what changed
 # since it last passed; the binding is not in its list yet.

@@ -294,7 +294,8 @@ def test_checks_keep_references_and_memory_flat(contract):
 def test_classes_are_final_immutable_and_signed():
     classes = [c for c in vars(site).values() if isinstance(c, type)]
     assert {c.__name__ for c in classes} == {"PageFacts", "Violation", "NotChecked", "LintFinding", "CheckReport",
-                                             "Explanation", "Contract", "ManifestChecker", "SitemapEntry"}  # fmt: skip
+                                             "Explanation", "Contract", "ManifestChecker", "SitemapEntry",
+                                             "AuditRules", "PageSummary"}  # fmt: skip
     for cls in classes:
         with pytest.raises(TypeError):
             type("Sub", (cls,), {})

@@ -31,6 +31,12 @@ PAYLOAD = z.build_seo_payload(ENTITY, PATH, config())
 EXPECT = z.SEOExpectation(one_of=[PATH], title=z.SEOExpectation(equals=PATH))
 RULE = z.SEOContractRule(PATH, EXPECT, severity=TITLE)
 ENTRY = zs.SitemapEntry(PATH, datetime.date(2024, 5, 1), [("en", PATH)], ["/i.png"])
+FACTS = _zoret_site.PageFacts(PATH, url="https://e.com/a", title=TITLE, canonical=PATH, robots="noindex",
+                              jsonld=[DOC, "{x"], hreflang=[("en", PATH)], redirect_url=None)  # fmt: skip
+RULES = _zoret_site.AuditRules(
+    disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com"
+)
+SUMMARY = _zoret_site.page_summary(FACTS)
 OUT = tempfile.TemporaryDirectory()
 WATCHED = [
     TITLE,
@@ -47,6 +53,9 @@ WATCHED = [
     EXPECT,
     RULE,
     ENTRY,
+    FACTS,
+    RULES,
+    SUMMARY,
 ]
 
 
@@ -97,6 +106,14 @@ CALLS = {
         zs.render_robots(SITE, [zs.RobotsGroup("*", disallow=[PATH])], sitemaps=[PATH], host=TITLE),
         zs.render_hreflang({"en": PATH, "x-default": "/"}, SITE, current_route=PATH), zs.response_headers(PAYLOAD),
         attempt(zs.render_hreflang, [(TITLE, PATH)], SITE, require_self_reference=False),
+    ),
+    "audit": lambda: (
+        _zoret_site.audit_page(FACTS, RULES, SITE), _zoret_site.audit_site(iter([SUMMARY, SUMMARY]), RULES, SITE,
+        sitemap_urls=[(PATH, True), "https://e.com/a"]), _zoret_site.sort_audit_findings(_zoret_site.audit_page(FACTS, RULES)),
+        pickle.loads(pickle.dumps([RULES, SUMMARY])), repr(RULES), repr(SUMMARY), hash(RULES), hash(SUMMARY),
+        RULES.severities, RULES.disabled, SUMMARY.hreflang, _zoret_site.audit_rule_table(), _zoret_site.rich_result_profiles(),
+        attempt(_zoret_site.AuditRules, disabled=[TITLE]), attempt(_zoret_site.AuditRules, severities={TITLE: TITLE}),
+        attempt(_zoret_site.audit_site, [SUMMARY, FACTS], RULES), attempt(_zoret_site.audit_site, [], RULES, sitemap_urls=[3]),
     ),
     "values": lambda: (
         repr(ENTITY), repr(PAYLOAD), repr(SITE), repr(RULE), repr(z.SEOOverrides(schema_jsonld=DOC, robots=z.Robots())),
