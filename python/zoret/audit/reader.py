@@ -1,0 +1,255 @@
+"""Pages read back: from the bytes a server sends to the facts a contract is checked on.
+
+The HTML goes through lexbor (selectolax), a parser that builds the tree the HTML
+Standard prescribes, the one a browser builds, with scripting enabled as in a browser
+that runs scripts (``<noscript>`` content is text). What counts is decided on that tree:
+
+- **title**: the first ``<title>`` of the document wherever it ended up, as
+  ``document.title`` takes it (an SVG ``<title>`` is not one), its whitespace collapsed
+  and trimmed as browsers and search engines show it.
+- **head only**: meta description, meta robots, ``og:*`` and ``twitter:*`` properties,
+  ``link rel=canonical`` and ``link rel=alternate hreflang`` count only among the
+  children of ``<head>``. An element the head cannot hold (an ``<img>``, text, a
+  ``<div>``) ends the head early, and the tags after it land in the body, where search
+  engines ignore them: so do we, and the audit shows them missing.
+- **anywhere**: JSON-LD scripts (``type="application/ld+json"``), each parsed on its own;
+  one that is not JSON is recorded in ``jsonld_errors``.
+- **robots**: ``<meta name="robots">`` (several are joined) and the ``X-Robots-Tag``
+  headers, the directives meant for every crawler. Directives for one crawler
+  (``<meta name="googlebot">``, ``X-Robots-Tag: otherbot: noindex``) are left out.
+
+Attribute names are matched as HTML matches them (ASCII case-insensitive ``name`` and
+``rel``); properties are kept lower-cased (``og:title``), their content as written.
+The first description and the first canonical count; URLs are kept as written, only
+trimmed (a relative canonical stays relative: it is worth a finding).
+
+>>> facts = read_page(b"<title> Hello \\n world </title><link rel=Canonical href=/a>", "/a")
+>>> facts.title, facts.canonical
+('Hello world', '/a')
+"""
+
+from __future__ import annotations
+
+import json
+import re
+from collections.abc import Iterable
+from typing import Any
+
+from zoret.integrations import missing_extra
+
+try:
+    from selectolax.lexbor import LexborDocumentOptions, LexborHTMLParser, LexborNode
+except ImportError as exc:  # pragma: no cover - depends on the installation
+    raise missing_extra(exc, "audit", "the site audit") from exc
+
+from zoret._zoret_site import PageFacts
+from zoret.audit.encoding import decode_html
+
+__all__ = ["facts_from_tree", "parse_html", "read_page", "robots_from_header"]
+
+_ASCII_SPACE = re.compile(r"[\t\n\x0c\r ]+")
+_ASCII_LOWER = str.maketrans("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz")
+_SURROGATE = re.compile("[\ud800-\udfff]")
+# Directives that carry a value after a colon; any other word before a colon in an
+# X-Robots-Tag value names the crawler the rest is meant for.
+_VALUED_DIRECTIVES = {"max-snippet", "max-image-preview", "max-video-preview", "unavailable_after"}
+_PROPERTY_PREFIXES = ("og:", "twitter:")
+# Elements whose <title> children are not HTML titles.
+_FOREIGN = {"svg", "math"}
+
+
+def _lower(text: str) -> str:
+    """ASCII lower case, as HTML compares names ("K" does not become "k")."""
+    return text.lower() if text.isascii() else text.translate(_ASCII_LOWER)
+
+
+def _strip(text: str) -> str:
+    return text.strip("\t\n\x0c\r ")
+
+
+def collapse_whitespace(text: str) -> str:
+    """Runs of ASCII whitespace as one space, none at the ends (no-break spaces kept)."""
+    return _ASCII_SPACE.sub(" ", text).strip(" ")
+
+
+def _rel_tokens(value: str | None) -> list[str]:
+    return _lower(value).split() if value else []
+
+
+def robots_from_header(values: Iterable[str]) -> list[str]:
+    """The X-Robots-Tag values that apply to every crawler (a value that starts with a
+    crawler's name and a colon applies to that crawler only)."""
+    kept = []
+    for value in values:
+        head, colon, _ = value.partition(":")
+        first = _lower(_strip(head.partition(",")[0]))
+        if colon and "," not in head and first not in _VALUED_DIRECTIVES:
+            continue
+        kept.append(value)
+    return kept
+
+
+def _parse_jsonld(index: int, text: str) -> tuple[Any, str | None]:
+    def refuse(name: str) -> None:
+        raise ValueError(f"{name} is not JSON")
+
+    try:
+        return json.loads(text, parse_constant=refuse), None
+    except json.JSONDecodeError as exc:
+        return None, f"script {index}: line {exc.lineno}, column {exc.colno}: {exc.msg}"
+    except ValueError as exc:
+        return None, f"script {index}: {exc}"
+    except RecursionError:
+        return None, f"script {index}: nested too deeply"
+
+
+def _first_title(tree: LexborHTMLParser) -> str | None:
+    for node in tree.tags("title"):
+        parent = node.parent
+        while parent is not None and parent.tag not in _FOREIGN:
+            parent = parent.parent
+        if parent is None:
+            return node.text()
+    return None
+
+
+def facts_from_tree(
+    tree: LexborHTMLParser,
+    route: str,
+    *,
+    url: str | None = None,
+    status: int | None = None,
+    x_robots_tag: Iterable[str] = (),
+    in_sitemap: bool | None = None,
+) -> PageFacts:
+    """The facts of a parsed page (see the module's notes for what counts)."""
+    title: str | None = None
+    description: str | None = None
+    canonical: str | None = None
+    robots: list[str] = []
+    properties: list[tuple[str, str]] = []
+    hreflang: list[tuple[str, str]] = []
+    # One pass over the head's children: the head holds only void and text elements, so
+    # nothing that counts is nested deeper.
+    head = tree.head
+    node: LexborNode | None = head.child if head is not None else None
+    while node is not None:
+        tag = node.tag
+        if tag == "meta":
+            attributes = node.attributes
+            name = attributes.get("name")
+            key = _lower(name) if name else None
+            content = attributes.get("content")
+            if key == "description":
+                if description is None and content is not None:
+                    description = collapse_whitespace(content)
+            elif key == "robots":
+                if content is not None:
+                    robots.append(content)
+            else:
+                prop = attributes.get("property")
+                prop = _lower(prop) if prop else None
+                if prop is not None and prop.startswith(_PROPERTY_PREFIXES):
+                    properties.append((prop, content or ""))
+                elif key is not None and key.startswith(_PROPERTY_PREFIXES):
+                    properties.append((key, content or ""))
+        elif tag == "link":
+            attributes = node.attributes
+            rel = _rel_tokens(attributes.get("rel"))
+            href = attributes.get("href")
+            if href is not None:
+                if "canonical" in rel and canonical is None:
+                    canonical = _strip(href)
+                if "alternate" in rel and (language := attributes.get("hreflang")) is not None:
+                    hreflang.append((_strip(language), _strip(href)))
+        elif tag == "title" and title is None:
+            title = node.text()
+        node = node.next
+    if title is None:
+        title = _first_title(tree)
+    jsonld: list[Any] = []
+    errors: list[str] = []
+    index = 0
+    for script in tree.tags("script"):
+        kind = script.attributes.get("type")
+        if kind is None or _lower(_strip(kind)) != "application/ld+json":
+            continue
+        index += 1
+        value, error = _parse_jsonld(index, script.text())
+        if error is None:
+            jsonld.append(value)
+        else:
+            errors.append(error)
+    robots_text = ", ".join([*robots, *robots_from_header(x_robots_tag)])
+
+    def facts(values: list[Any]) -> PageFacts:
+        return PageFacts(
+            route,
+            url=url,
+            status=status,
+            title=None if title is None else collapse_whitespace(title),
+            description=description,
+            canonical=canonical,
+            robots=robots_text,
+            properties=properties,
+            jsonld=values,
+            jsonld_errors=errors,
+            hreflang=hreflang,
+            in_sitemap=in_sitemap,
+        )
+
+    try:
+        return facts(jsonld)
+    except (ValueError, RecursionError):
+        pass
+    # A value json accepts but the record refuses (nesting past its limit): that script
+    # is recorded as an error, the others kept.
+    kept = []
+    for position, value in enumerate(jsonld, 1):
+        try:
+            PageFacts(route, jsonld=[value])
+            kept.append(value)
+        except (ValueError, RecursionError) as exc:
+            errors.append(f"JSON-LD value {position}: {exc}")
+    return facts(kept)
+
+
+def parse_html(html: bytes | str, content_type: str | None = None) -> LexborHTMLParser:
+    """The document tree of a page: bytes are decoded first (`decode_html`), lone
+    surrogates in text become U+FFFD."""
+    text = decode_html(html, content_type) if isinstance(html, bytes) else html
+    if not text.isascii() and _SURROGATE.search(text):
+        text = _SURROGATE.sub("\ufffd", text)
+    # WO_EVENTS skips the tree's mutation events, which only mirror <select> content.
+    return LexborHTMLParser(text, scripting=True, options=LexborDocumentOptions.WO_EVENTS)
+
+
+def read_page(
+    html: bytes | str,
+    route: str,
+    *,
+    url: str | None = None,
+    status: int | None = None,
+    headers: Iterable[tuple[str, str]] = (),
+    in_sitemap: bool | None = None,
+) -> PageFacts:
+    """The facts of one page: its HTML (bytes are decoded by their byte order mark, the
+    Content-Type header's charset, a ``<meta charset>``, else as UTF-8), the HTTP
+    `headers` it came with (Content-Type and X-Robots-Tag are read; names in any case),
+    the route it is served at, and what else is known about it."""
+    content_type = None
+    x_robots_tag = []
+    for name, value in headers:
+        lowered = name.lower()
+        if lowered == "content-type":
+            content_type = value
+        elif lowered == "x-robots-tag":
+            x_robots_tag.append(value)
+    return facts_from_tree(
+        parse_html(html, content_type),
+        route,
+        url=url,
+        status=status,
+        x_robots_tag=x_robots_tag,
+        in_sitemap=in_sitemap,
+    )
