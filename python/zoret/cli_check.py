@@ -154,6 +154,10 @@ def _output(path: str) -> Iterator[IO[str]]:
     try:
         with os.fdopen(handle, "w", encoding="utf-8", newline="\n") as file:
             yield file
+        # mkstemp makes the file private; a report gets the mode any new file gets.
+        umask = os.umask(0o022)
+        os.umask(umask)
+        os.chmod(temporary, 0o666 & ~umask)
         os.replace(temporary, target)
     except BaseException:
         with contextlib.suppress(OSError):

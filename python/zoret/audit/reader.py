@@ -45,7 +45,30 @@ except ImportError as exc:  # pragma: no cover - depends on the installation
 from zoret._zoret_site import PageFacts
 from zoret.audit.encoding import decode_html
 
-__all__ = ["facts_from_tree", "parse_html", "read_page", "robots_from_header"]
+__all__ = [
+    "MAX_BLOCK_NESTING",
+    "PageTooDeepError",
+    "facts_from_tree",
+    "parse_html",
+    "read_page",
+    "robots_from_header",
+]
+
+#: Pages that nest block elements deeper than this are not read. Tree construction
+#: scans the open elements for each block start tag, so a hostile page of nested <div>s
+#: costs time growing with the square of its depth (hours for a few megabytes); real
+#: pages stay far below (browsers cap the tree's depth at 512).
+MAX_BLOCK_NESTING = 1024
+# Pages with fewer tags than this cannot nest deep enough to cost much; others are
+# measured before parsing.
+_TAGS_WORTH_MEASURING = 8192
+# The start tags that make the parser look for an open <p> (and that nest).
+_BLOCK_TAG = re.compile(
+    r"<(/?)(?:address|article|aside|blockquote|center|details|dialog|dir|div|dl|fieldset|"
+    r"figcaption|figure|footer|header|hgroup|main|menu|nav|ol|search|section|summary|ul)"
+    r"[\t\n\x0c\r />]",
+    re.IGNORECASE,
+)
 
 _ASCII_SPACE = re.compile(r"[\t\n\x0c\r ]+")
 _ASCII_LOWER = str.maketrans("ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz")
@@ -214,10 +237,32 @@ def facts_from_tree(
     return facts(kept)
 
 
+class PageTooDeepError(ValueError):
+    """A page nested too deeply to be read in bounded time."""
+
+
+def block_nesting(text: str) -> int:
+    """How deep the page nests block elements, estimated from its tags (elements closed
+    implicitly count as open, so the estimate errs high)."""
+    depth = deepest = 0
+    for match in _BLOCK_TAG.finditer(text):
+        if match.group(1):
+            depth = max(0, depth - 1)
+        else:
+            depth += 1
+            deepest = max(deepest, depth)
+    return deepest
+
+
 def parse_html(html: bytes | str, content_type: str | None = None) -> LexborHTMLParser:
     """The document tree of a page: bytes are decoded first (`decode_html`), lone
-    surrogates in text become U+FFFD."""
+    surrogates in text become U+FFFD. Raises `PageTooDeepError` for a page that nests
+    block elements more than `MAX_BLOCK_NESTING` deep."""
     text = decode_html(html, content_type) if isinstance(html, bytes) else html
+    if text.count("<") > _TAGS_WORTH_MEASURING and block_nesting(text) > MAX_BLOCK_NESTING:
+        raise PageTooDeepError(
+            f"block elements nested more than {MAX_BLOCK_NESTING} deep: not read"
+        )
     if not text.isascii() and _SURROGATE.search(text):
         text = _SURROGATE.sub("\ufffd", text)
     # WO_EVENTS skips the tree's mutation events, which only mirror <select> content.

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import json
 from collections import Counter
+from collections.abc import Iterator
 from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any
 
@@ -86,6 +87,17 @@ class AuditReport:
     def unreadable(self) -> list[PageResult]:
         """The pages that could not be read or checked."""
         return [page for page in self.pages if page.error is not None]
+
+    def by_page(self) -> Iterator[tuple[PageResult | None, str, list[Violation]]]:
+        """Each page with the violations of its route (a route served by two files gets
+        them with the first), then any route with violations but no page."""
+        by_route: dict[str, list[Violation]] = {}
+        for v in self.violations:
+            by_route.setdefault(v.route, []).append(v)
+        for page in self.pages:
+            yield page, page.route, by_route.pop(page.route, [])
+        for route in sorted(by_route):
+            yield None, route, by_route[route]
 
     def failed(self, fail_on: Severity = "error") -> bool:
         """Whether a violation is at least as severe as `fail_on`."""

@@ -350,7 +350,7 @@ def audit(
         if workers is None and small:
             count = 1  # starting processes would cost more than it saves
         mode = "serial" if count == 1 else "processes"
-    label = os.fspath(source) if isinstance(source, str | os.PathLike) else "pages"
+    label = sources.describe(site)
     try:
         with contextlib.ExitStack() as stack:
             if mode == "processes":

@@ -115,6 +115,15 @@ def as_source(
     return Urls(urls)
 
 
+def describe(source: Source) -> str:
+    """How reports name a source: the folder, the URL, or the sitemap."""
+    if isinstance(source, Directory):
+        return source.path
+    if isinstance(source, SitemapUrls):
+        return source.location
+    return source.urls[0] if len(source.urls) == 1 else f"{len(source.urls)} URLs"
+
+
 def route_of_file(relative: str, strip_extension: bool = False) -> str:
     """The route a static server gives the file at `relative` (a POSIX path under the
     site's root): ``docs/index.html`` -> ``/docs/``, ``blog/a b.html`` -> ``/blog/a%20b.html``."""
