@@ -140,9 +140,7 @@ def _chart(title: str, groups: dict[str, dict[str, int]], filter_id: str) -> str
             x += width
         parts.append(f'<text class="total" x="{x + 6:.1f}" y="{y + 14}">{total}</text></g>')
     parts.append("</svg>")
-    legend = "".join(
-        f'<span><i style="background:{_COLORS[s]}"></i>{s}</span>' for s in SEVERITIES
-    )
+    legend = "".join(f'<span><i style="background:{_COLORS[s]}"></i>{s}</span>' for s in SEVERITIES)
     return (
         f'<figure id="chart-{filter_id}"><figcaption>{_e(title)}</figcaption>'
         f'{"".join(parts)}<div class="legend">{legend}</div></figure>'

@@ -47,9 +47,7 @@ def _client(scheduler: str | None) -> Any:
     except ImportError as exc:
         from zoret.integrations import missing_extra
 
-        raise InputError(
-            "--scheduler", str(missing_extra(exc, "dask", "--scheduler"))
-        ) from None
+        raise InputError("--scheduler", str(missing_extra(exc, "dask", "--scheduler"))) from None
     try:
         return Client(scheduler, timeout="10s")
     except OSError as exc:
@@ -66,9 +64,7 @@ def _cmd_audit(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
     config = load_config(args.site) if args.site else None
     progress = sys.stderr.isatty() if args.progress is None else args.progress
     try:
-        http = HttpOptions(
-            concurrency=args.concurrency, timeout=args.timeout, retries=args.retries
-        )
+        http = HttpOptions(concurrency=args.concurrency, timeout=args.timeout, retries=args.retries)
     except ValueError as exc:
         raise InputError("audit", str(exc)) from None
     client = _client(args.scheduler)
@@ -138,12 +134,8 @@ def add_command(
     )
     audit.add_argument("--contract", help="the contract (JSON) or its configuration (TOML)")
     audit.add_argument("--site", help="site configuration (.toml or .json), to resolve 'self'")
-    audit.add_argument(
-        "--sitemap", help="a sitemap (file or URL) that says which pages are in it"
-    )
-    audit.add_argument(
-        "--robots", help="robots.txt (file or URL); else the site's own is read"
-    )
+    audit.add_argument("--sitemap", help="a sitemap (file or URL) that says which pages are in it")
+    audit.add_argument("--robots", help="robots.txt (file or URL); else the site's own is read")
     audit.add_argument(
         "--strip-extension",
         action="store_true",

@@ -3,7 +3,8 @@
 The order is the HTML Standard's (section "Determining the character encoding"): a byte
 order mark, then the charset of the HTTP ``Content-Type`` header, then a ``<meta
 charset>`` or ``<meta http-equiv="content-type">`` declaration within the first 1024
-bytes (the "prescan"), else UTF-8. Browsers fall back to a locale-dependent legacy
+bytes (the "prescan"), else UTF-8; without a byte order mark or header, the first
+``<meta>`` declaration the parser meets still decides, as browsers re-read such a page. Browsers fall back to a locale-dependent legacy
 encoding where we take UTF-8: a page that declares nothing today is almost always UTF-8,
 and guessing differently per machine would make audits differ. Labels are those of the
 WHATWG Encoding Standard (``latin1`` and ``us-ascii`` mean windows-1252); an unknown label
@@ -19,7 +20,15 @@ from __future__ import annotations
 
 import codecs
 
-__all__ = ["charset_from_content_type", "decode_html", "lookup_label", "sniff_encoding"]
+__all__ = [
+    "charset_from_content_type",
+    "decode",
+    "decode_html",
+    "lookup_label",
+    "meta_encoding",
+    "sniff",
+    "sniff_encoding",
+]
 
 _PRESCAN_BYTES = 1024
 _SPACE = b"\t\n\x0c\r "
@@ -246,22 +255,50 @@ class _Prescan:
         return following[:1] == b"/" and following[1:2].isalpha()
 
 
+def sniff(data: bytes, content_type: str | None = None) -> tuple[str, bool]:
+    """The Python codec to decode `data` with, and whether it is certain: a byte order
+    mark or the charset of `content_type` (the HTTP header's value) are; the page's
+    own declaration in its first 1024 bytes, or UTF-8 for lack of one, are tentative
+    (a ``<meta>`` the parser meets later may change it, see `meta_encoding`)."""
+    for bom, codec in _BOMS:
+        if data.startswith(bom):
+            return codec, True
+    transport = charset_from_content_type(content_type)
+    declared = lookup_label(transport) if transport is not None else None
+    if declared is not None:
+        return declared, True
+    return _Prescan(data).run() or "utf-8", False
+
+
 def sniff_encoding(data: bytes, content_type: str | None = None) -> str:
     """The Python codec to decode `data` with: by its byte order mark, else the charset
     of `content_type` (the HTTP header's value), else its own declaration, else UTF-8."""
-    for bom, codec in _BOMS:
-        if data.startswith(bom):
-            return codec
-    transport = charset_from_content_type(content_type)
-    declared = lookup_label(transport) if transport is not None else None
-    return declared or _Prescan(data).run() or "utf-8"
+    return sniff(data, content_type)[0]
+
+
+def meta_encoding(charset: str | None, http_equiv: str | None, content: str | None) -> str | None:
+    """The codec a ``<meta>`` element's attributes declare, as the parser's "change the
+    encoding" reads them (None when it declares none that is known)."""
+    if charset is not None:
+        codec = lookup_label(charset)
+    elif http_equiv is not None and http_equiv.strip().lower() == "content-type" and content:
+        label = _charset_in_meta_content(content.encode("utf-8", "replace").lower())
+        codec = lookup_label(label) if label is not None else None
+    else:
+        return None
+    return "utf-8" if codec is not None and codec.startswith("utf-16") else codec
+
+
+def decode(data: bytes, codec: str) -> str:
+    """`data` in `codec`, its byte order mark left out; bytes that do not decode become
+    U+FFFD."""
+    for bom, bom_codec in _BOMS:
+        if data.startswith(bom) and codec == bom_codec:
+            return str(data[len(bom) :], codec, "replace")
+    return str(data, codec, "replace")
 
 
 def decode_html(data: bytes, content_type: str | None = None) -> str:
     """`data` as text, in the encoding `sniff_encoding` finds (its byte order mark left
     out); bytes that do not decode become U+FFFD."""
-    codec = sniff_encoding(data, content_type)
-    for bom, bom_codec in _BOMS:
-        if data.startswith(bom) and codec == bom_codec:
-            return str(data[len(bom) :], codec, "replace")
-    return str(data, codec, "replace")
+    return decode(data, sniff_encoding(data, content_type))

@@ -31,6 +31,7 @@ trimmed (a relative canonical stays relative: it is worth a finding).
 from __future__ import annotations
 
 import json
+import math
 import re
 from collections.abc import Iterable
 from typing import Any
@@ -43,7 +44,7 @@ except ImportError as exc:  # pragma: no cover - depends on the installation
     raise missing_extra(exc, "audit", "the site audit") from exc
 
 from zoret._zoret_site import PageFacts
-from zoret.audit.encoding import decode_html
+from zoret.audit.encoding import decode, meta_encoding, sniff
 
 __all__ = [
     "MAX_BLOCK_NESTING",
@@ -112,18 +113,27 @@ def robots_from_header(values: Iterable[str]) -> list[str]:
     return kept
 
 
-def _parse_jsonld(index: int, text: str) -> tuple[Any, str | None]:
-    def refuse(name: str) -> None:
-        raise ValueError(f"{name} is not JSON")
+def _finite(text: str) -> float:
+    number = float(text)
+    if math.isinf(number):
+        raise ValueError(f"the number {text} is out of range")
+    return number
 
+
+def _refuse_constant(name: str) -> None:
+    raise ValueError(f"{name} is not JSON")
+
+
+def _parse_jsonld(text: str) -> tuple[Any, str | None]:
+    """The value of a JSON-LD script, or why it is not JSON."""
     try:
-        return json.loads(text, parse_constant=refuse), None
+        return json.loads(text, parse_float=_finite, parse_constant=_refuse_constant), None
     except json.JSONDecodeError as exc:
-        return None, f"script {index}: line {exc.lineno}, column {exc.colno}: {exc.msg}"
+        return None, f"line {exc.lineno}, column {exc.colno}: {exc.msg}"
     except ValueError as exc:
-        return None, f"script {index}: {exc}"
+        return None, str(exc)
     except RecursionError:
-        return None, f"script {index}: nested too deeply"
+        return None, "nested too deeply"
 
 
 def _first_title(tree: LexborHTMLParser) -> str | None:
@@ -190,19 +200,20 @@ def facts_from_tree(
         node = node.next
     if title is None:
         title = _first_title(tree)
-    jsonld: list[Any] = []
-    errors: list[str] = []
+    # Scripts are counted from 1 in page order, so that errors name them.
+    jsonld: list[tuple[int, Any]] = []
+    errors: dict[int, str] = {}
     index = 0
     for script in tree.tags("script"):
         kind = script.attributes.get("type")
         if kind is None or _lower(_strip(kind)) != "application/ld+json":
             continue
         index += 1
-        value, error = _parse_jsonld(index, script.text())
+        value, error = _parse_jsonld(script.text())
         if error is None:
-            jsonld.append(value)
+            jsonld.append((index, value))
         else:
-            errors.append(error)
+            errors[index] = error
     robots_text = ", ".join([*robots, *robots_from_header(x_robots_tag)])
 
     def facts(values: list[Any]) -> PageFacts:
@@ -216,24 +227,24 @@ def facts_from_tree(
             robots=robots_text,
             properties=properties,
             jsonld=values,
-            jsonld_errors=errors,
+            jsonld_errors=[f"script {i}: {errors[i]}" for i in sorted(errors)],
             hreflang=hreflang,
             in_sitemap=in_sitemap,
         )
 
     try:
-        return facts(jsonld)
+        return facts([value for _, value in jsonld])
     except (ValueError, RecursionError):
         pass
-    # A value json accepts but the record refuses (nesting past its limit): that script
+    # A value json accepts but the record refuses (nested past its limit): that script
     # is recorded as an error, the others kept.
     kept = []
-    for position, value in enumerate(jsonld, 1):
+    for index, value in jsonld:
         try:
             PageFacts(route, jsonld=[value])
             kept.append(value)
         except (ValueError, RecursionError) as exc:
-            errors.append(f"JSON-LD value {position}: {exc}")
+            errors[index] = str(exc) or "nested too deeply"
     return facts(kept)
 
 
@@ -241,24 +252,49 @@ class PageTooDeepError(ValueError):
     """A page nested too deeply to be read in bounded time."""
 
 
-def block_nesting(text: str) -> int:
+def block_nesting(text: str, stop_above: int = MAX_BLOCK_NESTING) -> int:
     """How deep the page nests block elements, estimated from its tags (elements closed
-    implicitly count as open, so the estimate errs high)."""
+    implicitly count as open, so the estimate errs high); counting stops once past
+    `stop_above`."""
     depth = deepest = 0
     for match in _BLOCK_TAG.finditer(text):
         if match.group(1):
             depth = max(0, depth - 1)
-        else:
-            depth += 1
-            deepest = max(deepest, depth)
+        elif (depth := depth + 1) > deepest:
+            deepest = depth
+            if deepest > stop_above:
+                break
     return deepest
 
 
 def parse_html(html: bytes | str, content_type: str | None = None) -> LexborHTMLParser:
-    """The document tree of a page: bytes are decoded first (`decode_html`), lone
-    surrogates in text become U+FFFD. Raises `PageTooDeepError` for a page that nests
+    """The document tree of a page: bytes are decoded first (see `zoret.audit.encoding`),
+    lone surrogates in text become U+FFFD. Raises `PageTooDeepError` for a page that nests
     block elements more than `MAX_BLOCK_NESTING` deep."""
-    text = decode_html(html, content_type) if isinstance(html, bytes) else html
+    if not isinstance(html, bytes):
+        return _parse_text(html)
+    codec, certain = sniff(html, content_type)
+    tree = _parse_text(decode(html, codec))
+    if not certain:
+        declared = _declared_encoding(tree)
+        if declared is not None and declared != codec:
+            tree = _parse_text(decode(html, declared))
+    return tree
+
+
+def _declared_encoding(tree: LexborHTMLParser) -> str | None:
+    """The encoding the first ``<meta>`` that declares a known one names."""
+    for meta in tree.tags("meta"):
+        attributes = meta.attributes
+        codec = meta_encoding(
+            attributes.get("charset"), attributes.get("http-equiv"), attributes.get("content")
+        )
+        if codec is not None:
+            return codec
+    return None
+
+
+def _parse_text(text: str) -> LexborHTMLParser:
     if text.count("<") > _TAGS_WORTH_MEASURING and block_nesting(text) > MAX_BLOCK_NESTING:
         raise PageTooDeepError(
             f"block elements nested more than {MAX_BLOCK_NESTING} deep: not read"
