@@ -4,9 +4,10 @@ The order is the HTML Standard's (section "Determining the character encoding"):
 order mark, then the charset of the HTTP ``Content-Type`` header, then a ``<meta
 charset>`` or ``<meta http-equiv="content-type">`` declaration within the first 1024
 bytes (the "prescan"), else UTF-8; without a byte order mark or header, the first
-``<meta>`` declaration the parser meets still decides, as browsers re-read such a page. Browsers fall back to a locale-dependent legacy
-encoding where we take UTF-8: a page that declares nothing today is almost always UTF-8,
-and guessing differently per machine would make audits differ. Labels are those of the
+``<meta>`` declaration the parser meets still decides, as browsers re-read such a page.
+Browsers fall back to a locale-dependent legacy encoding where we take UTF-8: a page
+that declares nothing today is almost always UTF-8, and guessing differently per
+machine would make audits differ. Labels are those of the
 WHATWG Encoding Standard (``latin1`` and ``us-ascii`` mean windows-1252); an unknown label
 is ignored, and bytes the encoding cannot map become U+FFFD, never an error.
 
