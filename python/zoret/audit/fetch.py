@@ -214,6 +214,8 @@ class Fetcher:
     ) -> tuple[bytes | None, bool]:
         if response.status_code in _REDIRECTS and "location" in response.headers:
             return None, False
+        if sink is not None and not 200 <= response.status_code < 300:
+            return None, False  # an error page is not what the sink reads
         kind = response.headers.get("content-type", "").split(";")[0].strip().lower()
         if html_only and kind and kind not in _HTML_TYPES:
             return None, False
