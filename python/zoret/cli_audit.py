@@ -39,7 +39,7 @@ def _source(args: argparse.Namespace) -> Any:
     return Urls(tuple(args.source))
 
 
-def _client(scheduler: str | None) -> Any:
+def _client(scheduler: str | None, timeout: float) -> Any:
     if scheduler is None:
         return None
     try:
@@ -49,7 +49,7 @@ def _client(scheduler: str | None) -> Any:
 
         raise InputError("--scheduler", str(missing_extra(exc, "dask", "--scheduler"))) from None
     try:
-        return Client(scheduler, timeout="10s")
+        return Client(scheduler, timeout=f"{timeout}s")
     except OSError as exc:
         raise InputError(scheduler, f"cannot reach the Dask scheduler: {exc}") from None
 
@@ -67,7 +67,7 @@ def _cmd_audit(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
         http = HttpOptions(concurrency=args.concurrency, timeout=args.timeout, retries=args.retries)
     except ValueError as exc:
         raise InputError("audit", str(exc)) from None
-    client = _client(args.scheduler)
+    client = _client(args.scheduler, args.timeout)
     try:
         report = audit(
             source,
@@ -160,7 +160,12 @@ def add_command(
         action=argparse.BooleanOptionalAction,
         help="a progress bar and a summary table on stderr (default: on a terminal)",
     )
-    audit.add_argument("--timeout", type=float, default=10.0, help="seconds per request")
+    audit.add_argument(
+        "--timeout",
+        type=float,
+        default=10.0,
+        help="seconds for a request, and to reach a Dask scheduler (default: 10)",
+    )
     audit.add_argument("--concurrency", type=int, default=8, help="requests at once")
     audit.add_argument("--retries", type=int, default=2, help="retries of a failed request")
     audit.set_defaults(run=lambda args: _cmd_audit(args, load_config))
