@@ -70,18 +70,29 @@ def build_site(root: Path) -> None:
         if "description.required" not in faults or "canonical" in faults:
             head.append(f'<meta name="description" content="About {route}">')
         url = "https://example.com" + route
-        head.append(f'<link rel="canonical" href="{url.replace(".html", "-old.html") if "canonical" in faults else url}">')
+        head.append(
+            f'<link rel="canonical" href="{url.replace(".html", "-old.html") if "canonical" in faults else url}">'
+        )
         if "indexable" in faults:
             head.append('<meta name="robots" content="noindex, follow">')
         if "open_graph.required" not in faults:
-            head += [f'<meta property="og:{p}" content="{url}">' for p in ("title", "type", "url", "image")]
+            head += [
+                f'<meta property="og:{p}" content="{url}">'
+                for p in ("title", "type", "url", "image")
+            ]
         kind = "Article" if route == "/blog/post-40.html" else "BlogPosting"
-        jsonld = '{"@type": ' if route == "/blog/post-41.html" else json.dumps({"@type": kind, "url": url})
+        jsonld = (
+            '{"@type": '
+            if route == "/blog/post-41.html"
+            else json.dumps({"@type": kind, "url": url})
+        )
         head.append(f'<script type="application/ld+json">{jsonld}</script>')
         file = root / (route.lstrip("/") if route != "/" else "index.html")
         file.parent.mkdir(parents=True, exist_ok=True)
         body = "<p>" + "Some text of the page. " * 200 + "</p>"
-        file.write_text(f"<!doctype html><html><head>{''.join(head)}</head><body>{body}</body></html>")
+        file.write_text(
+            f"<!doctype html><html><head>{''.join(head)}</head><body>{body}</body></html>"
+        )
     listed = [r for r in routes if r != "/shop/item-3.html"]
     urls = "".join(f"<url><loc>https://example.com{r}</loc></url>" for r in listed)
     (root / "sitemap.xml").write_text(
@@ -124,9 +135,12 @@ def test_every_planted_fault_is_found_where_planted_and_nowhere_else(site):
 @pytest.fixture(scope="module")
 def cluster():
     distributed = pytest.importorskip("distributed")
-    with distributed.LocalCluster(
-        n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
-    ) as local, distributed.Client(local) as client:
+    with (
+        distributed.LocalCluster(
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+        ) as local,
+        distributed.Client(local) as client,
+    ):
         yield local, client
 
 
@@ -204,9 +218,14 @@ def test_an_unreadable_page_is_reported_and_the_others_checked(tmp_path, capsys)
     status = main(["audit", str(tmp_path), "--format", "json", "--no-progress"])
     out, err = capsys.readouterr()
     assert status == 2
-    assert err == f"zoret: error: {tmp_path}/deep.html: cannot be checked: block elements nested more than 1024 deep: not read\n"
+    assert (
+        err
+        == f"zoret: error: {tmp_path}/deep.html: cannot be checked: block elements nested more than 1024 deep: not read\n"
+    )
     document = json.loads(out)
-    assert document["unreadable_pages"] == [{"page": f"{tmp_path}/deep.html", "message": err.split(": ", 3)[3].strip()}]
+    assert document["unreadable_pages"] == [
+        {"page": f"{tmp_path}/deep.html", "message": err.split(": ", 3)[3].strip()}
+    ]
     assert document["summary"]["routes_checked"] == 1
 
 
@@ -214,7 +233,10 @@ def test_a_missing_extra_is_named(tmp_path):
     code = "import sys; sys.modules['selectolax'] = None; import zoret.audit"
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           env=os.environ | {"PYTHONPATH": str(ROOT / "python")}, timeout=60)  # fmt: skip
-    assert "the site audit needs 'selectolax', which is not installed: pip install 'zoret[audit]'" in done.stderr
+    assert (
+        "the site audit needs 'selectolax', which is not installed: pip install 'zoret[audit]'"
+        in done.stderr
+    )
 
 
 def test_a_worker_that_dies_is_an_audit_error(site, monkeypatch):
