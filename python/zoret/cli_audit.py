@@ -49,7 +49,7 @@ def _client(scheduler: str | None, timeout: float) -> Any:
 
         raise InputError("--scheduler", str(missing_extra(exc, "dask", "--scheduler"))) from None
     try:
-        return Client(scheduler, timeout=f"{timeout}s")
+        return Client(scheduler, timeout=f"{timeout}s")  # type: ignore[no-untyped-call]
     except OSError as exc:
         raise InputError(scheduler, f"cannot reach the Dask scheduler: {exc}") from None
 
@@ -86,8 +86,8 @@ def _cmd_audit(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
     finally:
         if client is not None:
             client.close()
-    for page in report.unreadable:
-        print(f"zoret: error: {page.address}: {page.error}", file=sys.stderr)
+    for unreadable in report.unreadable:
+        print(f"zoret: error: {unreadable.address}: {unreadable.error}", file=sys.stderr)
     origin = output.site_origin(report.source)
     with _output(args.output) as out:
         reporter: output.Reporter

@@ -8,8 +8,8 @@ import pytest
 
 pytest.importorskip("selectolax")
 
-from zoret.audit import audit  # noqa: E402
-from zoret.cli import main  # noqa: E402
+from zoret.audit import audit
+from zoret.cli import main
 
 HOSTILE = '<script>window.pwned = 1</script><img src=x onerror="window.pwned = 2">'
 CONTRACT = """\

@@ -13,8 +13,8 @@ import pytest
 
 pytest.importorskip("selectolax")
 
-from zoret.audit import AuditError, audit  # noqa: E402
-from zoret.cli import main  # noqa: E402
+from zoret.audit import AuditError, audit
+from zoret.cli import main
 
 ROOT = Path(__file__).resolve().parents[2]
 SITE = 'canonical_host = "example.com"\npublic_base_url = "https://example.com"\n'

@@ -10,12 +10,12 @@ import pytest
 pytest.importorskip("flask")
 pytest.importorskip("selenium.webdriver")
 
-from werkzeug.serving import make_server  # noqa: E402
+from werkzeug.serving import make_server
 
-import zoret  # noqa: E402
+import zoret
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "examples"))
-from flask_blog import POSTS, create_app  # noqa: E402
+from flask_blog import POSTS, create_app
 
 READ_HEAD = """
 const meta = (name) => document.querySelector(`meta[name="${name}"]`)?.content ?? null;
