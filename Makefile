@@ -85,6 +85,7 @@ bench: $(VENV)/.deps
 	$(PY) bench/run.py
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
+	$(PY) bench/audit_run.py
 
 lint: build
 	$(PY) -m pip install -q --disable-pip-version-check ruff

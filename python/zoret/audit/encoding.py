@@ -3,8 +3,10 @@
 The order is the HTML Standard's (section "Determining the character encoding"): a byte
 order mark, then the charset of the HTTP ``Content-Type`` header, then a ``<meta
 charset>`` or ``<meta http-equiv="content-type">`` declaration within the first 1024
-bytes (the "prescan"), else UTF-8; without a byte order mark or header, the first
-``<meta>`` declaration the parser meets still decides, as browsers re-read such a page.
+bytes (the "prescan"), else the first ``<meta>`` declaration the parser meets further on
+(browsers re-read such a page), else UTF-8. Browsers would also re-read a page whose
+first parsed ``<meta>`` contradicts what the prescan found (a script can hide a
+declaration from the prescan); audits keep the prescan's finding.
 Browsers fall back to a locale-dependent legacy encoding where we take UTF-8: a page
 that declares nothing today is almost always UTF-8, and guessing differently per
 machine would make audits differ. Labels are those of the
@@ -20,6 +22,7 @@ is ignored, and bytes the encoding cannot map become U+FFFD, never an error.
 from __future__ import annotations
 
 import codecs
+import re
 
 __all__ = [
     "charset_from_content_type",
@@ -33,6 +36,14 @@ __all__ = [
 
 _PRESCAN_BYTES = 1024
 _SPACE = b"\t\n\x0c\r "
+_LT, _GT, _EQUALS = ord("<"), ord(">"), ord("=")
+_QUOTES = b"\"'"
+_QUOTE_BYTES = {ord('"'): b'"', ord("'"): b"'"}
+_SPACES = re.compile(rb"[\t\n\x0c\r ]*")
+_SPACES_AND_SLASHES = re.compile(rb"[\t\n\x0c\r /]*")
+_NAME_REST = re.compile(rb"[^\t\n\x0c\r /=>]*")
+_UNQUOTED = re.compile(rb"[^\t\n\x0c\r >]*")
+_TAG_NAME = re.compile(rb"[^\t\n\x0c\r >]*")
 _BOMS = ((b"\xef\xbb\xbf", "utf-8"), (b"\xfe\xff", "utf-16-be"), (b"\xff\xfe", "utf-16-le"))
 
 
@@ -134,6 +145,13 @@ def _charset_in_meta_content(content: bytes) -> bytes | None:
         return content[position:end]
 
 
+def _end(pattern: re.Pattern[bytes], data: bytes, position: int) -> int:
+    """Where a run of `pattern` (which matches the empty run too) starting at
+    `position` ends."""
+    match = pattern.match(data, position)
+    return match.end() if match else position
+
+
 class _Prescan:
     """The Standard's "prescan a byte stream to determine its encoding", over at most
     1024 bytes."""
@@ -142,55 +160,47 @@ class _Prescan:
         self.data = data[:_PRESCAN_BYTES]
         self.position = 0
 
-    def _byte(self) -> int | None:
-        return self.data[self.position] if self.position < len(self.data) else None
-
-    def _skip_space(self) -> None:
-        while (b := self._byte()) is not None and b in _SPACE:
-            self.position += 1
-
     def attribute(self) -> tuple[bytes, bytes] | None:
-        """The next attribute of a tag, names and unquoted values lower-cased."""
-        while (b := self._byte()) is not None and (b in _SPACE or b == ord("/")):
-            self.position += 1
-        if b is None or b == ord(">"):
+        """The next attribute of a tag, names and unquoted values lower-cased (the
+        Standard's "get an attribute"); None at the tag's end or the buffer's."""
+        data, size = self.data, len(self.data)
+        position = _end(_SPACES_AND_SLASHES, data, self.position)
+        self.position = position
+        if position >= size or data[position] == _GT:
             return None
-        name = bytearray()
-        while True:
-            b = self._byte()
-            if b is None:
+        # The first byte belongs to the name whatever it is, even "=".
+        end = _end(_NAME_REST, data, position + 1)
+        name = data[position:end].lower()
+        if end >= size:
+            return None
+        if data[end] in _SPACE:
+            end = _end(_SPACES, data, end)
+            if end >= size:
                 return None
-            if b == ord("=") and name:
-                self.position += 1
-                break
-            if b in _SPACE:
-                self._skip_space()
-                if self._byte() != ord("="):
-                    return bytes(name), b""
-                self.position += 1
-                break
-            if b in b"/>":
-                return bytes(name), b""
-            name.append(b + 32 if 65 <= b <= 90 else b)
-            self.position += 1
-        self._skip_space()
-        b = self._byte()
-        if b is None:
+            if data[end] != _EQUALS:
+                self.position = end
+                return name, b""
+        elif data[end] != _EQUALS:  # "/" or ">"
+            self.position = end
+            return name, b""
+        position = _end(_SPACES, data, end + 1)
+        if position >= size:
             return None
-        value = bytearray()
-        if b in b"\"'":
-            end = self.data.find(bytes([b]), self.position + 1)
+        quote = data[position]
+        if quote in _QUOTES:
+            end = data.find(_QUOTE_BYTES[quote], position + 1)
             if end < 0:
                 return None
-            value += self.data[self.position + 1 : end].lower()
             self.position = end + 1
-            return bytes(name), bytes(value)
-        if b == ord(">"):
-            return bytes(name), b""
-        while (b := self._byte()) is not None and b not in _SPACE and b != ord(">"):
-            value.append(b + 32 if 65 <= b <= 90 else b)
-            self.position += 1
-        return (bytes(name), bytes(value)) if b is not None else None
+            return name, data[position + 1 : end].lower()
+        if quote == _GT:
+            self.position = position
+            return name, b""
+        end = _end(_UNQUOTED, data, position)
+        if end >= size:
+            return None
+        self.position = end
+        return name, data[position:end].lower()
 
     def meta(self) -> str | None:
         """Reads the attributes of a ``<meta`` tag; the encoding it declares, if any."""
@@ -234,9 +244,8 @@ class _Prescan:
                 charset = self.meta()
                 if charset is not None:
                     return charset
-            elif data[self.position] == ord("<") and self._tag_start():
-                while (b := self._byte()) is not None and b not in _SPACE and b != ord(">"):
-                    self.position += 1
+            elif data[self.position] == _LT and self._tag_start():
+                self.position = _end(_TAG_NAME, data, self.position)
                 while self.attribute() is not None:
                     pass
             elif data.startswith((b"<!", b"</", b"<?"), self.position):
@@ -257,18 +266,18 @@ class _Prescan:
 
 
 def sniff(data: bytes, content_type: str | None = None) -> tuple[str, bool]:
-    """The Python codec to decode `data` with, and whether it is certain: a byte order
-    mark or the charset of `content_type` (the HTTP header's value) are; the page's
-    own declaration in its first 1024 bytes, or UTF-8 for lack of one, are tentative
-    (a ``<meta>`` the parser meets later may change it, see `meta_encoding`)."""
+    """The Python codec to decode `data` with, and whether it is final: a byte order
+    mark, the charset of `content_type` (the HTTP header's value) and the page's own
+    declaration in its first 1024 bytes are; UTF-8 for lack of any is not, and the first
+    ``<meta>`` declaration the parser meets replaces it (see `meta_encoding`)."""
     for bom, codec in _BOMS:
         if data.startswith(bom):
             return codec, True
     transport = charset_from_content_type(content_type)
     declared = lookup_label(transport) if transport is not None else None
-    if declared is not None:
-        return declared, True
-    return _Prescan(data).run() or "utf-8", False
+    if declared is None:
+        declared = _Prescan(data).run()
+    return (declared, True) if declared is not None else ("utf-8", False)
 
 
 def sniff_encoding(data: bytes, content_type: str | None = None) -> str:

@@ -12,8 +12,9 @@ that runs scripts (``<noscript>`` content is text). What counts is decided on th
   children of ``<head>``. An element the head cannot hold (an ``<img>``, text, a
   ``<div>``) ends the head early, and the tags after it land in the body, where search
   engines ignore them: so do we, and the audit shows them missing.
-- **anywhere**: JSON-LD scripts (``type="application/ld+json"``), each parsed on its own;
-  one that is not JSON is recorded in ``jsonld_errors``.
+- **anywhere**: JSON-LD scripts (``type="application/ld+json"``), each parsed on its own
+  as strict JSON (RFC 8259, nested at most 128 deep); one that is not is recorded in
+  ``jsonld_errors`` with the parser's message.
 - **robots**: ``<meta name="robots">`` (several are joined) and the ``X-Robots-Tag``
   headers, the directives meant for every crawler. Directives for one crawler
   (``<meta name="googlebot">``, ``X-Robots-Tag: otherbot: noindex``) are left out.
@@ -30,11 +31,8 @@ trimmed (a relative canonical stays relative: it is worth a finding).
 
 from __future__ import annotations
 
-import json
-import math
 import re
 from collections.abc import Iterable
-from typing import Any
 
 from zoret.integrations import missing_extra
 
@@ -60,8 +58,9 @@ __all__ = [
 #: costs time growing with the square of its depth (hours for a few megabytes); real
 #: pages stay far below (browsers cap the tree's depth at 512).
 MAX_BLOCK_NESTING = 1024
-# Pages with fewer tags than this cannot nest deep enough to cost much; others are
-# measured before parsing.
+# Pages smaller than this, or with fewer tags, cannot nest deep enough to cost much
+# (a quarter of a second at worst); others are measured before parsing.
+_SIZE_WORTH_MEASURING = 64 << 10
 _TAGS_WORTH_MEASURING = 8192
 # The start tags that make the parser look for an open <p> (and that nest).
 _BLOCK_TAG = re.compile(
@@ -93,11 +92,19 @@ def _strip(text: str) -> str:
 
 def collapse_whitespace(text: str) -> str:
     """Runs of ASCII whitespace as one space, none at the ends (no-break spaces kept)."""
+    # Most texts have nothing to collapse; isprintable() is False for tabs and breaks.
+    if text.isprintable() and "  " not in text and text[:1] != " " and text[-1:] != " ":
+        return text
     return _ASCII_SPACE.sub(" ", text).strip(" ")
 
 
 def _rel_tokens(value: str | None) -> list[str]:
-    return _lower(value).split() if value else []
+    """The tokens of a ``rel`` value, split at ASCII whitespace only."""
+    if not value:
+        return []
+    if value.isalpha():
+        return [_lower(value)]
+    return _ASCII_SPACE.split(_strip(_lower(value)))
 
 
 def robots_from_header(values: Iterable[str]) -> list[str]:
@@ -111,29 +118,6 @@ def robots_from_header(values: Iterable[str]) -> list[str]:
             continue
         kept.append(value)
     return kept
-
-
-def _finite(text: str) -> float:
-    number = float(text)
-    if math.isinf(number):
-        raise ValueError(f"the number {text} is out of range")
-    return number
-
-
-def _refuse_constant(name: str) -> None:
-    raise ValueError(f"{name} is not JSON")
-
-
-def _parse_jsonld(text: str) -> tuple[Any, str | None]:
-    """The value of a JSON-LD script, or why it is not JSON."""
-    try:
-        return json.loads(text, parse_float=_finite, parse_constant=_refuse_constant), None
-    except json.JSONDecodeError as exc:
-        return None, f"line {exc.lineno}, column {exc.colno}: {exc.msg}"
-    except ValueError as exc:
-        return None, str(exc)
-    except RecursionError:
-        return None, "nested too deeply"
 
 
 def _first_title(tree: LexborHTMLParser) -> str | None:
@@ -200,52 +184,27 @@ def facts_from_tree(
         node = node.next
     if title is None:
         title = _first_title(tree)
-    # Scripts are counted from 1 in page order, so that errors name them.
-    jsonld: list[tuple[int, Any]] = []
-    errors: dict[int, str] = {}
-    index = 0
-    for script in tree.tags("script"):
-        kind = script.attributes.get("type")
-        if kind is None or _lower(_strip(kind)) != "application/ld+json":
-            continue
-        index += 1
-        value, error = _parse_jsonld(script.text())
-        if error is None:
-            jsonld.append((index, value))
-        else:
-            errors[index] = error
-    robots_text = ", ".join([*robots, *robots_from_header(x_robots_tag)])
-
-    def facts(values: list[Any]) -> PageFacts:
-        return PageFacts(
-            route,
-            url=url,
-            status=status,
-            title=None if title is None else collapse_whitespace(title),
-            description=description,
-            canonical=canonical,
-            robots=robots_text,
-            properties=properties,
-            jsonld=values,
-            jsonld_errors=[f"script {i}: {errors[i]}" for i in sorted(errors)],
-            hreflang=hreflang,
-            in_sitemap=in_sitemap,
-        )
-
-    try:
-        return facts([value for _, value in jsonld])
-    except (ValueError, RecursionError):
-        pass
-    # A value json accepts but the record refuses (nested past its limit): that script
-    # is recorded as an error, the others kept.
-    kept = []
-    for index, value in jsonld:
-        try:
-            PageFacts(route, jsonld=[value])
-            kept.append(value)
-        except (ValueError, RecursionError) as exc:
-            errors[index] = str(exc) or "nested too deeply"
-    return facts(kept)
+    # The core parses each script (strict JSON, nesting bounded) and keeps the message
+    # of each one that does not parse.
+    jsonld = [
+        script.text()
+        for script in tree.tags("script")
+        if (kind := script.attributes.get("type")) is not None
+        and _lower(_strip(kind)) == "application/ld+json"
+    ]
+    return PageFacts(
+        route,
+        url=url,
+        status=status,
+        title=None if title is None else collapse_whitespace(title),
+        description=description,
+        canonical=canonical,
+        robots=", ".join([*robots, *robots_from_header(x_robots_tag)]),
+        properties=properties,
+        jsonld=jsonld,
+        hreflang=hreflang,
+        in_sitemap=in_sitemap,
+    )
 
 
 class PageTooDeepError(ValueError):
@@ -273,9 +232,9 @@ def parse_html(html: bytes | str, content_type: str | None = None) -> LexborHTML
     block elements more than `MAX_BLOCK_NESTING` deep."""
     if not isinstance(html, bytes):
         return _parse_text(html)
-    codec, certain = sniff(html, content_type)
+    codec, final = sniff(html, content_type)
     tree = _parse_text(decode(html, codec))
-    if not certain:
+    if not final:
         declared = _declared_encoding(tree)
         if declared is not None and declared != codec:
             tree = _parse_text(decode(html, declared))
@@ -295,7 +254,11 @@ def _declared_encoding(tree: LexborHTMLParser) -> str | None:
 
 
 def _parse_text(text: str) -> LexborHTMLParser:
-    if text.count("<") > _TAGS_WORTH_MEASURING and block_nesting(text) > MAX_BLOCK_NESTING:
+    if (
+        len(text) > _SIZE_WORTH_MEASURING
+        and text.count("<") > _TAGS_WORTH_MEASURING
+        and block_nesting(text) > MAX_BLOCK_NESTING
+    ):
         raise PageTooDeepError(
             f"block elements nested more than {MAX_BLOCK_NESTING} deep: not read"
         )

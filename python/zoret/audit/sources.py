@@ -127,32 +127,33 @@ def describe(source: Source) -> str:
 def route_of_file(relative: str, strip_extension: bool = False) -> str:
     """The route a static server gives the file at `relative` (a POSIX path under the
     site's root): ``docs/index.html`` -> ``/docs/``, ``blog/a b.html`` -> ``/blog/a%20b.html``."""
-    path = PurePosixPath(relative)
-    if path.name in _INDEX_NAMES:
-        parent = path.parent.as_posix()
-        route = "/" if parent == "." else f"/{parent}/"
+    folder, _, name = relative.rpartition("/")
+    if name in _INDEX_NAMES:
+        route = f"/{folder}/" if folder else "/"
     else:
-        route = "/" + path.as_posix()
+        route = "/" + relative
         if strip_extension:
-            route = route.removesuffix(path.suffix) if path.suffix in _HTML_SUFFIXES else route
+            stem, dot, suffix = name.rpartition(".")
+            if stem and f"{dot}{suffix}" in _HTML_SUFFIXES:
+                route = route[: -len(dot + suffix)]
     return quote(route, safe=_PATH_SAFE)
 
 
 def directory_pages(source: Directory) -> list[tuple[str, str, str]]:
-    """(route, path as shown, absolute path) of every HTML file, in path order; symbolic
-    links to folders are not followed."""
-    root = Path(source.path)
-    absolute_root = root.resolve()
+    """(route, path as shown, absolute path) of every HTML file, in path order (a
+    folder's files, then its folders); symbolic links to folders are not followed."""
+    shown_root = source.path.rstrip("/") or "/"
+    absolute_root = os.path.realpath(source.path)
     pages = []
     for folder, folders, files in os.walk(absolute_root):
         folders.sort()
+        inside = os.path.relpath(folder, absolute_root)
         for name in sorted(files):
             if not name.lower().endswith(_HTML_SUFFIXES):
                 continue
-            absolute = Path(folder, name)
-            relative = absolute.relative_to(absolute_root).as_posix()
+            relative = name if inside == "." else f"{inside}/{name}"
             route = route_of_file(relative, source.strip_extension)
-            pages.append((route, (root / relative).as_posix(), str(absolute)))
+            pages.append((route, f"{shown_root}/{relative}", f"{folder}/{name}"))
     return pages
 
 

@@ -6,6 +6,7 @@ workers) and returns a small `PageResult`, never the parsed tree or the facts.
 
 from __future__ import annotations
 
+import os
 from collections.abc import Iterable
 
 from zoret._zoret_site import NotChecked, PageFacts, Violation
@@ -17,7 +18,9 @@ __all__ = ["audit_page", "audit_pages"]
 
 def _read_file(path: str, limit: int) -> tuple[bytes, bool]:
     with open(path, "rb") as file:
-        data = file.read(limit + 1)
+        # Asking for no more than the file holds spares a buffer of `limit` bytes.
+        size = os.fstat(file.fileno()).st_size
+        data = file.read(min(size, limit) + 1)
     return (data[:limit], True) if len(data) > limit else (data, False)
 
 
