@@ -212,8 +212,8 @@ def test_a_50_mb_page_is_read_up_to_the_limit_in_bounded_memory(tmp_path):
         file.write(b"<p>" + b"lorem ipsum dolor sit amet " * ((50 << 20) // 27 + 1))
     assert page.stat().st_size > 50 << 20
     code = f"""
-from zoret.audit import AuditPlan, PageTask, audit_page
-result = audit_page(PageTask("/huge", "huge.html", path={str(page)!r}), AuditPlan())
+from zoret.audit import AuditPlan, PageTask, check_page
+result = check_page(PageTask("/huge", "huge.html", path={str(page)!r}), AuditPlan())
 print(result.truncated, result.error)
 """
     out, peak = measured(code)
@@ -226,9 +226,9 @@ print(result.truncated, result.error)
     (b"<title>deep</title>" + b"<span><b>" * 100_000, None),  # phrasing nests cheaply: read
 ])  # fmt: skip
 def test_deep_nesting_is_refused_or_read_quickly(page, expected):
-    from zoret.audit import AuditPlan, PageTask, audit_page
+    from zoret.audit import AuditPlan, PageTask, check_page
 
-    result = audit_page(PageTask("/deep", "deep", body=page), AuditPlan())
+    result = check_page(PageTask("/deep", "deep", body=page), AuditPlan())
     assert result.error == (None if expected is None else f"cannot be checked: {expected}")
 
 

@@ -32,7 +32,7 @@ from zoret.audit.report import AuditReport, Timings, rule_of, section_of
 from zoret.audit.runner import AuditError, audit, site_step
 from zoret.audit.sitemaps import SitemapError
 from zoret.audit.sources import Directory, SitemapUrls, Urls, route_of_file
-from zoret.audit.steps import audit_page, audit_pages
+from zoret.audit.steps import check_page, check_pages
 
 __all__ = [
     "MAX_PAGE_BYTES",
@@ -49,8 +49,8 @@ __all__ = [
     "Timings",
     "Urls",
     "audit",
-    "audit_page",
-    "audit_pages",
+    "check_page",
+    "check_pages",
     "decode_html",
     "read_page",
     "route_of_file",

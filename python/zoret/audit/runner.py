@@ -3,7 +3,7 @@
 
 The two steps are the only places that check anything:
 
-- the per-page step (`zoret.audit.steps.audit_pages`) runs on chunks of `PageTask`
+- the per-page step (`zoret.audit.steps.check_pages`) runs on chunks of `PageTask`
   records and returns `PageResult` records; it is what the pool's and Dask's workers
   run;
 - the site step (`site_step`) runs once, here, on all the results gathered, and puts
@@ -30,7 +30,7 @@ from zoret._zoret_site import Contract
 from zoret.audit import sources
 from zoret.audit.records import MAX_PAGE_BYTES, AuditPlan, HttpOptions, PageResult, PageTask
 from zoret.audit.report import AuditReport, Timings
-from zoret.audit.steps import audit_pages
+from zoret.audit.steps import check_pages
 from zoret.check import load_contract
 
 if TYPE_CHECKING:
@@ -83,7 +83,7 @@ def _install_plan(plan: AuditPlan) -> None:
 
 def _audit_chunk(tasks: list[PageTask]) -> list[PageResult]:
     assert _worker_plan is not None
-    return audit_pages(tasks, _worker_plan)
+    return check_pages(tasks, _worker_plan)
 
 
 def _run_serial(
@@ -91,7 +91,7 @@ def _run_serial(
 ) -> list[PageResult]:
     results = []
     for chunk in _chunks(tasks, 16):
-        results.extend(audit_pages(chunk, plan))
+        results.extend(check_pages(chunk, plan))
         done(len(chunk))
     return results
 
@@ -168,7 +168,7 @@ def _run_dask(
             results.extend(finished.result())
             done(len(finished.result()))
             count -= 1
-        running.add(client.submit(audit_pages, chunk, shared_plan, pure=False))  # type: ignore[no-untyped-call]
+        running.add(client.submit(check_pages, chunk, shared_plan, pure=False))  # type: ignore[no-untyped-call]
         count += 1
     for finished in running:
         chunk_results = finished.result()

@@ -8,12 +8,13 @@ from __future__ import annotations
 
 import os
 from collections.abc import Iterable
+from dataclasses import replace
 
-from zoret._zoret_site import NotChecked, PageFacts, Violation
+from zoret._zoret_site import PageFacts
 from zoret.audit.reader import read_page, robots_from_header
 from zoret.audit.records import AuditPlan, PageResult, PageTask
 
-__all__ = ["audit_page", "audit_pages"]
+__all__ = ["check_page", "check_pages"]
 
 
 def _read_file(path: str, limit: int) -> tuple[bytes, bool]:
@@ -50,36 +51,30 @@ def _facts(task: PageTask, plan: AuditPlan) -> tuple[PageFacts, bool]:
     return facts, truncated
 
 
-def audit_page(task: PageTask, plan: AuditPlan) -> PageResult:
+def check_page(task: PageTask, plan: AuditPlan) -> PageResult:
     """Reads one page and checks it; a page that cannot be read or checked gives a
     result with its `error`, never an exception."""
-    base = {"route": task.route, "address": task.address, "url": task.url, "http": task.http}
+    page = PageResult(task.route, task.address, url=task.url, http=task.http)
     if task.error is not None:
-        return PageResult(**base, error=task.error)  # type: ignore[arg-type]
+        return replace(page, error=task.error)
     try:
         facts, truncated = _facts(task, plan)
-        violations: tuple[Violation, ...] = ()
-        checked = 0
-        not_checked: tuple[NotChecked, ...] = ()
+        page = replace(page, truncated=truncated)
         if plan.contract is not None:
             report = plan.contract.check_report(task.route, facts, plan.config)
-            violations = tuple(report.violations)
-            checked = report.constraints_checked
-            not_checked = tuple(report.not_checked)
+            page = replace(
+                page,
+                violations=tuple(report.violations),
+                constraints_checked=report.constraints_checked,
+                not_checked=tuple(report.not_checked),
+            )
     except OSError as exc:
-        return PageResult(**base, error=exc.strerror or str(exc))  # type: ignore[arg-type]
+        return replace(page, error=exc.strerror or str(exc))
     except (ValueError, RecursionError, MemoryError) as exc:
-        message = str(exc) or type(exc).__name__
-        return PageResult(**base, error=f"cannot be checked: {message}")  # type: ignore[arg-type]
-    return PageResult(
-        **base,  # type: ignore[arg-type]
-        violations=violations,
-        constraints_checked=checked,
-        not_checked=not_checked,
-        truncated=truncated,
-    )
+        return replace(page, error=f"cannot be checked: {str(exc) or type(exc).__name__}")
+    return page
 
 
-def audit_pages(tasks: Iterable[PageTask], plan: AuditPlan) -> list[PageResult]:
-    """`audit_page` over a chunk of tasks: the unit of work sent to a worker."""
-    return [audit_page(task, plan) for task in tasks]
+def check_pages(tasks: Iterable[PageTask], plan: AuditPlan) -> list[PageResult]:
+    """`check_page` over a chunk of tasks: the unit of work sent to a worker."""
+    return [check_page(task, plan) for task in tasks]
