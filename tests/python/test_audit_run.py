@@ -247,3 +247,14 @@ def test_a_worker_that_dies_is_an_audit_error(site, monkeypatch):
 
 def _die(tasks):
     os._exit(3)
+
+
+def test_a_folder_audit_fetches_nothing(tmp_path):
+    (tmp_path / "a.html").write_text("<title>a</title>")
+    (tmp_path / "sitemap.xml").write_text(
+        '<urlset xmlns="http://www.sitemaps.org/schemas/sitemap/0.9">'
+        "<url><loc>http://127.0.0.1:9/a.html</loc></url></urlset>"
+    )
+    # No robots.txt beside the pages: the sitemap's site is not asked for one.
+    report = audit(tmp_path, sitemap=tmp_path / "sitemap.xml")
+    assert report.sitemap_urls == (("http://127.0.0.1:9/a.html", False),)

@@ -281,8 +281,10 @@ def audit(
     site's own (``robots.txt`` in the folder, or fetched from each site's root).
 
     The pages are read and checked by `workers` processes (default: one per core; 1
-    runs in this process), or on a Dask cluster through `client`. Raises `AuditError`
-    when the source, the sitemap or robots.txt cannot be read.
+    runs in this process, as do sites of fewer than 256 pages by default), or on a Dask
+    cluster through `client`. A page that cannot be read is reported in the result.
+    Raises `AuditError` when the source, the sitemap or robots.txt cannot be read or a
+    worker dies, and what `load_contract` raises for a contract file.
     """
     started = time.perf_counter()
     try:
@@ -295,61 +297,21 @@ def audit(
         raise ValueError(f"workers must be at least 1, got {workers}")
     plan = AuditPlan(contract, config, max_page_bytes)
     http = http or HttpOptions()
-    sitemap_location = os.fspath(sitemap) if sitemap is not None else None
+    location = os.fspath(sitemap) if sitemap is not None else None
     if isinstance(site, sources.SitemapUrls):
-        sitemap_location = sitemap_location or site.location
+        location = location or site.location
     try:
-        site_map = sources.load_sitemap(sitemap_location, http) if sitemap_location else None
+        site_map = sources.load_sitemap(location, http) if location else None
     except (OSError, ValueError) as exc:
-        raise AuditError(_file_error(sitemap_location, exc)) from None
-
-    tasks: Iterable[PageTask]
-    if isinstance(site, sources.Directory):
-        files = sources.directory_pages(site)
-        total: int | None = len(files)
-        tasks = (
-            PageTask(
-                route,
-                shown,
-                path=path,
-                in_sitemap=None if site_map is None else _lists_route(site_map, route, config),
-            )
-            for route, shown, path in files
-        )
-        if robots is None and os.path.isfile(os.path.join(site.path, "robots.txt")):
-            robots = os.path.join(site.path, "robots.txt")
-    else:
-        urls = site.urls if isinstance(site, sources.Urls) else site_map.urls  # type: ignore[union-attr]
-        total = len(urls)
-
-        def in_sitemap(url: str) -> bool | None:
-            return None if site_map is None else site_map.lists_url(url)
-
-        tasks = _http_tasks(urls, http, max_page_bytes, in_sitemap)
-
-    sitemap_urls = None
-    if site_map is not None:
-        robots_location = os.fspath(robots) if robots is not None else None
-        if robots_location is None and isinstance(site, sources.Directory):
-            disallowed = {url: False for url in site_map.urls}
-        else:
-            try:
-                rules = sources.load_robots(
-                    robots_location, site_map.urls, http, agent=robots_agent
-                )
-            except OSError as exc:
-                raise AuditError(_file_error(robots_location, exc)) from None
-            disallowed = {url: not rules.allows(url) for url in site_map.urls}
-        sitemap_urls = tuple(disallowed.items())
-
-    if client is not None:
-        mode, count = "dask", max(1, len(client.scheduler_info().get("workers", {})))
-    else:
-        count = workers or default_workers()
-        small = total is not None and total < 4 * _MAX_CHUNK
-        if workers is None and small:
-            count = 1  # starting processes would cost more than it saves
-        mode = "serial" if count == 1 else "processes"
+        raise AuditError(_file_error(location, exc)) from None
+    if isinstance(site, sources.Directory) and robots is None:
+        own = os.path.join(site.path, "robots.txt")
+        robots = own if os.path.isfile(own) else None
+    # A folder's audit fetches nothing: without a robots.txt of its own, all is allowed.
+    fetch_robots = not isinstance(site, sources.Directory)
+    sitemap_urls = _sitemap_urls(site_map, robots, fetch_robots, http, robots_agent)
+    tasks, total = _tasks(site, site_map, plan, http)
+    mode, count = _how_to_run(client, workers, total)
     label = sources.describe(site)
     try:
         with contextlib.ExitStack() as stack:
@@ -368,6 +330,64 @@ def audit(
         ) from None
     timings = Timings(time.perf_counter() - started, len(results), mode, count)
     return site_step(results, plan, source=label, sitemap_urls=sitemap_urls, timings=timings)
+
+
+def _sitemap_urls(
+    site_map: sources.SiteSitemap | None,
+    robots: str | os.PathLike[str] | None,
+    fetch_robots: bool,
+    http: HttpOptions,
+    agent: str,
+) -> tuple[tuple[str, bool], ...] | None:
+    """Each URL of the sitemap with whether robots.txt disallows it: `robots`, else each
+    site's own when `fetch_robots`, else none."""
+    if site_map is None:
+        return None
+    location = os.fspath(robots) if robots is not None else None
+    if location is None and not fetch_robots:
+        return tuple((url, False) for url in site_map.urls)
+    try:
+        rules = sources.load_robots(location, site_map.urls, http, agent=agent)
+    except OSError as exc:
+        raise AuditError(_file_error(location, exc)) from None
+    return tuple((url, not rules.allows(url)) for url in site_map.urls)
+
+
+def _tasks(
+    site: sources.Source,
+    site_map: sources.SiteSitemap | None,
+    plan: AuditPlan,
+    http: HttpOptions,
+) -> tuple[Iterator[PageTask], int]:
+    """The pages to check, lazily (pages over HTTP are fetched as they are taken), and
+    how many."""
+    if isinstance(site, sources.Directory):
+        files = sources.directory_pages(site)
+
+        def in_sitemap(route: str) -> bool | None:
+            return None if site_map is None else _lists_route(site_map, route, plan.config)
+
+        tasks = (
+            PageTask(route, shown, path=path, in_sitemap=in_sitemap(route))
+            for route, shown, path in files
+        )
+        return tasks, len(files)
+    urls = site.urls if isinstance(site, sources.Urls) else site_map.urls  # type: ignore[union-attr]
+
+    def url_in_sitemap(url: str) -> bool | None:
+        return None if site_map is None else site_map.lists_url(url)
+
+    return _http_tasks(urls, http, plan.max_page_bytes, url_in_sitemap), len(urls)
+
+
+def _how_to_run(client: Client | None, workers: int | None, total: int) -> tuple[str, int]:
+    """ "dask", "processes" or "serial", and with how many workers."""
+    if client is not None:
+        return "dask", max(1, len(client.scheduler_info().get("workers", {})))
+    count = workers or default_workers()
+    if workers is None and total < 4 * _MAX_CHUNK:
+        count = 1  # starting processes would cost more than it saves
+    return ("serial" if count == 1 else "processes"), count
 
 
 def _lists_route(site_map: sources.SiteSitemap, route: str, config: SEOConfig | None) -> bool:
