@@ -258,3 +258,29 @@ def test_a_folder_audit_fetches_nothing(tmp_path):
     # No robots.txt beside the pages: the sitemap's site is not asked for one.
     report = audit(tmp_path, sitemap=tmp_path / "sitemap.xml")
     assert report.sitemap_urls == (("http://127.0.0.1:9/a.html", False),)
+
+
+def test_a_terminal_gets_a_progress_bar_and_a_summary_table(site):
+    import pty
+
+    command = [sys.executable, "-m", "zoret", "audit", str(site / "public"), "--workers", "1",
+               "--contract", str(site / "public" / "contract.toml"), "-o", os.devnull]  # fmt: skip
+    leader, follower = pty.openpty()
+    env = os.environ | {"PYTHONPATH": str(ROOT / "python"), "COLUMNS": "100"}
+    with subprocess.Popen(command, env=env, stderr=follower, stdout=subprocess.DEVNULL) as child:
+        os.close(follower)
+        drawn = b""
+        while chunk := _read(leader):
+            drawn += chunk
+        assert child.wait(timeout=120) == 1
+    os.close(leader)
+    text = drawn.decode()
+    assert "\x1b[" in text and "301/301" in text  # the bar, at its end
+    assert "title.max_length" in text and "301 pages (0 unreadable)" in text  # the table
+
+
+def _read(fd):
+    try:
+        return os.read(fd, 65536)
+    except OSError:  # the terminal closes with the child
+        return b""
