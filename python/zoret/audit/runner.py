@@ -45,6 +45,9 @@ _T = TypeVar("_T")
 # few enough that the workers finish together.
 _MAX_CHUNK = 64
 _MAX_DASK_CHUNK = 512
+# Fetched pages travel with their bodies (up to `max_page_bytes` each): fewer per chunk
+# keeps the chunks waiting for a worker small.
+_MAX_FETCHED_CHUNK = 8
 
 
 class AuditError(Exception):
@@ -58,9 +61,7 @@ def _chunks(items: Iterable[_T], size: int) -> Iterator[list[_T]]:
         yield chunk
 
 
-def _chunk_size(total: int | None, workers: int, cap: int) -> int:
-    if total is None:
-        return 16
+def _chunk_size(total: int, workers: int, cap: int) -> int:
     return max(1, min(cap, math.ceil(total / (workers * 8))))
 
 
@@ -121,7 +122,7 @@ def _run_pool(
     tasks: Iterable[PageTask],
     pool: ProcessPoolExecutor,
     workers: int,
-    total: int | None,
+    chunk_size: int,
     done: Callable[[int], None],
 ) -> list[PageResult]:
     results: list[PageResult] = []
@@ -133,7 +134,7 @@ def _run_pool(
             results.extend(chunk)
             done(len(chunk))
 
-    for chunk in _chunks(tasks, _chunk_size(total, workers, _MAX_CHUNK)):
+    for chunk in _chunks(tasks, chunk_size):
         if len(pending) >= 3 * workers:
             finished, pending = wait(pending, return_when=FIRST_COMPLETED)
             collect(finished)
@@ -146,7 +147,8 @@ def _run_dask(
     tasks: Iterable[PageTask],
     plan: AuditPlan,
     client: Client,
-    total: int | None,
+    workers: int,
+    chunk_size: int,
     done: Callable[[int], None],
 ) -> list[PageResult]:
     try:
@@ -155,25 +157,22 @@ def _run_dask(
         from zoret.integrations import missing_extra
 
         raise missing_extra(exc, "dask", "a distributed audit") from exc
-    workers = max(1, len(client.scheduler_info().get("workers", {})))
     # Sent once to every worker; each chunk then names it.
     shared_plan = client.scatter(plan, broadcast=True, hash=False)  # type: ignore[no-untyped-call]
-    in_flight = 4 * workers
     results: list[PageResult] = []
     running = as_completed()  # type: ignore[no-untyped-call]
-    count = 0
-    for chunk in _chunks(tasks, _chunk_size(total, workers, _MAX_DASK_CHUNK)):
-        if count >= in_flight:
-            finished = next(running)
-            results.extend(finished.result())
-            done(len(finished.result()))
-            count -= 1
+
+    def collect(future: Any) -> None:
+        chunk = future.result()
+        results.extend(chunk)
+        done(len(chunk))
+
+    for index, chunk in enumerate(_chunks(tasks, chunk_size)):
+        if index >= 4 * workers:  # as many chunks in flight as that, no more
+            collect(next(running))
         running.add(client.submit(check_pages, chunk, shared_plan, pure=False))  # type: ignore[no-untyped-call]
-        count += 1
-    for finished in running:
-        chunk_results = finished.result()
-        results.extend(chunk_results)
-        done(len(chunk_results))
+    for future in running:
+        collect(future)
     return results
 
 
@@ -312,6 +311,10 @@ def audit(
     sitemap_urls = _sitemap_urls(site_map, robots, fetch_robots, http, robots_agent)
     tasks, total = _tasks(site, site_map, plan, http)
     mode, count = _how_to_run(client, workers, total)
+    cap = _MAX_DASK_CHUNK if mode == "dask" else _MAX_CHUNK
+    if not isinstance(site, sources.Directory):
+        cap = _MAX_FETCHED_CHUNK
+    chunk_size = _chunk_size(total, count, cap)
     label = sources.describe(site)
     try:
         with contextlib.ExitStack() as stack:
@@ -319,9 +322,9 @@ def audit(
                 pool = stack.enter_context(_pool(count, plan))
             done = stack.enter_context(_progress(progress, total, label))
             if mode == "dask":
-                results = _run_dask(tasks, plan, client, total, done)  # type: ignore[arg-type]
+                results = _run_dask(tasks, plan, client, count, chunk_size, done)  # type: ignore[arg-type]
             elif mode == "processes":
-                results = _run_pool(tasks, pool, count, total, done)
+                results = _run_pool(tasks, pool, count, chunk_size, done)
             else:
                 results = _run_serial(tasks, plan, done)
     except BrokenProcessPool:
