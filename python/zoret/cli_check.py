@@ -163,15 +163,9 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
         print(f"zoret: warning: {args.contract}: {f.layer}: {field}{f.message}", file=sys.stderr)
     checker = ManifestChecker(contract, _site(args, load_config))
     with output_file(args.output) as out:
-        reporter: output.Reporter
-        if args.format == "text":
-            reporter = output.TextReporter(out, args.manifest)
-        elif args.format == "json":
-            reporter = output.JsonReporter(out)
-        elif args.format == "junit":
-            reporter = output.JunitReporter(out, args.manifest, args.contract, args.fail_on)
-        else:
-            reporter = output.SarifReporter(out, args.manifest)
+        reporter = output.reporter(
+            args.format, out, output.manifest_origin(args.manifest), args.contract, args.fail_on
+        )
         failing = False
 
         def check_line(number: int, line: bytes) -> None:
@@ -180,8 +174,8 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
             reporter.route(number, route, violations)
             failing = failing or any(at_least(v.severity, args.fail_on) for v in violations)
 
-        bad = _lines(args, check_line, reporter.bad_line)
-        reporter.finish(checker.tally() | {"bad_lines": bad})
+        bad = _lines(args, check_line, reporter.unreadable)
+        reporter.finish(checker.tally() | {"unreadable": bad})
     return EXIT_BAD_INPUT if bad else EXIT_FINDINGS if failing else EXIT_OK
 
 

@@ -1,4 +1,6 @@
-"""Options of the Python suite."""
+"""Options and shared fixtures of the Python suite."""
+
+import shutil
 
 import pytest
 from hypothesis import settings
@@ -22,3 +24,28 @@ def leak_loops(request: pytest.FixtureRequest) -> int:
 # Sanitizer builds run the same examples several times slower.
 settings.register_profile("zoret", deadline=None)
 settings.load_profile("zoret")
+
+
+@pytest.fixture(scope="module")
+def browser():
+    """Headless Chromium driven by selenium (Debian's chromium and chromium-driver)."""
+    webdriver = pytest.importorskip("selenium.webdriver")
+    from selenium.common.exceptions import WebDriverException
+
+    chromium, driver = shutil.which("chromium"), shutil.which("chromedriver")
+    if not chromium or not driver:
+        pytest.skip(
+            "Chromium cannot start: the chromium and chromium-driver packages are not installed"
+        )
+    options = webdriver.ChromeOptions()
+    options.binary_location = chromium
+    for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--disable-gpu"):
+        options.add_argument(argument)
+    try:
+        session = webdriver.Chrome(
+            service=webdriver.ChromeService(executable_path=driver), options=options
+        )
+    except WebDriverException as exc:
+        pytest.skip(f"Chromium cannot start: {exc.msg}")
+    yield session
+    session.quit()
