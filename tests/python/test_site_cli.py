@@ -77,13 +77,13 @@ def test_sitemap_lists_indexable_pages_at_their_canonical_urls(capsys, flags):
 
 
 @pytest.mark.parametrize(("line", "message"), [
-    ("not json", "routes.jsonl:7: column 1: Expecting value"),
+    ("not json", "routes.jsonl:7: invalid JSON: expected value at line 1 column 2"),
     ('{"route": "/x", "entity": {"entity_type": "post", "updated_at": "2024-13-01"}}',
      'routes.jsonl:7: lastmod "2024-13-01": month 13'),
-    ('{"route": 3}', "routes.jsonl:7: 'route' must be a non-empty string"),
-    ('{"route": "/x", "entity": {"entity_type": "post"}, "extra": 1}', "routes.jsonl:7: unknown key(s) 'extra'"),
-    ('{"route": "/x", "entity": {"entity_type": "pots"}}', "routes.jsonl:7: "),
-    ('{"route": "/x\\ud800", "entity": {"entity_type": "post"}}', "routes.jsonl:7: 'utf-8' codec can't encode"),
+    ('{"route": 3}', 'routes.jsonl:7: "route" must be a string, got int'),
+    ('{"route": "/x", "entity": {"entity_type": "post"}, "extra": 1}', 'routes.jsonl:7: unknown key "extra"'),
+    ('{"route": "/x", "entity": {"entity_type": "pots"}}', "routes.jsonl:7: entity: entity_type must be one of"),
+    ('{"route": "/x\\ud800", "entity": {"entity_type": "post"}}', "routes.jsonl:7: invalid JSON: "),
 ])  # fmt: skip
 def test_a_bad_manifest_line_is_named_and_nothing_is_replaced(capsys, line, message):
     Path("public/sitemap.xml").write_text("old")
