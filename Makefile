@@ -74,7 +74,7 @@ test-python-asan: build-asan
 	cxx=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_ASAN)/CMakeCache.txt); \
 	LD_PRELOAD="$$($$cxx -print-file-name=libasan.so) $$($$cxx -print-file-name=libubsan.so)" \
 	PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$(CURDIR)/$(BUILD_ASAN)/package \
-	  $(PY) -m pytest tests/python -p no:cacheprovider
+	  $(PY) -m pytest tests/python -p no:cacheprovider -m "not outside and not scale"
 
 # A wheel for any Linux with a recent enough glibc: auditwheel copies the libraries the
 # modules link (ICU, libcrypto, RE2) into it and tags it manylinux. ICU's data comes

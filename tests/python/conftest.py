@@ -16,6 +16,25 @@ def pytest_addoption(parser: pytest.Parser) -> None:
     )
 
 
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line(
+        "markers",
+        "outside: drives a program outside the extension (a wheel build, Chromium, mypy); "
+        "the sanitizer run leaves these out, as they test the tool, not our memory use",
+    )
+    config.addinivalue_line(
+        "markers",
+        "scale: a run at full scale for its time and memory bounds; the sanitizer run, "
+        "several times slower, leaves it out (smaller cases cover the same code there)",
+    )
+
+
+def pytest_collection_modifyitems(items: list[pytest.Item]) -> None:
+    for item in items:
+        if "browser" in getattr(item, "fixturenames", ()):
+            item.add_marker(pytest.mark.outside)
+
+
 @pytest.fixture
 def leak_loops(request: pytest.FixtureRequest) -> int:
     return int(request.config.getoption("--leak-loops"))

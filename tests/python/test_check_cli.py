@@ -288,6 +288,7 @@ def test_explain_and_lint(capsys):
     assert err.splitlines()[0] == f"zoret: warning: {out.splitlines()[0]}"
 
 
+@pytest.mark.scale
 def test_a_hundred_thousand_routes_end_to_end(capsys):
     line = ('{"route": "/blog/p%d", "entity": {"entity_type": "post", "title": "Post %d", "excerpt": "About post %d.",'
             ' "featured_image": {"url": "/i/%d.png", "width": 1200, "height": 630}, "breadcrumbs": [{"name": "Home", "url": "/"}]}}\n')  # fmt: skip

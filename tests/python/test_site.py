@@ -213,6 +213,7 @@ print(*peak(20_000), *peak(1_000_000))
 """
 
 
+@pytest.mark.scale
 def test_a_million_entries_stream_in_flat_memory():
     root = str(Path(zoret.__file__).parents[1])
     env = dict(os.environ)

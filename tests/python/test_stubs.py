@@ -23,6 +23,7 @@ MISUSE = "\n".join(["import zoret", "import zoret.registry",  # then each line i
 ])  # fmt: skip
 
 
+@pytest.mark.outside
 @pytest.mark.parametrize(("args", "flagged"), [
     (["-m", "mypy.stubtest", "zoret._zoret_native"], set()),
     (["-m", "mypy.stubtest", "zoret._zoret_site"], set()),

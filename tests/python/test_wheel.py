@@ -31,7 +31,10 @@ def why_no_isolation():
 
 
 NO_ISOLATION = why_no_isolation()
-pytestmark = pytest.mark.skipif(NO_ISOLATION is not None, reason=str(NO_ISOLATION))
+pytestmark = [
+    pytest.mark.outside,
+    pytest.mark.skipif(NO_ISOLATION is not None, reason=str(NO_ISOLATION)),
+]
 
 
 @pytest.fixture(scope="module")

@@ -134,9 +134,14 @@ class Fetcher:
                 self._client = None
 
     async def _attempts(
-        self, url: str, read: Callable[[httpx.Response], Awaitable[_T]]
+        self,
+        url: str,
+        read: Callable[[httpx.Response], Awaitable[_T]],
+        streamed: Callable[[], int] = lambda: 0,
     ) -> tuple[httpx.Response, _T]:
-        """One GET with retries; `read` consumes the response within the deadline."""
+        """One GET with retries; `read` consumes the response within the deadline.
+        `streamed` tells how many body bytes have been handed on already: a sink cannot
+        take them back, so a failure after the first of them is not retried."""
         assert self._client is not None, "use Fetcher.client()"
         options = self.options
         for attempt in range(options.retries + 1):
@@ -156,6 +161,11 @@ class Fetcher:
             except (httpx.UnsupportedProtocol, httpx.InvalidURL) as exc:
                 raise FetchError(str(exc)) from None
             except (httpx.TransportError, TimeoutError) as exc:
+                if handed_on := streamed():
+                    cause = _describe(exc, options.timeout)
+                    raise FetchError(
+                        f"{cause} (the body broke off after {handed_on} bytes)"
+                    ) from None
                 if attempt == options.retries:
                     raise FetchError(_describe(exc, options.timeout)) from None
             await asyncio.sleep(delay)
@@ -179,10 +189,20 @@ class Fetcher:
             current = url
             seen = {url}
             host = urlsplit(url).hostname
+            handed_on = 0
+
+            def feed(chunk: bytes) -> None:
+                nonlocal handed_on
+                handed_on += len(chunk)
+                sink(chunk)  # type: ignore[misc]  # only passed on when there is a sink
+
             for _ in range(self.options.max_redirects + 1):
                 response, body = await self._attempts(
                     current,
-                    lambda r: self._body(r, max_bytes, truncate, html_only, sink),
+                    lambda r: self._body(
+                        r, max_bytes, truncate, html_only, None if sink is None else feed
+                    ),
+                    lambda: handed_on,
                 )
                 chain.append((response.status_code, current))
                 location = response.headers.get("location")
