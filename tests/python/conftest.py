@@ -21,6 +21,14 @@ def leak_loops(request: pytest.FixtureRequest) -> int:
     return int(request.config.getoption("--leak-loops"))
 
 
+@pytest.fixture
+def cli(capsys):
+    """`zoret ARGV...` called in process: its exit status, standard output and error."""
+    from zoret.cli import main
+
+    return lambda *argv: (main(list(argv)), *capsys.readouterr())
+
+
 # Sanitizer builds run the same examples several times slower.
 settings.register_profile("zoret", deadline=None)
 settings.load_profile("zoret")
