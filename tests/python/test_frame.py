@@ -117,7 +117,6 @@ def test_surplus_arguments_are_refused_in_the_fixed_wording(name):
     with pytest.raises(TypeError) as info:
         call(bogus=1)
     assert str(info.value) == f"{name}() got an unexpected keyword argument 'bogus'"
-    assert call.__doc__.split("\n", 1)[0].strip(), "no summary"
 
 
 @pytest.mark.parametrize("obj", SAMPLES, ids=lambda obj: type(obj).__name__)
