@@ -91,10 +91,7 @@ def test_payload_and_its_facts_get_the_same_verdict(contract):
     assert got[0].expected == "Recipe" and got[0].url == "https://example.com/blog/hello/"
     # The route argument decides which layers apply (and which URL is the page's own),
     # whatever route the facts were made for.
-    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == [
-        "canonical",
-        "schema.types",
-    ]
+    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == ["canonical", "schema.types"]  # fmt: skip
     # Without the configuration "self" is the contract's site plus the route: no trailing slash.
     assert "canonical" in [v.field for v in contract.check("/blog/hello", page)]
 
@@ -115,25 +112,14 @@ def test_report_counts_what_was_checked_and_what_could_not_be(contract):
     assert isinstance(report, CheckReport)
     assert (report.routes_checked, report.constraints_checked) == (1, 5)
     assert report.counts == {"error": 0, "warning": 1, "info": 0}
-    assert report.not_checked == [
-        NotChecked(
-            "/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known"
-        )
-    ]
-    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (
-        False,
-        True,
-        True,
-    )
+    assert report.not_checked == [NotChecked("/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known")]  # fmt: skip
+    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (False, True, True)  # fmt: skip
     with pytest.raises(
         ValueError, match="severity must be 'error', 'warning' or 'info', got 'fatal'"
     ):
         report.failed("fatal")
     assert pickle.loads(pickle.dumps(report)) == report
-    assert (
-        repr(report)
-        == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"
-    )
+    assert repr(report) == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"  # fmt: skip
     assert CheckReport() == CheckReport([], routes_checked=0) != report
 
 
@@ -142,24 +128,14 @@ def test_explain_is_printable_and_structured(contract):
     assert explained.route == "/blog/long"
     assert explained.layers == [("defaults", "error"), ("rules[0] /blog/*", "warning"),
                                 ("exceptions[/blog/long]", "error")]  # fmt: skip
-    assert {
-        "field": "title.max_length",
-        "source": "exceptions[/blog/long]",
-        "severity": "error",
-        "value": 60,
-    } in (explained.constraints)
-    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {
-        "name": "rules[0] /blog/*",
-        "severity": "warning",
-    }
-    text = str(explained)
-    assert text.splitlines()[:4] == [
-        "/blog/long",
-        "  defaults                every route                error",
-        '  rules[0] /blog/*        pattern "/blog/*" matches  warning',
-        "  exceptions[/blog/long]  this exact route           error",
-    ]
-    assert '  schema.types      ["Article","Recipe"]  rules[0] /blog/* (warning)' in text
+    constraint = {"field": "title.max_length", "source": "exceptions[/blog/long]", "severity": "error", "value": 60}  # fmt: skip
+    assert constraint in explained.constraints
+    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {"name": "rules[0] /blog/*", "severity": "warning"}  # fmt: skip
+    # The layout is the core suite's; the text is its.
+    assert (
+        str(explained).splitlines()[2]
+        == '  rules[0] /blog/*        pattern "/blog/*" matches  warning'
+    )
     assert repr(explained) == "<Explanation of '/blog/long': 3 layers, 6 constraints>"
     with pytest.raises(TypeError, match="cannot create"):
         type(explained)()
@@ -169,10 +145,7 @@ def test_lint_reports_what_cannot_work():
     config = zoret.SEOContractConfig("example.com", defaults=E(indexable=True, matches="x"),
                                      rules=[zoret.SEOContractRule("blog/*", E())])  # fmt: skip
     findings = Contract(zoret.build_seo_contract(config)).lint()
-    assert [(f.layer, f.field) for f in findings] == [
-        ("defaults", "matches"),
-        ("rules[0] blog/*", "match"),
-    ]
+    assert [(f.layer, f.field) for f in findings] == [("defaults", "matches"), ("rules[0] blog/*", "match")]  # fmt: skip
     assert all(isinstance(f, LintFinding) and f.message for f in findings)
 
 

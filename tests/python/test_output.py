@@ -8,17 +8,9 @@ from hypothesis import strategies as st
 
 from payload_support import RICH_OG, RICH_TWITTER, shaped
 
-MINIMAL_HTML = (
-    "<title>T</title>\n"
-    '<link rel="canonical" href="C">\n'
-    '<meta name="robots" content="R">\n'
-    '<meta property="og:type" content="website">\n'
-    '<meta name="twitter:card" content="summary">\n'
-)
 
-
+# The exact text is the core suite's; here the blocks compose render_html().
 def test_render_methods():
-    assert shaped().render_html() == MINIMAL_HTML
     assert shaped().render_jsonld() == ""
     payload = hostile()
     og, twitter = payload.render_opengraph(), payload.render_twitter()
