@@ -8,6 +8,7 @@ from pathlib import Path
 
 import pytest
 
+from payload_support import samples
 from zoret import _zoret_native as native
 
 
@@ -66,20 +67,7 @@ def test_a_sub_interpreter_that_imports_the_module_and_ends_leaves_ours_intact()
     check_classes(native)  # noqa: F821
 
 
-def samples():
-    """An instance of every class that has methods or properties, their values filled in."""
-    site = native.SEOConfig(
-        "x.co", "https://x.co", url_policy=native.URLPolicy(allowed_query_params=["a"])
-    )
-    payload = native.build_seo_payload(native.SEOEntity("post", title="x" * 70), "/", site)
-    rule = native.SEOContractRule("/", native.SEOExpectation())
-    return [payload, payload.og, payload.twitter, *native.validate_payload(payload)[:1], site, rule,
-            native.build_seo_contract(native.SEOContractConfig("x.co")), native.SchemaRegistry(),
-            native.Robots(), native.SEOImage("/i.png"), native.SEOEntity("page"),
-            native.URLPolicy(extra_tracking_params=["a"])]  # fmt: skip
-
-
-SAMPLES = samples()
+SAMPLES = list(samples().values())
 
 
 def every_callable():
@@ -92,7 +80,7 @@ def every_callable():
                 found[f"{name}.__new__"] = cls
             for attr, member in vars(cls).items():
                 if callable(member) and not attr.startswith("_"):
-                    [instance] = [obj for obj in instances if type(obj) is cls]
+                    instance = next(obj for obj in instances if type(obj) is cls)
                     found[f"{name}.{attr}"] = getattr(instance, attr)
     return found
 
