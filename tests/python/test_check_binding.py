@@ -132,10 +132,7 @@ def test_explain_is_printable_and_structured(contract):
     assert constraint in explained.constraints
     assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {"name": "rules[0] /blog/*", "severity": "warning"}  # fmt: skip
     # The layout is the core suite's; the text is its.
-    assert (
-        str(explained).splitlines()[2]
-        == '  rules[0] /blog/*        pattern "/blog/*" matches  warning'
-    )
+    assert str(explained).splitlines()[2] == '  rules[0] /blog/*        pattern "/blog/*" matches  warning'  # fmt: skip
     assert repr(explained) == "<Explanation of '/blog/long': 3 layers, 6 constraints>"
     with pytest.raises(TypeError, match="cannot create"):
         type(explained)()
@@ -185,11 +182,7 @@ def test_records_order_hash_and_repr():
     assert same == VIOLATION and hash(same) == hash(VIOLATION) and len({same, VIOLATION}) == 1
     error = Violation(**VIOLATION.to_dict() | {"severity": "error"})
     # Field by field: route, url, field, ... and severity by rank, error first.
-    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [
-        Violation("/", "z", ""),
-        error,
-        VIOLATION,
-    ]
+    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [Violation("/", "z", ""), error, VIOLATION]  # fmt: skip
     assert VIOLATION != NotChecked("/a", "f", "s", "r") and VIOLATION.__lt__(1) is NotImplemented
     with pytest.raises(TypeError, match="unhashable"):
         hash(PageFacts("/"))
@@ -206,9 +199,7 @@ def test_page_facts_read_texts_values_and_pieces():
     assert facts.jsonld == [{"@type": "A"}, "a string", {"@graph": [1.0, 2]}]
     assert facts.jsonld_errors == ["key must be a string at line 1 column 2", "earlier"]
     assert (facts.hreflang, facts.in_sitemap, facts.properties[1]) == ([], False, ("og:title", "U"))
-    assert PageFacts(
-        "/", robots=None, properties=None, jsonld=None, jsonld_errors=None
-    ) == PageFacts("/")
+    assert PageFacts("/", robots=None, properties=None, jsonld=None, jsonld_errors=None) == PageFacts("/")  # fmt: skip
     assert facts.jsonld is not facts.jsonld and facts.robots is not facts.robots
 
 
@@ -230,9 +221,7 @@ def test_page_facts_refuse_wrong_arguments_with_a_note(kwargs, error, message, p
     with pytest.raises(error, match=None) as raised:
         PageFacts("/", **kwargs)
     assert message in str(raised.value)
-    assert getattr(raised.value, "__notes__", [None]) == (
-        [f"while processing '{param}'"] if param else [None]
-    )
+    assert getattr(raised.value, "__notes__", [None]) == ([f"while processing '{param}'"] if param else [None])  # fmt: skip
 
 
 def test_deep_json_ld_is_refused_or_kept_without_a_crash():

@@ -116,24 +116,10 @@ SCALARS = st.one_of(
     st.none(), st.booleans(), st.integers(-(2**33), 2**33), st.floats(allow_nan=False, allow_infinity=False),
     st.text(st.characters(exclude_categories=["Cs"]), max_size=4), st.sampled_from(["post", "page", "/x.png"]),
 )  # fmt: skip
-IMAGE = st.dictionaries(
-    st.sampled_from(["url", "width", "height", "alt", "src"]), SCALARS, max_size=4
-)
-PAIR = st.dictionaries(
-    st.sampled_from(["name", "url", "question", "answer", "x"]), SCALARS, max_size=3
-)
+IMAGE = st.dictionaries(st.sampled_from(["url", "width", "height", "alt", "src"]), SCALARS, max_size=4)  # fmt: skip
+PAIR = st.dictionaries(st.sampled_from(["name", "url", "question", "answer", "x"]), SCALARS, max_size=3)  # fmt: skip
 VALUES = st.one_of(SCALARS, IMAGE, st.lists(st.one_of(SCALARS, PAIR), max_size=3))
-ENTITY_KEYS = [
-    "entity_type",
-    "title",
-    "slug",
-    "featured_image",
-    "breadcrumbs",
-    "faq_items",
-    "same_as",
-    "sku",
-    "titel",
-]
+ENTITY_KEYS = ["entity_type", "title", "slug", "featured_image", "breadcrumbs", "faq_items", "same_as", "sku", "titel"]  # fmt: skip
 OVERRIDE_KEYS = [
     "meta_title",
     "robots",
@@ -143,9 +129,7 @@ OVERRIDE_KEYS = [
     "schema_jsonld",
     "x",
 ]
-ROBOTS = st.dictionaries(
-    st.sampled_from(["index", "follow", "max_snippet", "max_image_preview", "x"]), SCALARS
-)
+ROBOTS = st.dictionaries(st.sampled_from(["index", "follow", "max_snippet", "max_image_preview", "x"]), SCALARS)  # fmt: skip
 
 
 @given(st.dictionaries(st.sampled_from(ENTITY_KEYS), VALUES, max_size=5))

@@ -29,9 +29,7 @@ def state(obj):
     if name == "SchemaRegistry":
         return obj.list_types()
     if name == "SEOConfig":  # the hooks and registry run on the copy
-        built = zoret.build_seo_payload(
-            zoret.SEOEntity("post", title="Hi", excerpt="Short."), "/r", obj
-        )
+        built = zoret.build_seo_payload(zoret.SEOEntity("post", title="Hi", excerpt="Short."), "/r", obj)  # fmt: skip
         return obj.to_dict(), repr(obj.hooks), repr(obj.schema_registry), built.to_json()
     if name == "SEOOverrides":
         built = zoret.build_seo_payload(
@@ -102,9 +100,7 @@ def test_records_cross_to_worker_processes_and_back():
         issues = pool.submit(zoret.validate_payload, SAMPLES["payload-bare"]).result()
         echoed = pool.submit(copy.copy, SAMPLES).result()
     assert built == zoret.build_seo_payload(entity(), "/blog/post", SAMPLES["config"], overrides())
-    assert [state(i) for i in issues] == [
-        state(i) for i in zoret.validate_payload(SAMPLES["payload-bare"])
-    ]
+    assert [state(i) for i in issues] == [state(i) for i in zoret.validate_payload(SAMPLES["payload-bare"])]  # fmt: skip
     assert {name: state(obj) for name, obj in echoed.items()} == {
         name: state(obj) for name, obj in SAMPLES.items()
     }
@@ -166,9 +162,7 @@ EVALUABLE = [*VALUES, "overrides-bare", "overrides-null-jsonld", "config-bare", 
 
 @pytest.mark.parametrize("name", EVALUABLE)
 def test_short_constructor_reprs_evaluate_to_the_same_record(name):
-    assert state(eval(repr(SAMPLES[name]), vars(zoret) | {"nan": float("nan")})) == state(
-        SAMPLES[name]
-    )
+    assert state(eval(repr(SAMPLES[name]), vars(zoret) | {"nan": float("nan")})) == state(SAMPLES[name])  # fmt: skip
 
 
 def test_huge_values_give_short_reprs():

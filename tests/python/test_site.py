@@ -113,10 +113,7 @@ def test_sets_validate_and_every_loc_is_the_pages_canonical(tmp_path, compress):
     assert [unquote(u) for u in urls] == [unquote(canonical(r)) for r in [*ROUTES, "/fr/"]]
     assert all(u.isascii() and " " not in u for u in urls)
     last = parse(written[-1])
-    assert last.xpath("//x:link/@href", namespaces=NS) == [
-        "https://example.com/fr/",
-        "https://example.com/",
-    ]
+    assert last.xpath("//x:link/@href", namespaces=NS) == ["https://example.com/fr/", "https://example.com/"]  # fmt: skip
     assert last.xpath("//i:loc/text()", namespaces=NS) == [
         "https://example.com/img/a.png",
         "https://cdn.example/b.png",
@@ -235,9 +232,7 @@ def test_robots_txt_reads_back_through_protego():
     table = [("Googlebot", "/private/x", False), ("Googlebot", "/private/open", True),
              ("Googlebot", "/admin", True), ("SomeBot", "/admin/x", False), ("SomeBot", "/private/x", True),
              ("SomeBot", "/search?q=zoret", False), ("SomeBot", "/caf%C3%A9%20%231", False)]  # fmt: skip
-    assert [robots.can_fetch(f"https://example.com{p}", a) for a, p, _ in table] == [
-        w for *_, w in table
-    ]
+    assert [robots.can_fetch(f"https://example.com{p}", a) for a, p, _ in table] == [w for *_, w in table]  # fmt: skip
     assert list(robots.sitemaps) == ["https://example.com/sitemap.xml", "https://example.com/s.xml"]
 
 
@@ -246,9 +241,7 @@ def test_robots_txt_reads_back_through_protego():
     ({"host": "staging.example.com", "production": True}, True), ({"production": False}, False), ({}, True),
 ])  # fmt: skip
 def test_robots_keeps_crawlers_off_other_hosts(options, production):
-    text = render_robots(
-        SITE, [RobotsGroup("*", disallow=["/admin"])], sitemaps=["/sitemap.xml"], **options
-    )
+    text = render_robots(SITE, [RobotsGroup("*", disallow=["/admin"])], sitemaps=["/sitemap.xml"], **options)  # fmt: skip
     robots = Protego.parse(text)
     assert robots.can_fetch("https://example.com/blog", "AnyBot") is production
     assert bool(list(robots.sitemaps)) is production
@@ -262,12 +255,7 @@ def test_robots_refuses_what_would_break_the_format(groups, text):
         render_robots(SITE, groups)
 
 
-ALTERNATES = [
-    ("en-us", "/en/"),
-    ("de-DE", "/de/?utm_source=x"),
-    ("zh-hant-tw", '/zh/"<>'),
-    ("x-default", "/"),
-]
+ALTERNATES = [("en-us", "/en/"), ("de-DE", "/de/?utm_source=x"), ("zh-hant-tw", '/zh/"<>'), ("x-default", "/")]  # fmt: skip
 
 
 def test_hreflang_lines_read_back_through_html5_parsers():
