@@ -75,12 +75,7 @@ def brand(payload, entity, config):  # module level, so that pickle finds it
 
 
 def recipe(request: SchemaRequest):
-    return {
-        "@context": "https://schema.org",
-        "@type": "Recipe",
-        "name": request.title,
-        "n": [1, -2, 1.0, 1e16],
-    }
+    return {"@context": "https://schema.org", "@type": "Recipe", "name": request.title, "n": [1, -2, 1.0, 1e16]}  # fmt: skip
 
 
 def site_config(mod=zoret, **kwargs):
@@ -123,10 +118,7 @@ def expectation(mod=zoret):
 
 
 def contract_config(mod=zoret):
-    rules = [
-        mod.SEOContractRule("/blog/*", expectation(mod), severity=s)
-        for s in ("info", "warning", "fatal")
-    ]
+    rules = [mod.SEOContractRule("/blog/*", expectation(mod), severity=s) for s in ("info", "warning", "fatal")]  # fmt: skip
     return mod.SEOContractConfig("x.co", scheme="http", defaults=mod.SEOExpectation(indexable=True), rules=rules,
                                  exceptions=[("/b", mod.SEOExpectation()), ("/a", expectation(mod))])  # fmt: skip
 
@@ -138,9 +130,7 @@ def samples(mod=zoret):
     bare = mod.build_seo_payload(
         mod.SEOEntity("post", title="x" * 70), "/", mod.SEOConfig("x.co", "https://x.co")
     )
-    with_null = mod.build_seo_payload(
-        mod.SEOEntity("page"), "/", config, overrides(mod, jsonld=float("nan"))
-    )
+    with_null = mod.build_seo_payload(mod.SEOEntity("page"), "/", config, overrides(mod, jsonld=float("nan")))  # fmt: skip
     return {
         "image": mod.SEOImage("/a.png", width=0, height=2**32 - 1, alt=""), "image-bare": mod.SEOImage("/a.png"),
         "robots": mod.Robots(index=False, follow=False, max_snippet=-(2**31), max_image_preview="large", max_video_preview=2**31 - 1),

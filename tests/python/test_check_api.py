@@ -90,9 +90,7 @@ def test_settings_a_configuration_drops_are_warned_about(tmp_path):
 def test_assert_conforms_lists_every_violation_readably():
     contract = Contract(BUILT)
     site = zoret.SEOConfig("example.com", "https://example.com")
-    long = zoret.build_seo_payload(
-        zoret.SEOEntity("post", title="A title of twenty-one"), "/blog/x", site
-    )
+    long = zoret.build_seo_payload(zoret.SEOEntity("post", title="A title of twenty-one"), "/blog/x", site)  # fmt: skip
     with pytest.raises(AssertionError) as raised:
         assert_conforms(contract, "/blog/x", long, site)
     assert isinstance(raised.value, ContractViolationError)

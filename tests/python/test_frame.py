@@ -46,9 +46,7 @@ def test_reimport_gives_fresh_classes_but_the_same_exceptions():
     for module in (fresh, native):
         check_classes(module)  # noqa: F821  (defined by the exec above)
     # Objects from either import stay usable with the other's functions.
-    payload = fresh.build_seo_payload(
-        native.SEOEntity("post"), "/", fresh.SEOConfig("x.co", "https://x.co")
-    )
+    payload = fresh.build_seo_payload(native.SEOEntity("post"), "/", fresh.SEOConfig("x.co", "https://x.co"))  # fmt: skip
     assert native.validate_payload(payload)[0].rule_id == "ZORET101"
 
 

@@ -21,10 +21,7 @@ def test_render_methods():
     assert jsonld.startswith('<script type="application/ld+json">\n{\n')
 
 
-HOSTILE = (
-    "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\n"
-    "line2 </script><!--<script>"
-)
+HOSTILE = "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\nline2 </script><!--<script>"
 HOSTILE_JSONLD = {
     "@type": "Article",
     "name": HOSTILE,
@@ -102,6 +99,4 @@ def test_extruct_reads_back_opengraph_and_jsonld():
     data = extruct.extract(_document(payload), syntaxes=["json-ld", "opengraph"], uniform=False)
     assert data["json-ld"] == [HOSTILE_JSONLD]
     og_tags, _ = _expected_meta(payload)
-    assert [
-        properties for item in data["opengraph"] for properties in item["properties"]
-    ] == og_tags
+    assert [properties for item in data["opengraph"] for properties in item["properties"]] == og_tags  # fmt: skip

@@ -34,13 +34,9 @@ RULE = z.SEOContractRule(PATH, EXPECT, severity=TITLE)
 ENTRY = zs.SitemapEntry(PATH, datetime.date(2024, 5, 1), [("en", PATH)], ["/i.png"])
 FACTS = _zoret_site.PageFacts(PATH, url="https://e.com/a", title=TITLE, canonical=PATH, robots="noindex",
                               jsonld=[DOC, "{x"], hreflang=[("en", PATH)], redirect_url=None)  # fmt: skip
-RULES = _zoret_site.AuditRules(
-    disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com"
-)
+RULES = _zoret_site.AuditRules(disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com")  # fmt: skip
 SUMMARY = _zoret_site.page_summary(FACTS)
-CHECKER = Contract(
-    z.build_seo_contract(z.SEOContractConfig("e.com", defaults=EXPECT, rules=[RULE]))
-)
+CHECKER = Contract(z.build_seo_contract(z.SEOContractConfig("e.com", defaults=EXPECT, rules=[RULE])))  # fmt: skip
 OUT = tempfile.TemporaryDirectory()
 WATCHED = [
     TITLE,
