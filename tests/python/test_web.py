@@ -177,11 +177,10 @@ def test_replace_head_tags_without_a_head_end():
     assert web.replace_head_tags("<head><body>x", snippet) == f"<head>{snippet}<body>x"
 
 
+# Entity and overrides refusals match the core's manifest reader (test_forms_agreement).
 @pytest.mark.parametrize(("read", "data", "message"), [
     (forms.config_from_dict, [], "the site configuration must be a table, got list"),
     (forms.config_from_dict, {"canonical_host": "h"}, "missing 1 required positional argument: 'public_base_url'"),
-    (forms.entity_from_dict, {"entity_type": "post", "breadcrumbs": "x"}, "breadcrumbs must be a list, got str"),
-    (forms.overrides_from_dict, {"og_image": 3}, "og_image must be a table or a URL, got int"),
     (forms.config_from_dict, {"default_robots": {"index": "no"}}, "default_robots: 'str' object cannot be converted to 'bool'"),
     # A URL that cannot be encoded was an uncaught UnicodeEncodeError.
     (forms.entity_from_dict, {"entity_type": "post", "featured_image": "\udc80"}, "featured_image: 'utf-8' codec can't encode"),
