@@ -40,6 +40,14 @@ def leak_loops(request: pytest.FixtureRequest) -> int:
     return int(request.config.getoption("--leak-loops"))
 
 
+@pytest.fixture
+def cli(capsys):
+    """`zoret ARGV...` called in process: its exit status, standard output and error."""
+    from zoret.cli import main
+
+    return lambda *argv: (main(list(argv)), *capsys.readouterr())
+
+
 # Sanitizer builds run the same examples several times slower.
 settings.register_profile("zoret", deadline=None)
 settings.load_profile("zoret")
@@ -53,17 +61,13 @@ def browser():
 
     chromium, driver = shutil.which("chromium"), shutil.which("chromedriver")
     if not chromium or not driver:
-        pytest.skip(
-            "Chromium cannot start: the chromium and chromium-driver packages are not installed"
-        )
+        pytest.skip("Chromium cannot start: the chromium and chromium-driver packages are not installed")  # fmt: skip
     options = webdriver.ChromeOptions()
     options.binary_location = chromium
     for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--disable-gpu"):
         options.add_argument(argument)
     try:
-        session = webdriver.Chrome(
-            service=webdriver.ChromeService(executable_path=driver), options=options
-        )
+        session = webdriver.Chrome(service=webdriver.ChromeService(executable_path=driver), options=options)  # fmt: skip
     except WebDriverException as exc:
         pytest.skip(f"Chromium cannot start: {exc.msg}")
     yield session

@@ -17,6 +17,7 @@ import zoret as z
 from payload_support import config
 from zoret import _zoret_site
 from zoret import site as zs
+from zoret.check import Contract
 
 TITLE, DOC = "t" * 50, {"@type": "T", "n": "x" * 40}
 PATH = "/Blog//" + "x" * 40 + "?utm_source=1&a=2"
@@ -33,10 +34,9 @@ RULE = z.SEOContractRule(PATH, EXPECT, severity=TITLE)
 ENTRY = zs.SitemapEntry(PATH, datetime.date(2024, 5, 1), [("en", PATH)], ["/i.png"])
 FACTS = _zoret_site.PageFacts(PATH, url="https://e.com/a", title=TITLE, canonical=PATH, robots="noindex",
                               jsonld=[DOC, "{x"], hreflang=[("en", PATH)], redirect_url=None)  # fmt: skip
-RULES = _zoret_site.AuditRules(
-    disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com"
-)
+RULES = _zoret_site.AuditRules(disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com")  # fmt: skip
 SUMMARY = _zoret_site.page_summary(FACTS)
+CHECKER = Contract(z.build_seo_contract(z.SEOContractConfig("e.com", defaults=EXPECT, rules=[RULE])))  # fmt: skip
 OUT = tempfile.TemporaryDirectory()
 WATCHED = [
     TITLE,
@@ -56,6 +56,7 @@ WATCHED = [
     FACTS,
     RULES,
     SUMMARY,
+    CHECKER,
 ]
 
 
@@ -97,6 +98,10 @@ CALLS = {
     "contracts": lambda: (
         z.build_seo_contract(z.SEOContractConfig(PATH, defaults=EXPECT, rules=[RULE], exceptions=[(PATH, EXPECT)])),
         z.build_seo_contract(z.SEOContractConfig(TITLE)).to_dict(), RULE.expect, RULE.severity,
+    ),
+    "checks": lambda: (
+        CHECKER.check(PATH, PAYLOAD, SITE), CHECKER.check_report(PATH, FACTS, SITE), CHECKER.explain(PATH).to_dict(),
+        CHECKER.lint(), attempt(CHECKER.check, "blog", FACTS), attempt(CHECKER.check, PATH, {}),
     ),
     "site outputs": lambda: (
         zs.write_sitemaps(iter([PATH, ENTRY]), SITE, OUT.name), attempt(zs.write_sitemaps, [PATH, 3], SITE, OUT.name),
