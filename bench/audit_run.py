@@ -70,9 +70,10 @@ def page_html(index: int, rng: random.Random, size: int = 50_000) -> tuple[str, 
         f'<meta name="description" content="{description}">',
         f'<link rel="canonical" href="{url}">',
         '<meta name="robots" content="index, follow, max-image-preview:large">',
+        f'<link rel="alternate" hreflang="en" href="{url}">',
         *(
             f'<link rel="alternate" hreflang="{lang}" href="https://example.com/{lang}{route}">'
-            for lang in ("en", "de", "fr")
+            for lang in ("de", "fr")
         ),
         f'<meta property="og:title" content="{title}">',
         '<meta property="og:type" content="article">',
