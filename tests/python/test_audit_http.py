@@ -16,6 +16,7 @@ pytest.importorskip("selectolax")
 
 import zoret
 from zoret.audit import AuditError, HttpOptions, audit
+from zoret.audit_rules import AuditRules
 from zoret.check import Contract
 
 NS = 'xmlns="http://www.sitemaps.org/schemas/sitemap/0.9"'
@@ -185,6 +186,26 @@ def test_a_sitemap_index_is_followed_and_each_page_fetched(site):
         "/", "/blog/a", "/blog/b", "/blog/b/", "/blog/b-final", "/private/x", "/missing",
         "/gzip", "/doc.pdf", "/loop", "/loop2",
     }  # fmt: skip
+
+
+@pytest.mark.parametrize("site_host", [None, "example.com"])
+def test_the_site_rules_over_http(site, site_host):
+    rules = AuditRules(site_host=site_host)
+    report = audit(f"{site.base}/sitemap_index.xml", rules=rules, http=FAST, workers=1)
+    found = {(v.route, v.rule_id) for v in report.violations}
+    # Without a host named, the sitemap's (the server's) is the site's: the canonical URLs
+    # on example.com are elsewhere.
+    elsewhere = {(r, "ZORET208") for r in ["/", "/blog/a", "/gzip", "/private/x"]}
+    assert found == (elsewhere if site_host is None else set()) | {
+        ("/", "ZORET203"), ("/blog/a", "ZORET203"), ("/gzip", "ZORET203"),
+        ("/private/x", "ZORET203"),
+        ("/private/x", "ZORET214"),
+        ("/blog/b", "ZORET213"),  # redirects, and its head is not checked
+        ("/missing", "ZORET213"),
+        ("/doc.pdf", "ZORET212"),  # noindex by its header; a PDF has no title to miss
+    }  # fmt: skip
+    moved = next(v for v in report.violations if v.route == "/blog/b")
+    assert moved.actual == f"status 301, redirects to {site.base}/blog/b-final"
 
 
 def test_pages_named_one_by_one(site):

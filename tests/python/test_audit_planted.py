@@ -3,6 +3,7 @@ of the table planted once (some twice), each found exactly where planted and now
 else, from a folder and over HTTP from a real server on 127.0.0.1; the command line's
 rule options."""
 
+import doctest
 import json
 import threading
 from functools import partial
@@ -148,6 +149,12 @@ def found(report):
 
 def test_the_table_plants_every_rule():
     assert {rule for _, rule, _ in EXPECTED} == {row["id"] for row in audit_rule_table()}
+
+
+def test_the_package_example_runs_as_shown():
+    import zoret.audit
+
+    assert doctest.testmod(zoret.audit).failed == 0
 
 
 def test_every_rule_fires_where_planted_in_a_folder(tmp_path):
