@@ -2,11 +2,13 @@
 
 1. Where the time of one page goes, in one process: reading the file, decoding it,
    lexbor's parse, the extraction of the facts, making the PageFacts record, the
-   contract check (the 50-rule contract of bench/check_run.py).
-2. `zoret.audit.audit` end to end over the corpus with 1 and 2 worker processes: pages
-   per second of wall time, and per core of CPU time (goal: at least 3,000), the
-   scaling from 1 to 2 workers, and the peak memory of a worker on a corpus and on one
-   four times as large (flat when nothing accumulates).
+   contract check (the 50-rule contract of bench/check_run.py), the page rules with the
+   page's summary, and the site rules per page (over the summaries of the corpus).
+2. `zoret.audit.audit` end to end over the corpus, contract and site audit rules on,
+   with 1 and 2 worker processes: pages per second of wall time, and per core of CPU
+   time (goal: at least 3,000), the scaling from 1 to 2 workers, and the peak memory of
+   a worker on a corpus and on one four times as large (flat when nothing accumulates);
+   once more without the rules, for their cost end to end.
 3. The same on a Dask LocalCluster of 2 worker processes: its overhead against the pool.
 
     python bench/audit_run.py [--pages N] [--quick] [--json OUT]
@@ -68,9 +70,10 @@ def page_html(index: int, rng: random.Random, size: int = 50_000) -> tuple[str, 
         f'<meta name="description" content="{description}">',
         f'<link rel="canonical" href="{url}">',
         '<meta name="robots" content="index, follow, max-image-preview:large">',
+        f'<link rel="alternate" hreflang="en" href="{url}">',
         *(
             f'<link rel="alternate" hreflang="{lang}" href="https://example.com/{lang}{route}">'
-            for lang in ("en", "de", "fr")
+            for lang in ("de", "fr")
         ),
         f'<meta property="og:title" content="{title}">',
         '<meta property="og:type" content="article">',
@@ -128,12 +131,17 @@ def stages(folder: Path, limit: int) -> dict[str, float]:
 
     from zoret.audit.encoding import decode, sniff
     from zoret.audit.reader import facts_from_tree
+    from zoret.audit_rules import AuditRules, audit_page, audit_site, page_summary
     from zoret.check import PageFacts
 
-    contract, config = Contract(fifty_rule_contract()), site_config()
+    contract, config, rules = Contract(fifty_rule_contract()), site_config(), AuditRules()
+    summaries = []
     files = sorted(folder.rglob("*.html"))[:limit]
     routes = ["/" + f.relative_to(folder).as_posix() for f in files]
-    timings = dict.fromkeys(["read", "decode", "parse", "extract", "PageFacts", "check"], 0.0)
+    timings = dict.fromkeys(
+        ["read", "decode", "parse", "extract", "PageFacts", "check", "page rules", "site rules"],
+        0.0,
+    )
     for path, route in zip(files, routes, strict=True):
         t0 = time.process_time()
         data = path.read_bytes()
@@ -155,12 +163,19 @@ def stages(folder: Path, limit: int) -> dict[str, float]:
         t6 = time.process_time()
         contract.check_report(route, facts, config)
         t7 = time.process_time()
+        audit_page(facts, rules, config)
+        summaries.append(page_summary(facts))
+        t8 = time.process_time()
         timings["read"] += t1 - t0
         timings["decode"] += t2 - t1
         timings["parse"] += t3 - t2
         timings["extract"] += (t4 - t3) - (t6 - t5)
         timings["PageFacts"] += t6 - t5
         timings["check"] += t7 - t6
+        timings["page rules"] += t8 - t7
+    t0 = time.process_time()
+    audit_site(summaries, rules, config)
+    timings["site rules"] = time.process_time() - t0
     return {name: seconds / len(files) * 1e6 for name, seconds in timings.items()}
 
 
@@ -179,7 +194,8 @@ if {dask!r}:
     client = distributed.Client(cluster)
     client.run(lambda: None)
 cpu0 = time.process_time(); children0 = resource.getrusage(resource.RUSAGE_CHILDREN)
-report = audit({folder!r}, contract=contract, config=config, workers={workers!r}, client=client)
+report = audit({folder!r}, contract=contract, config=config, workers={workers!r}, client=client,
+               rules=None if {rules!r} else False)
 children = resource.getrusage(resource.RUSAGE_CHILDREN)
 if client is not None:
     worker_cpu = sum(client.run(lambda: __import__("time").process_time()).values())
@@ -198,12 +214,15 @@ print(json.dumps({{
 """
 
 
-def run(folder: Path, workers: int | None, dask: bool = False) -> dict[str, Any]:
+def run(
+    folder: Path, workers: int | None, dask: bool = False, rules: bool = True
+) -> dict[str, Any]:
     code = RUN.format(
         paths=[str(ROOT / "python"), str(ROOT / "bench")],
         folder=str(folder),
         workers=workers,
         dask=dask,
+        rules=rules,
     )
     done = subprocess.run(
         [sys.executable, "-c", code], capture_output=True, text=True, check=True, timeout=1800
@@ -232,13 +251,16 @@ def main() -> None:
         print("one page, CPU time: " + ", ".join(
             f"{name} {us:.0f} µs" for name, us in figures["stages_us"].items()
         ) + f"; {total:.0f} µs in all, {1e6 / total:,.0f} pages/s")  # fmt: skip
-        for label, folder, workers, dask in [
-            ("1 process", large, 1, False),
-            ("2 workers", large, 2, False),
-            ("2 workers, 1/4 corpus", small, 2, False),
-            ("dask, 2 workers", large, None, True),
+        for label, folder, workers, dask, rules in [
+            ("1 process", large, 1, False, True),
+            ("1 process, no rules", large, 1, False, False),
+            ("2 workers", large, 2, False, True),
+            ("2 workers, 1/4 corpus", small, 2, False, True),
+            ("dask, 2 workers", large, None, True, True),
         ]:
-            result = min((run(folder, workers, dask) for _ in range(3)), key=lambda r: r["wall"])
+            result = min(
+                (run(folder, workers, dask, rules) for _ in range(3)), key=lambda r: r["wall"]
+            )
             result["pages_per_s"] = result["pages"] / result["wall"]
             result["pages_per_cpu_s"] = result["pages"] / result["cpu"]
             figures[label] = result

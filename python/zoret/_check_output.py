@@ -19,6 +19,7 @@ from typing import IO, Any, Protocol
 from urllib.parse import quote
 
 from zoret import __version__
+from zoret._zoret_site import audit_rule_table
 from zoret.check import Violation, at_least
 
 # Characters XML 1.0 cannot hold, even escaped; they are written as \uXXXX.
@@ -295,17 +296,23 @@ class SarifReporter:
         )
 
     def finish(self, tally: dict[str, Any]) -> None:
-        rules = [
-            {
-                "id": name,
-                "shortDescription": {
-                    "text": f"SEO site rule {name}"
-                    if name.startswith("ZORET")
-                    else f"SEO contract constraint {name}"
-                },
-            }
-            for name in self.rules
-        ]
+        table = {row["id"]: row for row in audit_rule_table()}
+        rules = []
+        for name in self.rules:
+            row = table.get(name)
+            if row is None:
+                rules.append(
+                    {"id": name, "shortDescription": {"text": f"SEO contract constraint {name}"}}
+                )
+                continue
+            rules.append(
+                {
+                    "id": name,
+                    "name": row["name"],
+                    "shortDescription": {"text": row["description"]},
+                    "defaultConfiguration": {"level": _SARIF_LEVELS[row["severity"]]},
+                }
+            )
         run = {
             "tool": {"driver": {"name": "zoret", "version": __version__, "rules": rules}},
             "invocations": [

@@ -1,4 +1,5 @@
-"""``zoret audit``: the pages a site serves, checked against its SEO contract.
+"""``zoret audit``: the pages a site serves, checked against its SEO contract and the
+site audit rules.
 
 The pages come from a folder of built HTML files or over HTTP (URLs, or a sitemap's
 pages); the reports are those of ``zoret check`` (text, JSON, JUnit, SARIF) and a
@@ -10,11 +11,12 @@ from __future__ import annotations
 import argparse
 import sys
 from collections.abc import Callable
-from typing import Any
+from typing import Any, Literal
 
 from zoret import _check_output as output
 from zoret._files import InputError, output_file
 from zoret._zoret_native import SEOConfig
+from zoret._zoret_site import AuditRules, audit_rule_table
 from zoret.check import SEVERITIES
 from zoret.cli_check import EXIT_BAD_INPUT, EXIT_FINDINGS, EXIT_OK, _contract
 
@@ -39,6 +41,33 @@ def _source(args: argparse.Namespace) -> Any:
     return Urls(tuple(args.source))
 
 
+def _rules(args: argparse.Namespace) -> AuditRules | Literal[False]:
+    """The site audit rules the options ask for; False when they are off."""
+    if not args.rules:
+        return False
+    disabled = [name for option in args.disable for name in option.split(",") if name.strip()]
+    severities = {}
+    for option in args.severity:
+        rule, equals, level = option.partition("=")
+        if not equals:
+            raise InputError("--severity", f"expected RULE=LEVEL, got {option!r}")
+        severities[rule.strip()] = level.strip()
+    try:
+        return AuditRules(
+            disabled=[name.strip() for name in disabled],
+            severities=severities,
+            site_host=args.site_host,
+        )
+    except (ValueError, TypeError) as exc:
+        raise InputError("audit", str(exc)) from None
+
+
+def _rule_list() -> str:
+    rows = audit_rule_table()
+    lines = [f"  {r['id']}  {r['name']:<28} {r['scope']:<5} {r['severity']}" for r in rows]
+    return "site audit rules (id, name, scope, default severity):\n" + "\n".join(lines)
+
+
 def _client(scheduler: str | None, timeout: float) -> Any:
     if scheduler is None:
         return None
@@ -60,6 +89,7 @@ def _cmd_audit(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
     except ImportError as exc:
         raise InputError("audit", str(exc)) from None
     source = _source(args)
+    rules = _rules(args)
     contract = _contract(args.contract) if args.contract else None
     config = load_config(args.site) if args.site else None
     progress = sys.stderr.isatty() if args.progress is None else args.progress
@@ -72,6 +102,7 @@ def _cmd_audit(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
         report = audit(
             source,
             contract=contract,
+            rules=rules,
             config=config,
             sitemap=args.sitemap if args.source else None,
             robots=args.robots,
@@ -120,11 +151,13 @@ def add_command(
     """Adds audit; `load_config` reads a site configuration file."""
     audit = commands.add_parser(
         "audit",
-        help="read a site's pages back and check them against an SEO contract",
-        description="Reads every page of a built site (a folder of HTML files) or of a live "
-        "one (URLs, or the pages of a sitemap) and checks it against the contract. Exit "
-        "status: 0 clean, 1 a violation at or above --fail-on, 2 bad input or a page that "
-        "could not be read.",
+        help="read a site's pages back and check them against an SEO contract and site rules",
+        description="Reads every page of a built site (a folder of HTML files) or of a live\n"
+        "one (URLs, or the pages of a sitemap) and checks it against the contract and\n"
+        "the site audit rules listed below. Exit status: 0 clean, 1 a violation at or\n"
+        "above --fail-on, 2 bad input or a page that could not be read.",
+        epilog=_rule_list(),
+        formatter_class=argparse.RawDescriptionHelpFormatter,
     )
     audit.add_argument(
         "source",
@@ -134,6 +167,33 @@ def add_command(
     )
     audit.add_argument("--contract", help="the contract (JSON) or its configuration (TOML)")
     audit.add_argument("--site", help="site configuration (.toml or .json), to resolve 'self'")
+    audit.add_argument(
+        "--rules",
+        action=argparse.BooleanOptionalAction,
+        default=True,
+        help="run the site audit rules (default); --no-rules checks the contract only",
+    )
+    audit.add_argument(
+        "--disable",
+        action="append",
+        default=[],
+        metavar="RULE",
+        help="a rule to leave out, by id or name (ZORET217 or duplicate-title); repeat, "
+        "or separate with commas",
+    )
+    audit.add_argument(
+        "--severity",
+        action="append",
+        default=[],
+        metavar="RULE=LEVEL",
+        help="a rule's severity: error, warning or info (ZORET210=error); repeat for more",
+    )
+    audit.add_argument(
+        "--site-host",
+        metavar="HOST",
+        help="the site's canonical host for the rules (default: --site's, else the "
+        "sitemap's or the URLs' one host)",
+    )
     audit.add_argument("--sitemap", help="a sitemap (file or URL) that says which pages are in it")
     audit.add_argument("--robots", help="robots.txt (file or URL); else the site's own is read")
     audit.add_argument(

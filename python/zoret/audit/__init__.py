@@ -7,12 +7,13 @@
 >>> report = audit(folder, contract=zoret.check.Contract(zoret.build_seo_contract(
 ...     zoret.SEOContractConfig("example.com", defaults=zoret.SEOExpectation(
 ...         description=zoret.SEOExpectation(required=True))))))
->>> [(v.route, v.field) for v in report.violations]
-[('/', 'description.required')]
+>>> [(v.route, v.rule_id, v.field) for v in report.violations]
+[('/', None, 'description.required'), ('/', 'ZORET203', 'description')]
 
 `audit` reads a folder of built HTML files or pages over HTTP (a list of URLs, or a
 sitemap's), turns each page into `PageFacts` (`read_page`), checks them against the
-contract in a process pool or on a Dask cluster, and returns an `AuditReport`. Needs the
+contract and the site audit rules (`zoret.audit_rules`; `rules=False` leaves them out)
+in a process pool or on a Dask cluster, and returns an `AuditReport`. Needs the
 ``zoret[audit]`` extra (selectolax, httpx, protego, rich); Dask needs ``zoret[dask]``.
 """
 

@@ -138,6 +138,8 @@ def facts_from_tree(
     status: int | None = None,
     x_robots_tag: Iterable[str] = (),
     in_sitemap: bool | None = None,
+    redirect_url: str | None = None,
+    final_url: str | None = None,
 ) -> PageFacts:
     """The facts of a parsed page (see the module's notes for what counts)."""
     title: str | None = None
@@ -204,6 +206,8 @@ def facts_from_tree(
         jsonld=jsonld,
         hreflang=hreflang,
         in_sitemap=in_sitemap,
+        redirect_url=redirect_url,
+        final_url=final_url,
     )
 
 
@@ -276,11 +280,14 @@ def read_page(
     status: int | None = None,
     headers: Iterable[tuple[str, str]] = (),
     in_sitemap: bool | None = None,
+    redirect_url: str | None = None,
+    final_url: str | None = None,
 ) -> PageFacts:
     """The facts of one page: its HTML (bytes are decoded by their byte order mark, the
     Content-Type header's charset, a ``<meta charset>``, else as UTF-8), the HTTP
     `headers` it came with (Content-Type and X-Robots-Tag are read; names in any case),
-    the route it is served at, and what else is known about it."""
+    the route it is served at, and what else is known about it (`redirect_url`, the
+    Location of a redirect not followed; `final_url`, where followed redirects led)."""
     content_type = None
     x_robots_tag = []
     for name, value in headers:
@@ -296,4 +303,6 @@ def read_page(
         status=status,
         x_robots_tag=x_robots_tag,
         in_sitemap=in_sitemap,
+        redirect_url=redirect_url,
+        final_url=final_url,
     )

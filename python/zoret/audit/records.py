@@ -13,7 +13,7 @@ from typing import Any
 
 from zoret import __version__
 from zoret._zoret_native import SEOConfig
-from zoret._zoret_site import Contract, NotChecked, Violation
+from zoret._zoret_site import AuditRules, Contract, NotChecked, PageSummary, Violation
 
 __all__ = ["MAX_PAGE_BYTES", "AuditPlan", "HttpFacts", "HttpOptions", "PageResult", "PageTask"]
 
@@ -75,6 +75,8 @@ class AuditPlan:
     contract: Contract | None = None
     config: SEOConfig | None = None
     max_page_bytes: int = MAX_PAGE_BYTES
+    #: The site audit rules (ZORET201 and on); None leaves that layer out.
+    rules: AuditRules | None = field(default_factory=AuditRules)
 
 
 @dataclass(frozen=True, slots=True)
@@ -92,6 +94,9 @@ class PageResult:
     truncated: bool = False
     #: Why the page could not be read or checked.
     error: str | None = None
+    #: What the site rules need of the page (None when the rules are off or the page
+    #: could not be read).
+    summary: PageSummary | None = None
 
     @property
     def status(self) -> int | None:

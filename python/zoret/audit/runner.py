@@ -22,11 +22,12 @@ import time
 from collections.abc import Callable, Iterable, Iterator
 from concurrent.futures import FIRST_COMPLETED, Future, ProcessPoolExecutor, wait
 from concurrent.futures.process import BrokenProcessPool
+from dataclasses import replace
 from itertools import islice
-from typing import TYPE_CHECKING, Any, TypeVar
+from typing import TYPE_CHECKING, Any, Literal, TypeVar
 
 from zoret._zoret_native import SEOConfig
-from zoret._zoret_site import Contract
+from zoret._zoret_site import AuditRules, Contract, Violation, audit_site, sort_audit_findings
 from zoret.audit import sources
 from zoret.audit.records import MAX_PAGE_BYTES, AuditPlan, HttpOptions, PageResult, PageTask
 from zoret.audit.report import AuditReport, Timings
@@ -184,11 +185,26 @@ def site_step(
     sitemap_urls: tuple[tuple[str, bool], ...] | None,
     timings: Timings | None = None,
 ) -> AuditReport:
-    """The step that sees the whole site: runs once on every page's result and orders
-    pages by route and violations by their natural order."""
-    pages = tuple(sorted(results, key=lambda page: (page.route, page.address)))
-    violations = tuple(sorted(v for page in pages for v in page.violations))
-    return AuditReport(source, pages, violations, sitemap_urls, timings)
+    """The step that sees the whole site: runs once on every page's result, applies the
+    site rules to the pages' summaries, and puts pages in route order and findings in
+    audit order (`sort_audit_findings`: route, rule id, field...). Each site finding is
+    also counted with the page of its route; one on a URL that no audited page answers
+    (a disallowed sitemap entry) belongs to no page."""
+    pages = sorted(results, key=lambda page: (page.route, page.address))
+    found = [v for page in pages for v in page.violations]
+    if plan.rules is not None:
+        summaries = [page.summary for page in pages if page.summary is not None]
+        site = audit_site(summaries, plan.rules, plan.config, sitemap_urls=sitemap_urls)
+        found += site
+        by_route: dict[str, list[Violation]] = {}
+        for v in site:
+            by_route.setdefault(v.route, []).append(v)
+        for index, page in enumerate(pages):
+            if (more := by_route.pop(page.route, None)) is not None:
+                merged = sort_audit_findings([*page.violations, *more])
+                pages[index] = replace(page, violations=tuple(merged))
+    violations = tuple(sort_audit_findings(found))
+    return AuditReport(source, tuple(pages), violations, sitemap_urls, timings)
 
 
 @contextlib.contextmanager
@@ -258,6 +274,7 @@ def audit(
     source: str | os.PathLike[str] | Iterable[str] | sources.Source,
     *,
     contract: Contract | str | os.PathLike[str] | None = None,
+    rules: AuditRules | Literal[False] | None = None,
     config: SEOConfig | None = None,
     sitemap: str | os.PathLike[str] | None = None,
     robots: str | os.PathLike[str] | None = None,
@@ -269,15 +286,18 @@ def audit(
     robots_agent: str = "*",
     progress: bool = False,
 ) -> AuditReport:
-    """Audits a site's pages against a contract.
+    """Audits a site's pages against a contract and the site audit rules.
 
     `source` is a folder of built HTML files, a page URL, a list of them, or the URL of
     a sitemap (ending in ``.xml`` or ``.xml.gz``) whose pages are fetched. `contract` is a
     `Contract` or a contract file (either form `load_contract` reads); `config` the site
-    configuration "self" canonicals resolve through. `sitemap` (a file or a URL; the
-    source itself when it is one) marks every page in or out of the sitemap, and its
-    URLs are checked against robots.txt: `robots` (a file or a URL), else the
-    site's own (``robots.txt`` in the folder, or fetched from each site's root).
+    configuration "self" canonicals resolve through. `rules` chooses the site audit
+    rules (ZORET201 and on; see `zoret.audit_rules`): None runs them all at their
+    default severities, False none. Their site host, unless the rules or `config` name
+    one, is the one host of the sitemap's URLs, else of the source's. `sitemap` (a file
+    or a URL; the source itself when it is one) marks every page in or out of the
+    sitemap, and its URLs are checked against robots.txt: `robots` (a file or a URL),
+    else the site's own (``robots.txt`` in the folder, or fetched from each site's root).
 
     The pages are read and checked by `workers` processes (default: one per core; 1
     runs in this process, as do sites of fewer than 256 pages by default), or on a Dask
@@ -294,7 +314,6 @@ def audit(
         contract = load_contract(contract)
     if workers is not None and workers < 1:
         raise ValueError(f"workers must be at least 1, got {workers}")
-    plan = AuditPlan(contract, config, max_page_bytes)
     http = http or HttpOptions()
     location = os.fspath(sitemap) if sitemap is not None else None
     if isinstance(site, sources.SitemapUrls):
@@ -303,6 +322,7 @@ def audit(
         site_map = sources.load_sitemap(location, http) if location else None
     except (OSError, ValueError) as exc:
         raise AuditError(_file_error(location, exc)) from None
+    plan = AuditPlan(contract, config, max_page_bytes, _site_rules(rules, config, site, site_map))
     if isinstance(site, sources.Directory) and robots is None:
         own = os.path.join(site.path, "robots.txt")
         robots = own if os.path.isfile(own) else None
@@ -333,6 +353,53 @@ def audit(
         ) from None
     timings = Timings(time.perf_counter() - started, len(results), mode, count)
     return site_step(results, plan, source=label, sitemap_urls=sitemap_urls, timings=timings)
+
+
+def _site_rules(
+    rules: AuditRules | Literal[False] | None,
+    config: SEOConfig | None,
+    site: sources.Source,
+    site_map: sources.SiteSitemap | None,
+) -> AuditRules | None:
+    """The rules the audit runs, with the site's host when the rules and the
+    configuration leave it open and the sitemap (else the source) names a single one."""
+    if rules is False:
+        return None
+    if rules is None:
+        rules = AuditRules()
+    elif not isinstance(rules, AuditRules):
+        raise TypeError(f"rules must be AuditRules, None or False, not {type(rules).__name__}")
+    if rules.site_host is not None or config is not None:
+        return rules
+    urls: tuple[str, ...] = ()
+    if site_map is not None:
+        urls = site_map.urls
+    elif isinstance(site, sources.Urls):
+        urls = site.urls
+    hosts = {_host(url) for url in urls}
+    if len(hosts) != 1 or None in hosts:
+        return rules
+    try:
+        return AuditRules(
+            disabled=rules.disabled,
+            severities=rules.severities,
+            title_min_length=rules.title_min_length,
+            title_max_length=rules.title_max_length,
+            description_min_length=rules.description_min_length,
+            description_max_length=rules.description_max_length,
+            site_host=hosts.pop(),
+        )
+    except ValueError:  # a host the rules do not take: compare paths, as without one
+        return rules
+
+
+def _host(url: str) -> str | None:
+    """The host (and port) of an http(s) URL, without credentials."""
+    scheme, _, rest = url.partition("://")
+    if scheme.lower() not in ("http", "https"):
+        return None
+    authority = rest.split("/", 1)[0].split("?", 1)[0].split("#", 1)[0]
+    return authority.rpartition("@")[2].lower() or None
 
 
 def _sitemap_urls(
