@@ -23,6 +23,8 @@ PAGES = Path(__file__).parent / "data" / "pages"
 CONTENT_TYPES = json.loads((PAGES / "content_types.json").read_text())
 HTML = "{http://www.w3.org/1999/xhtml}"
 SPACE = re.compile(r"[\t\n\x0c\r ]+")
+FIELDS = ["title", "description", "canonical", "robots", "properties", "jsonld", "jsonld_errors",
+          "hreflang"]  # fmt: skip
 
 
 def lower(text):
@@ -76,29 +78,15 @@ def reference_facts(data, content_type=None):
         if lower(s.get("type", "-").strip("\t\n\x0c\r ")) == "application/ld+json"
     ]
     jsonld = PageFacts("/", jsonld=scripts)  # the scripts' texts, parsed by the core
-    return {
-        "title": None if title is None else collapse(title.text or ""),
-        "description": description,
-        "canonical": canonical,
-        "robots": PageFacts("/", robots=", ".join(robots)).robots,
-        "properties": properties,
-        "jsonld": jsonld.jsonld,
-        "jsonld_errors": jsonld.jsonld_errors,
-        "hreflang": hreflang,
-    }
+    title = None if title is None else collapse(title.text or "")
+    robots = PageFacts("/", robots=", ".join(robots)).robots
+    values = [title, description, canonical, robots, properties, jsonld.jsonld,
+              jsonld.jsonld_errors, hreflang]  # fmt: skip
+    return dict(zip(FIELDS, values, strict=True))
 
 
 def view(facts):
-    return {
-        "title": facts.title,
-        "description": facts.description,
-        "canonical": facts.canonical,
-        "robots": facts.robots,
-        "properties": facts.properties,
-        "jsonld": facts.jsonld,
-        "jsonld_errors": facts.jsonld_errors,
-        "hreflang": facts.hreflang,
-    }
+    return {field: getattr(facts, field) for field in FIELDS}
 
 
 CORPUS = sorted(PAGES.glob("*.html"))
