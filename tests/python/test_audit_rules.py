@@ -88,6 +88,7 @@ def test_rules_as_values():
     rules = AuditRules(disabled={"title-missing", "ZORET203"}, severities={"ZORET217": "error"},
                        title_max_length=55, site_host="Example.COM")  # fmt: skip
     assert rules.disabled == ("ZORET201", "ZORET203")
+    assert rules.severities == {"ZORET217": "error"}
     assert rules.site_host == "example.com" and rules.title_max_length == 55
     assert not rules.is_enabled("ZORET201") and rules.severity_of("duplicate-title") == "error"
     assert repr(rules) == (
