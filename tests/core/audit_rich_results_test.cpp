@@ -13,7 +13,7 @@ using testing::codes;
 using testing::parse;
 
 struct JsonLdRow {
-  const char* jsonld;
+  std::string jsonld;
   std::vector<std::string> found;  // ZORET220 required, ZORET221 recommended
 };
 
@@ -49,45 +49,34 @@ TEST(AuditRichResults, Articles) {
 }
 
 TEST(AuditRichResults, ProductsAndOffers) {
-  constexpr const char* kProduct =
-      R"("@type":"Product","name":"P","image":"i","description":"d","brand":"b","sku":"s")";
-  auto product = [&](const std::string& rest) { return "{" + std::string(kProduct) + rest + "}"; };
+  auto product = [](const std::string& rest) {
+    return R"({"@type":"Product","name":"P","image":"i","description":"d","brand":"b","sku":"s")" +
+           rest + "}";
+  };
   const std::string offer_ok =
       R"({"@type":"Offer","price":"9.99","priceCurrency":"EUR","availability":"InStock","url":"u"})";
-  const std::vector<std::string> texts = {
-      product(R"(,"offers":)" + offer_ok),
-      product(""),
-      product(R"(,"review":{"@type":"Review"})"),
-      product(R"(,"offers":[)" + offer_ok + R"(,{"@type":"Offer","availability":"a","url":"u"}])"),
-      product(
-          R"(,"offers":{"priceSpecification":{"price":1,"priceCurrency":"EUR"},"availability":"a","url":"u"})"),
-      product(R"(,"offers":{"@type":"AggregateOffer","lowPrice":1,"priceCurrency":"EUR"})"),
-      product(R"(,"offers":{"@type":"Demand"})"),
-      product(R"(,"offers":"9.99 EUR")"),
-      product(R"(,"aggregateRating":{"@type":"AggregateRating","ratingValue":4.5})"),
-      R"({"@type":"Offer"})",
-      R"({"@type":"Product","offers":)" + offer_ok + "}",
-  };
-  std::vector<JsonLdRow> rows = {
-      {texts[0].c_str(), {}},
-      {texts[1].c_str(), {"ZORET220 jsonld[0].offers|review|aggregateRating"}},
-      {texts[2].c_str(), {}},
-      {texts[3].c_str(),
+  run({
+      {product(R"(,"offers":)" + offer_ok), {}},
+      {product(""), {"ZORET220 jsonld[0].offers|review|aggregateRating"}},
+      {product(R"(,"review":{"@type":"Review"})"), {}},
+      {product(R"(,"offers":[)" + offer_ok + R"(,{"@type":"Offer","availability":"a","url":"u"}])"),
        {"ZORET220 jsonld[0].offers[1].priceCurrency|priceSpecification.priceCurrency",
         "ZORET220 jsonld[0].offers[1].price|priceSpecification.price"}},
-      {texts[4].c_str(), {}},
-      {texts[5].c_str(),
+      {product(R"(,"offers":{"priceSpecification":{"price":1,"priceCurrency":"EUR"},)"
+               R"("availability":"a","url":"u"})"),
+       {}},
+      {product(R"(,"offers":{"@type":"AggregateOffer","lowPrice":1,"priceCurrency":"EUR"})"),
        {"ZORET221 jsonld[0].offers.highPrice", "ZORET221 jsonld[0].offers.offerCount"}},
-      {texts[6].c_str(), {}},
-      {texts[7].c_str(), {}},
-      {texts[8].c_str(), {"ZORET220 jsonld[0].aggregateRating.ratingCount|reviewCount"}},
+      {product(R"(,"offers":{"@type":"Demand"})"), {}},
+      {product(R"(,"offers":"9.99 EUR")"), {}},
+      {product(R"(,"aggregateRating":{"@type":"AggregateRating","ratingValue":4.5})"),
+       {"ZORET220 jsonld[0].aggregateRating.ratingCount|reviewCount"}},
       // An offer alone is no rich result.
-      {texts[9].c_str(), {}},
-      {texts[10].c_str(),
+      {R"({"@type":"Offer"})", {}},
+      {R"({"@type":"Product","offers":)" + offer_ok + "}",
        {"ZORET220 jsonld[0].name", "ZORET221 jsonld[0].brand", "ZORET221 jsonld[0].description",
         "ZORET221 jsonld[0].image", "ZORET221 jsonld[0].sku"}},
-  };
-  run(rows);
+  });
 }
 
 TEST(AuditRichResults, ListsQuestionsVideosAndSites) {

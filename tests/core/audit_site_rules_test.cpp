@@ -55,41 +55,55 @@ Edit canonical(std::string href) {
   return [href](PageFacts& p) { p.canonical = href; };
 }
 
+Edit status(std::uint16_t code) {
+  return [code](PageFacts& p) { p.status = code; };
+}
+
+void noindex(PageFacts& p) { p.robots = {"noindex"}; }
+
+Edit both(Edit first, Edit second) {
+  return [first, second](PageFacts& p) {
+    first(p);
+    second(p);
+  };
+}
+
 using Codes = std::vector<std::string>;
 
+struct SiteRow {
+  std::vector<PageFacts> pages;
+  Codes found;
+};
+
+void run(const std::vector<SiteRow>& rows, const AuditRules& rules = example_rules()) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(site_codes(rows[i].pages, std::nullopt, rules), rows[i].found) << "row " << i;
+  }
+}
+
 TEST(AuditSiteRules, CanonicalTargets) {
-  const std::string b = "https://example.com/b";
-  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b")}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", canonical("/b")), page("/b")}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", canonical("https://example.com/c")), page("/b")}),
-            Codes{"/a ZORET209 canonical"});
-  EXPECT_EQ(
-      site_codes({page("/a", canonical(b)), page("/b", [](PageFacts& p) { p.status = 404; })}),
-      Codes{"/a ZORET209 canonical"});
-  EXPECT_EQ(site_codes({page("/a", canonical(b)), page("/b",
-                                                       [](PageFacts& p) {
-                                                         p.status = 301;
-                                                         p.redirect_url = "https://example.com/c";
-                                                       })}),
-            Codes{"/a ZORET210 canonical"});
-  EXPECT_EQ(site_codes({page("/a", canonical(b)),
-                        page("/b", [](PageFacts& p) { p.robots = {"noindex"}; })}),
-            Codes{"/a ZORET211 canonical"});
-  // Another host is the page rule's finding; a page canonical to itself, or one
-  // without its own head, names no target.
-  EXPECT_EQ(site_codes({page("/a", canonical("https://other.example/b"))}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", [](PageFacts& p) { p.robots = {"noindex"}; })}), Codes{});
-  EXPECT_EQ(site_codes({page("/a",
-                             [](PageFacts& p) {
-                               p.status = 404;
-                               p.canonical = "https://example.com/gone";
-                             })}),
-            Codes{});
+  const Edit to_b = canonical("https://example.com/b");
+  const Edit moved = [](PageFacts& p) {
+    p.status = 301;
+    p.redirect_url = "https://example.com/c";
+  };
+  run({
+      {{page("/a", to_b), page("/b")}, {}},
+      {{page("/a", canonical("/b")), page("/b")}, {}},
+      {{page("/a", canonical("https://example.com/c")), page("/b")}, {"/a ZORET209 canonical"}},
+      {{page("/a", to_b), page("/b", status(404))}, {"/a ZORET209 canonical"}},
+      {{page("/a", to_b), page("/b", moved)}, {"/a ZORET210 canonical"}},
+      {{page("/a", to_b), page("/b", noindex)}, {"/a ZORET211 canonical"}},
+      // Another host is the page rule's finding; a page canonical to itself, or one
+      // without its own head, names no target.
+      {{page("/a", canonical("https://other.example/b"))}, {}},
+      {{page("/a", noindex)}, {}},
+      {{page("/a", both(status(404), canonical("https://example.com/gone")))}, {}},
+  });
   // Switched off: nothing, whatever the others find.
   AuditRules rules = example_rules();
   rules.enabled[static_cast<std::size_t>(AuditRule::CanonicalTargetMissing)] = false;
-  EXPECT_EQ(site_codes({page("/a", canonical("https://example.com/c"))}, std::nullopt, rules),
-            Codes{});
+  run({{{page("/a", canonical("https://example.com/c"))}, {}}}, rules);
 }
 
 TEST(AuditSiteRules, CanonicalTargetsAcrossRedirectsAndHosts) {
@@ -131,36 +145,26 @@ TEST(AuditSiteRules, Sitemap) {
     for (const std::string& url : urls) out.push_back({url, disallowed});
     return std::optional<std::vector<SitemapUrl>>(out);
   };
-  auto noindex = [](PageFacts& p) { p.robots = {"noindex"}; };
   EXPECT_EQ(site_codes({page("/a"), page("/b", noindex)}, listed({"https://example.com/a"})),
             Codes{});
   EXPECT_EQ(site_codes({page("/a"), page("/b", noindex)}, listed({"https://example.com/b"})),
             Codes{"/b ZORET212 sitemap"});
   // Without a sitemap, the facts' own flag counts; unknown membership does not.
-  EXPECT_EQ(site_codes({page("/b",
-                             [&](PageFacts& p) {
-                               noindex(p);
-                               p.in_sitemap = true;
-                             })}),
-            Codes{"/b ZORET212 sitemap"});
+  const Edit flagged = [](PageFacts& p) { p.in_sitemap = true; };
+  EXPECT_EQ(site_codes({page("/b", both(noindex, flagged))}), Codes{"/b ZORET212 sitemap"});
   EXPECT_EQ(site_codes({page("/b", noindex)}), Codes{});
-  for (int status : {204, 301, 404, 410, 500}) {
-    EXPECT_EQ(site_codes({page("/a", [&](PageFacts& p) { p.status = std::uint16_t(status); })},
+  for (int code : {204, 301, 404, 410, 500}) {
+    EXPECT_EQ(site_codes({page("/a", status(static_cast<std::uint16_t>(code)))},
                          listed({"https://example.com/a"})),
               Codes{"/a ZORET213 sitemap"})
-        << status;
+        << code;
   }
   // A listed address that redirects, and the final address it leads to.
-  auto followed = [](PageFacts& p) { p.final_url = "https://example.com/new"; };
+  const Edit followed = [](PageFacts& p) { p.final_url = "https://example.com/new"; };
   EXPECT_EQ(site_codes({page("/old", followed)}, listed({"https://example.com/old"})),
             Codes{"/old ZORET213 sitemap"});
   EXPECT_EQ(site_codes({page("/old", followed)}, listed({"https://example.com/new"})), Codes{});
-  EXPECT_EQ(site_codes({page("/old",
-                             [&](PageFacts& p) {
-                               followed(p);
-                               noindex(p);
-                             })},
-                       listed({"https://example.com/new"})),
+  EXPECT_EQ(site_codes({page("/old", both(followed, noindex))}, listed({"https://example.com/new"})),
             Codes{"/old ZORET212 sitemap"});
   // Disallowed: once per address, on its page or, without one, on its path.
   EXPECT_EQ(site_codes({page("/a")}, listed({"https://example.com/a", "https://EXAMPLE.com/a",
@@ -180,64 +184,44 @@ TEST(AuditSiteRules, HreflangReturnLinks) {
   };
   const HreflangAlternate en{"en", "https://example.com/en"};
   const HreflangAlternate de{"de", "https://example.com/de"};
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de", alternates({de, en}))}),
-            Codes{});
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de", alternates({de}))}),
-            Codes{"/en ZORET216 hreflang"});
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de", alternates({}))}),
-            Codes{"/en ZORET216 hreflang"});
-  // Not audited, not known, not a page of its own: nothing to compare.
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de}))}), Codes{});
-  EXPECT_EQ(site_codes({page("/en", alternates({en, de})), page("/de")}), Codes{});
-  EXPECT_EQ(
-      site_codes({page("/en", alternates({en, de})), page("/de",
-                                                          [&](PageFacts& p) {
-                                                            p.status = 404;
-                                                            p.hreflang =
-                                                                std::vector<HreflangAlternate>{de};
-                                                          })}),
-      Codes{});
-  // Relative hrefs, files without URLs.
-  EXPECT_EQ(
-      site_codes({file("/en", alternates({{"en", "/en"}, {"de", "/de"}})),
-                  file("/de", alternates({{"de", "/de"}, {"en", "https://example.com/en"}}))}),
-      Codes{});
-  EXPECT_EQ(site_codes({file("/en", alternates({{"en", "/en"}, {"de", "de"}})),
-                        file("/de", alternates({{"de", "/de"}, {"en", "/fr"}}))}),
-            Codes{"/en ZORET216 hreflang"});
+  const PageFacts both_ways = page("/en", alternates({en, de}));
+  const Codes no_return = {"/en ZORET216 hreflang"};
+  run({
+      {{both_ways, page("/de", alternates({de, en}))}, {}},
+      {{both_ways, page("/de", alternates({de}))}, no_return},
+      {{both_ways, page("/de", alternates({}))}, no_return},
+      // Not audited, not known, not a page of its own: nothing to compare.
+      {{both_ways}, {}},
+      {{both_ways, page("/de")}, {}},
+      {{both_ways, page("/de", both(status(404), alternates({de})))}, {}},
+      // Relative hrefs, files without URLs.
+      {{file("/en", alternates({{"en", "/en"}, {"de", "/de"}})),
+        file("/de", alternates({{"de", "/de"}, {"en", "https://example.com/en"}}))},
+       {}},
+      {{file("/en", alternates({{"en", "/en"}, {"de", "de"}})),
+        file("/de", alternates({{"de", "/de"}, {"en", "/fr"}}))},
+       no_return},
+  });
 }
 
 TEST(AuditSiteRules, Duplicates) {
-  auto titled = [](std::optional<std::string> title) {
+  auto titled = [](std::optional<std::string> title) -> Edit {
     return [title](PageFacts& p) { p.title = title; };
   };
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b", titled(" Home\n")),
-                        page("/c", titled("home"))}),
-            (Codes{"/a ZORET217 title", "/b ZORET217 title"}));
-  // Blank titles are no duplicates; noindex pages, pages canonical elsewhere and
-  // error pages take no part.
-  EXPECT_EQ(site_codes({page("/a", titled(" ")), page("/b", titled(""))}), Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
-                                                         [&](PageFacts& p) {
-                                                           titled("Home")(p);
-                                                           p.robots = {"noindex"};
-                                                         })}),
-            Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
-                                                         [&](PageFacts& p) {
-                                                           titled("Home")(p);
-                                                           p.canonical = "https://example.com/a";
-                                                         })}),
-            Codes{});
-  EXPECT_EQ(site_codes({page("/a", titled("Home")), page("/b",
-                                                         [&](PageFacts& p) {
-                                                           titled("Home")(p);
-                                                           p.status = 500;
-                                                         })}),
-            Codes{});
-  auto described = [](PageFacts& p) { p.description = "Same words."; };
-  EXPECT_EQ(site_codes({file("/a", described), file("/b", described)}),
-            (Codes{"/a ZORET218 description", "/b ZORET218 description"}));
+  const Edit home = titled("Home");
+  const Edit described = [](PageFacts& p) { p.description = "Same words."; };
+  run({
+      {{page("/a", home), page("/b", titled(" Home\n")), page("/c", titled("home"))},
+       {"/a ZORET217 title", "/b ZORET217 title"}},
+      // Blank titles are no duplicates; noindex pages, pages canonical elsewhere and
+      // error pages take no part.
+      {{page("/a", titled(" ")), page("/b", titled(""))}, {}},
+      {{page("/a", home), page("/b", both(home, noindex))}, {}},
+      {{page("/a", home), page("/b", both(home, canonical("https://example.com/a")))}, {}},
+      {{page("/a", home), page("/b", both(home, status(500)))}, {}},
+      {{file("/a", described), file("/b", described)},
+       {"/a ZORET218 description", "/b ZORET218 description"}},
+  });
 }
 
 TEST(AuditSiteRules, DuplicateMessagesNameTheOthers) {
