@@ -133,7 +133,7 @@ class PageRules {
 
   // Whether two addresses on this page name the same one: a relative one names
   // its path on the page's host, which is the site's host as far as is known.
-  bool same_address(const Address& a, const Address& b) const {
+  [[nodiscard]] bool same_address(const Address& a, const Address& b) const {
     if (a.href == b.href) return true;
     if (a.on_host == b.on_host) return false;
     const detail::AddressParts absolute = detail::split_address(a.on_host ? a : b);

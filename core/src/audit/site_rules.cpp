@@ -38,6 +38,18 @@ std::string route_of(detail::AddressView address) {
   return std::string(path.substr(0, path.find('?')));
 }
 
+// "The title "X" is also the title of 2 other pages: /a, /b."
+std::string also_named(const std::string& what, std::string_view value, std::size_t count,
+                       const std::string& others) {
+  std::string text = "The " + what + " ";
+  text += quote_text(value);
+  text += " is also the " + what + " of " + std::to_string(count);
+  text += count == 1 ? " other page: " : " other pages: ";
+  text += others;
+  text += '.';
+  return text;
+}
+
 // FNV-1a: the same on every platform, so the pages' order never depends on the
 // standard library.
 std::uint64_t route_hash(std::string_view route) {
@@ -50,7 +62,7 @@ std::uint64_t route_hash(std::string_view route) {
 }
 
 // What the sitemap lists of a page (bits).
-enum Listing : std::uint8_t { kNotListed = 0, kListedAtUrl = 1, kListedAtFinal = 2 };
+enum Listing : std::uint8_t { NotListed = 0, ListedAtUrl = 1, ListedAtFinal = 2 };
 
 class SiteRules {
  public:
@@ -129,13 +141,13 @@ class SiteRules {
   }
 
   void sitemap_listings(std::optional<std::span<const SitemapUrl>> sitemap) {
-    std::vector<std::uint8_t> listed(pages_.size(), kNotListed);
+    std::vector<std::uint8_t> listed(pages_.size(), NotListed);
     for (std::size_t i = 0; i < pages_.size(); ++i) {
-      if (pages_[i]->in_sitemap.value_or(false)) listed[i] = kListedAtUrl;
+      if (pages_[i]->in_sitemap.value_or(false)) listed[i] = ListedAtUrl;
     }
     if (sitemap) read_sitemap(*sitemap, listed);
     for (std::size_t i = 0; i < pages_.size(); ++i) {
-      if (listed[i] != kNotListed) listed_page(i, listed[i]);
+      if (listed[i] != NotListed) listed_page(i, listed[i]);
     }
   }
 
@@ -166,7 +178,7 @@ class SiteRules {
       const std::optional<PageHit> hit = index_.find(*entry.address);
       if (hit) {
         listed[hit->page] |=
-            hit->through_redirect ? std::uint8_t{kListedAtUrl} : listed_kind(hit->page);
+            hit->through_redirect ? std::uint8_t{ListedAtUrl} : listed_kind(hit->page);
       }
       if (entry.disallowed && findings_.on(AuditRule::SitemapDisallowed)) {
         findings_.add(AuditRule::SitemapDisallowed,
@@ -181,12 +193,12 @@ class SiteRules {
   // A page found by its final URL is listed at that address; by its URL or
   // route, at its own.
   std::uint8_t listed_kind(std::size_t page) const {
-    return own_[page].final_url ? std::uint8_t{kListedAtFinal} : std::uint8_t{kListedAtUrl};
+    return own_[page].final_url ? std::uint8_t{ListedAtFinal} : std::uint8_t{ListedAtUrl};
   }
 
   void listed_page(std::size_t i, std::uint8_t listing) {
     const PageSummary& page = *pages_[i];
-    const bool at_url = (listing & kListedAtUrl) != 0;
+    const bool at_url = (listing & ListedAtUrl) != 0;
     const std::optional<std::string>& where = at_url ? page.url : page.final_url;
     if (findings_.on(AuditRule::SitemapNotOk)) {
       std::string actual;
@@ -306,9 +318,7 @@ class SiteRules {
       std::string what = field == "title" ? "title" : "meta description";
       add(rule, member,
           {std::string(field), "a " + what + " no other page has", excerpt(value),
-           "The " + what + " " + quote_text(value) + " is also the " + what + " of " +
-               std::to_string(count) + (count == 1 ? " other page: " : " other pages: ") + others +
-               "."});
+           also_named(what, value, count, others)});
     }
   }
 

@@ -16,7 +16,7 @@ struct SummaryAlternate {
   std::string language;
   std::string href;
 
-  friend auto operator<=>(const SummaryAlternate&, const SummaryAlternate&) = default;
+  friend auto operator<=>(const SummaryAlternate&, const SummaryAlternate&) = default;  // NOLINT(modernize-use-nullptr): clang-tidy 14 misreads defaulted <=>
 };
 
 /// What the site-wide rules need of one page, and nothing else: a few hundred
@@ -57,7 +57,7 @@ struct PageSummary {
     return !redirected() && (!status || (*status >= 200 && *status <= 299));
   }
 
-  friend auto operator<=>(const PageSummary&, const PageSummary&) = default;
+  friend auto operator<=>(const PageSummary&, const PageSummary&) = default;  // NOLINT(modernize-use-nullptr): clang-tidy 14 misreads defaulted <=>
 };
 
 /// The summary of one page's facts.

@@ -34,7 +34,7 @@ struct Violation {
   std::string message;
   std::optional<std::string> rule_id;
 
-  friend auto operator<=>(const Violation&, const Violation&) = default;
+  friend auto operator<=>(const Violation&, const Violation&) = default;  // NOLINT(modernize-use-nullptr): clang-tidy 14 misreads defaulted <=>
 };
 
 /// A constraint in force that the facts could not decide, such as
