@@ -94,7 +94,8 @@ TEST(RenderRobotsTxt, RefusesValuesThatWouldBreakLines) {
     std::string message;
   };
   const std::string breaks = "CR, LF and NUL are not allowed";
-  const std::string comment = "line breaks, control characters and ill-formed UTF-8 are not allowed";
+  const std::string comment =
+      "line breaks, control characters and ill-formed UTF-8 are not allowed";
   const std::vector<Row> rows = {
       {[](RobotsTxt& r) { r.groups[0].user_agents[0] = "Googlebot\nDisallow: /"; },
        "robots.txt user-agent \"Googlebot\\nDisallow: /\": " + breaks},
