@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "site_test_support.hpp"
+#include "file_test_support.hpp"
 #include "test_support.hpp"
 #include "zoret/site/sitemap.hpp"
 

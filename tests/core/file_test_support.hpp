@@ -1,14 +1,13 @@
 #pragma once
 
-// Helpers for the site output tests: scratch directories and file contents.
+// Helpers for the tests that write files: scratch directories and file contents.
 
 #include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,7 +15,8 @@
 
 namespace zoret::testing {
 
-/// A fresh directory under the test temp folder, removed with its files.
+/// A fresh directory under the test temp folder, removed with everything in it,
+/// even after a test took its permissions away.
 class ScratchDir {
  public:
   ScratchDir() {
@@ -27,8 +27,10 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
   ~ScratchDir() {
     if (path_.empty()) return;
-    for (const std::string& name : names()) ::unlink((path_ + "/" + name).c_str());
-    ::rmdir(path_.c_str());
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
 
   [[nodiscard]] const std::string& path() const { return path_; }
