@@ -66,7 +66,8 @@ TEST(EncodeUriReference, EncodesWhatAUriCannotHoldAndRefusesControls) {
            "URL contains the control character U+000D: \"" + e + "a\\r\\nSet-Cookie: x=1\"", false},
           {e + "\x7F", "URL contains the control character U+007F: \"" + e + "\\x7f\"", false},
           {"https://exa mple.com/",
-           "URL authority contains a character that is not allowed there: \"https://exa mple.com/\"",
+           "URL authority contains a character that is not allowed there: "
+           "\"https://exa mple.com/\"",
            false},
           {"https://xn--a.\xC3\x9F/p",
            "URL host cannot be converted to ASCII: invalid international domain name: "
