@@ -72,8 +72,7 @@ TEST(RenderHreflang, RefusesBrokenSets) {
   };
   for (const Row& row : rows) {
     auto html = render_hreflang(row.alternates, resolver(), row.options);
-    ASSERT_FALSE(html) << row.message;
-    EXPECT_EQ(html.error(), ZoretError(row.kind, row.message));
+    EXPECT_ERROR(html, row.kind, row.message);
   }
 }
 
