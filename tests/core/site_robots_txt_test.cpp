@@ -120,8 +120,7 @@ TEST(RenderRobotsTxt, RefusesValuesThatWouldBreakLines) {
     RobotsTxt robots = typical();
     row.edit(robots);
     auto text = render_robots_txt(robots, resolver());
-    ASSERT_FALSE(text) << row.message;
-    EXPECT_EQ(text.error(), ZoretError(ErrorKind::InvalidConfiguration, row.message));
+    EXPECT_ERROR(text, ErrorKind::InvalidConfiguration, row.message);
   }
 }
 
