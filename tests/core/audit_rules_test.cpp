@@ -62,19 +62,15 @@ TEST(AuditRules, SiteHosts) {
 TEST(AuditRules, Validation) {
   AuditRules rules;
   rules.title_min_length = 61;
-  auto result = validate(rules);
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().message(),
-            "title_min_length (61) is greater than title_max_length (60)");
+  EXPECT_ERROR(validate(rules), ErrorKind::InvalidConfiguration,
+               "title_min_length (61) is greater than title_max_length (60)");
   rules = AuditRules{};
   rules.description_min_length = 200;
   EXPECT_FALSE(validate(rules));
   rules = AuditRules{};
   rules.site_host = "Example.com";
-  result = validate(rules);
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().message(),
-            "site host \"Example.com\" is not in normal form (\"example.com\")");
+  EXPECT_ERROR(validate(rules), ErrorKind::InvalidConfiguration,
+               "site host \"Example.com\" is not in normal form (\"example.com\")");
   rules.site_host = "example.com";
   EXPECT_TRUE(validate(rules));
 }
