@@ -3,6 +3,7 @@
 // Helpers for the tests that write files: scratch directories and file contents.
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -20,13 +21,16 @@ namespace zoret::testing {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = ::testing::TempDir() + "zoret-site-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    std::string pattern = ::testing::TempDir() + "zoret-scratch-XXXXXX";
+    made_ = ::mkdtemp(pattern.data()) != nullptr;
+    EXPECT_TRUE(made_) << "cannot create " << pattern;
+    // Without a directory, files go nowhere rather than to the root.
+    path_ = made_ ? pattern : "/nonexistent-zoret-scratch";
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   ~ScratchDir() {
-    if (path_.empty()) return;
+    if (!made_) return;
     std::error_code ignored;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
@@ -52,6 +56,7 @@ class ScratchDir {
 
  private:
   std::string path_;
+  bool made_ = false;
 };
 
 inline std::string read_file(const std::string& path) {
