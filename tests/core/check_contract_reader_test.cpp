@@ -173,10 +173,8 @@ TEST(ReadContract, ErrorsNamePathLineAndColumn) {
        "defaults.title.x: unknown key at line 1 column 107"},
   };
   for (const ErrorRow& row : rows) {
-    auto result = read_contract(HeapCopy(row.text).view());
-    ASSERT_FALSE(result) << row.text;
-    EXPECT_EQ(result.error().kind(), ErrorKind::Contract) << row.text;
-    EXPECT_EQ(result.error().message(), row.message) << row.text;
+    EXPECT_ERROR(read_contract(HeapCopy(row.text).view()), ErrorKind::Contract, row.message)
+        << row.text;
   }
 }
 

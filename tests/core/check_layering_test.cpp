@@ -53,51 +53,40 @@ struct LayeringRow {
 
 TEST(Explain, LayersDefaultsRulesInOrderThenTheExceptionFieldByField) {
   const CompiledContract contract = compiled(kDefaults, kRules, kExceptions);
+  // Layers and constraints that several routes share.
+  const std::string defaults = "defaults (Error)", blog = "rules[0] /blog/* (Warning)",
+                    blog_all = "rules[1] /blog/** (Error)", blog_last = "rules[3] /blog/* (Error)";
+  const std::string required = "required=true @defaults (Error)",
+                    indexable = "indexable=true @defaults (Error)",
+                    self = "canonical=\"self\" @defaults (Error)",
+                    no_schema = "schema.required=false @defaults (Error)",
+                    titled = "title.required=true @defaults (Error)",
+                    max_70 = "title.max_length=70 @defaults (Error)",
+                    blog_schema = "schema.required=true @rules[0] /blog/* (Warning)",
+                    min_5 = "title.min_length=5 @rules[3] /blog/* (Error)",
+                    described = "description.required=true @rules[1] /blog/** (Error)";
   const std::vector<LayeringRow> rows = {
-      {"/",
-       {"defaults (Error)"},
-       {"required=true @defaults (Error)", "indexable=true @defaults (Error)",
-        "canonical=\"self\" @defaults (Error)", "schema.required=false @defaults (Error)",
-        "title.required=true @defaults (Error)", "title.max_length=70 @defaults (Error)"}},
+      {"/", {defaults}, {required, indexable, self, no_schema, titled, max_70}},
       // Query and fragment play no part; both "/blog/*" rules and "/blog/**" apply.
       {"/blog/post?page=2#top",
-       {"defaults (Error)", "rules[0] /blog/* (Warning)", "rules[1] /blog/** (Error)",
-        "rules[3] /blog/* (Error)"},
-       {"required=true @defaults (Error)", "indexable=true @defaults (Error)",
-        "canonical=\"self\" @defaults (Error)",
-        "schema.required=true @rules[0] /blog/* (Warning)",
-        "schema.types=[\"Article\"] @rules[0] /blog/* (Warning)",
-        "title.required=true @defaults (Error)", "title.min_length=5 @rules[3] /blog/* (Error)",
-        "title.max_length=60 @rules[0] /blog/* (Warning)",
-        "description.required=true @rules[1] /blog/** (Error)"}},
+       {defaults, blog, blog_all, blog_last},
+       {required, indexable, self, blog_schema,
+        "schema.types=[\"Article\"] @rules[0] /blog/* (Warning)", titled, min_5,
+        "title.max_length=60 @rules[0] /blog/* (Warning)", described}},
       // The exception replaces single fields: schema.types but not schema.required.
       {"/blog/hello",
-       {"defaults (Error)", "rules[0] /blog/* (Warning)", "rules[1] /blog/** (Error)",
-        "rules[3] /blog/* (Error)", "exceptions[/blog/hello] (Error)"},
-       {"required=true @defaults (Error)", "indexable=true @defaults (Error)",
-        "canonical=\"self\" @defaults (Error)",
-        "schema.required=true @rules[0] /blog/* (Warning)",
-        "schema.types=[] @exceptions[/blog/hello] (Error)",
-        "title.required=true @defaults (Error)", "title.min_length=5 @rules[3] /blog/* (Error)",
-        "title.max_length=80 @exceptions[/blog/hello] (Error)",
-        "description.required=true @rules[1] /blog/** (Error)"}},
+       {defaults, blog, blog_all, blog_last, "exceptions[/blog/hello] (Error)"},
+       {required, indexable, self, blog_schema, "schema.types=[] @exceptions[/blog/hello] (Error)",
+        titled, min_5, "title.max_length=80 @exceptions[/blog/hello] (Error)", described}},
       // "/blog/*" does not reach into "/blog/drafts/"; a later layer's
       // required: false lifts the default.
       {"/blog/drafts/x",
-       {"defaults (Error)", "rules[1] /blog/** (Error)", "rules[2] /blog/drafts/* (Info)",
-        "exceptions[/blog/drafts/x] (Error)"},
-       {"required=true @defaults (Error)", "indexable=true @exceptions[/blog/drafts/x] (Error)",
-        "canonical=\"self\" @defaults (Error)", "schema.required=false @defaults (Error)",
-        "title.required=false @rules[2] /blog/drafts/* (Info)",
-        "title.max_length=70 @defaults (Error)",
-        "description.required=true @rules[1] /blog/** (Error)"}},
+       {defaults, blog_all, "rules[2] /blog/drafts/* (Info)", "exceptions[/blog/drafts/x] (Error)"},
+       {required, "indexable=true @exceptions[/blog/drafts/x] (Error)", self, no_schema,
+        "title.required=false @rules[2] /blog/drafts/* (Info)", max_70, described}},
       // Exceptions match the path exactly.
-      {"/blog/hello/",
-       {"defaults (Error)", "rules[1] /blog/** (Error)"},
-       {"required=true @defaults (Error)", "indexable=true @defaults (Error)",
-        "canonical=\"self\" @defaults (Error)", "schema.required=false @defaults (Error)",
-        "title.required=true @defaults (Error)", "title.max_length=70 @defaults (Error)",
-        "description.required=true @rules[1] /blog/** (Error)"}},
+      {"/blog/hello/", {defaults, blog_all},
+       {required, indexable, self, no_schema, titled, max_70, described}},
   };
   for (const LayeringRow& row : rows) {
     const Explanation e = explain(contract, row.route);
@@ -162,10 +151,8 @@ TEST(CompileContract, RefusesValuesItCannotCheckNamingTheLayer) {
        "\\pL{1000}"},
   };
   for (const CompileErrorRow& row : rows) {
-    auto result = compile_contract(contract_of(row.defaults, row.rules));
-    ASSERT_FALSE(result) << row.defaults << row.rules;
-    EXPECT_EQ(result.error().kind(), ErrorKind::Contract);
-    EXPECT_EQ(result.error().message(), row.message);
+    EXPECT_ERROR(compile_contract(contract_of(row.defaults, row.rules)), ErrorKind::Contract,
+                 row.message);
   }
   for (const char* fine : {R"({"canonical":"self"})", R"({"canonical":"absent"})",
                            R"({"canonical":"http://x"})", R"({"canonical":"/x"})",

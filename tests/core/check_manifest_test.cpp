@@ -24,9 +24,7 @@ struct LineRow {
 TEST(ReadManifestLine, RefusesWhatIsNotALineOfTheManifest) {
   const std::vector<LineRow> rows = {
       {R"({"route":"/a","entity":{"entity_type":"post"}})", ""},
-      {R"({"route":"/a","entity":{"entity_type":"post"},"overrides":null})"
-       "\r",
-       ""},
+      {R"({"route":"/a","entity":{"entity_type":"post"},"overrides":null})" "\r", ""},
       {R"({"route":"/a")", "invalid JSON: EOF while parsing an object at line 1 column 13"},
       {"", "invalid JSON: EOF while parsing a value at line 1 column 0"},
       {"[1]", "a manifest line must be a JSON object, got list"},

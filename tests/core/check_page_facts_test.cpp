@@ -53,9 +53,7 @@ TEST(FactsFromPayload, ReadsTheHeadTheRendererWrites) {
 
 TEST(SplitRobots, TrimsPiecesAndDropsEmptyOnes) {
   const std::pair<const char*, std::vector<std::string>> rows[] = {
-      {"", {}},
-      {" , ,", {}},
-      {"index,follow", {"index", "follow"}},
+      {"", {}}, {" , ,", {}}, {"index,follow", {"index", "follow"}},
       {"\xe2\x80\x83noindex\n, NOFOLLOW ", {"noindex", "NOFOLLOW"}},
       {"max-image-preview:large,", {"max-image-preview:large"}},
   };

@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "file_test_support.hpp"
 #include "test_support.hpp"
 #include "zoret/contract/builder.hpp"
 #include "zoret/contract/model.hpp"
@@ -23,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::compact_json;
+using testing::read_file;
 using testing::value_of;
 
 std::string pretty(const SEOContract& contract) { return contract_to_json(contract); }
@@ -154,21 +154,10 @@ TEST(NestedExpectation, DeepAndBushyTreesCopyCompareAndSerialiseWithoutRecursion
   EXPECT_NE(bushy, root);
 }
 
-std::string read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class WriteContract : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(::mkdtemp(dir_.data()), nullptr); }
-  void TearDown() override { fs::remove_all(dir_); }
-  [[nodiscard]] std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.insert(entry.path().filename());
-    return names;
-  }
-  std::string dir_ = ::testing::TempDir() + "zoret_contract_XXXXXX";
+  testing::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.path();
   SEOContract first_ = build_contract({.canonical_host = "one"});
   SEOContract second_ = build_contract({.canonical_host = "two", .rules = {{.match = "/*"}}});
 };
@@ -179,7 +168,7 @@ TEST_F(WriteContract, ReplacesTheTargetEvenThroughALinkRelativeToTheWorkingDirec
   fs::create_directory(dir_ + "/real");
   const std::string target = dir_ + "/real/contract.json";
   ASSERT_TRUE(write_contract(first_, target).has_value());
-  EXPECT_EQ(read(target), pretty(first_));
+  EXPECT_EQ(read_file(target), pretty(first_));
   fs::create_symlink("real/contract.json", dir_ + "/link.json");
   const fs::path previous = fs::current_path();
   fs::current_path(dir_);
@@ -187,8 +176,8 @@ TEST_F(WriteContract, ReplacesTheTargetEvenThroughALinkRelativeToTheWorkingDirec
   fs::current_path(previous);
   ASSERT_TRUE(linked.has_value()) << linked.error().display();
   EXPECT_TRUE(fs::is_symlink(dir_ + "/link.json"));
-  EXPECT_EQ(read(target), pretty(second_));
-  EXPECT_EQ(entries(), (std::set<std::string>{"link.json", "real"}));
+  EXPECT_EQ(read_file(target), pretty(second_));
+  EXPECT_EQ(scratch_.names(), (std::vector<std::string>{"link.json", "real"}));
 }
 
 TEST_F(WriteContract, FailuresLeaveTheDirectoryAsItWas) {
@@ -199,9 +188,9 @@ TEST_F(WriteContract, FailuresLeaveTheDirectoryAsItWas) {
     SCOPED_TRACE(path);
     ASSERT_FALSE(written.has_value());
     EXPECT_EQ(written.error().display(), "serialization error: failed to write contract: " + why);
-    EXPECT_EQ(entries(), (std::set<std::string>{"plain.json", "sub"}));
+    EXPECT_EQ(scratch_.names(), (std::vector<std::string>{"plain.json", "sub"}));
     EXPECT_TRUE(fs::is_empty(dir_ + "/sub"));
-    EXPECT_EQ(read(dir_ + "/plain.json"), "old");
+    EXPECT_EQ(read_file(dir_ + "/plain.json"), "old");
   };
   const std::pair<std::string, std::string> rows[] = {
       {dir_ + "/missing/contract.json", "No such file or directory (os error 2)"},

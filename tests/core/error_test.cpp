@@ -11,14 +11,12 @@ namespace zoret {
 namespace {
 
 TEST(ZoretErrorDisplay, PrefixPerKindThenMessage) {
+  using enum ErrorKind;
   const std::vector<std::pair<ErrorKind, std::string>> rows = {
-      {ErrorKind::InvalidUrl, "invalid URL: x"},
-      {ErrorKind::InvalidConfiguration, "invalid configuration: x"},
-      {ErrorKind::InvalidEntity, "invalid entity: x"},
-      {ErrorKind::InvalidSchema, "invalid schema: x"},
-      {ErrorKind::Serialization, "serialization error: x"},
-      {ErrorKind::Contract, "contract error: x"},
-      {ErrorKind::UrlPolicy, "URL policy error: x"},
+      {InvalidUrl, "invalid URL: x"}, {InvalidConfiguration, "invalid configuration: x"},
+      {InvalidEntity, "invalid entity: x"}, {InvalidSchema, "invalid schema: x"},
+      {Serialization, "serialization error: x"}, {Contract, "contract error: x"},
+      {UrlPolicy, "URL policy error: x"},
   };
   for (const auto& [kind, shown] : rows) {
     const ZoretError error(kind, "x");

@@ -124,9 +124,7 @@ TEST(PayloadFromDict, RejectsWithExactMessages) {
       for (const auto& [name, value] : patch.items()) input[name] = value;
       for (const auto& name : c.erase) input.erase(name);
     }
-    const auto read = SEOPayload::from_dict(input);
-    ASSERT_FALSE(read.has_value()) << c.message;
-    EXPECT_EQ(read.error(), ZoretError(ErrorKind::Serialization, c.message));
+    EXPECT_ERROR(SEOPayload::from_dict(input), ErrorKind::Serialization, c.message);
   }
 }
 

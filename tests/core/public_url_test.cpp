@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "test_support.hpp"
 #include "zoret/unicode.hpp"
 
 namespace zoret {
@@ -65,13 +66,10 @@ TEST(NormalizePublicUrl, ReportsBlankInputBeforeTheBase) {
   SEOConfig config;
   config.canonical_host = "h.example";
   config.public_base_url = "not a url";
-  auto blank = normalize_public_url(" \u3000 ", config);
-  ASSERT_FALSE(blank);
-  EXPECT_EQ(blank.error(), ZoretError(ErrorKind::InvalidUrl, "url_or_path must be a non-empty string"));
-  auto bad_base = normalize_public_url("/fine", config);
-  ASSERT_FALSE(bad_base);
-  EXPECT_EQ(bad_base.error(), ZoretError(ErrorKind::InvalidConfiguration,
-                                         "invalid public_base_url: relative URL without a base"));
+  EXPECT_ERROR(normalize_public_url(" \u3000 ", config), ErrorKind::InvalidUrl,
+               "url_or_path must be a non-empty string");
+  EXPECT_ERROR(normalize_public_url("/fine", config), ErrorKind::InvalidConfiguration,
+               "invalid public_base_url: relative URL without a base");
   config.public_base_url = "http://b.example:99999";
   EXPECT_EQ(normalize_public_url("/a", config).error().message(),
             "invalid public_base_url: invalid port number");
@@ -115,8 +113,7 @@ TEST(PublicUrlResolver, VetsAbsoluteUrlsAsWritten) {
       ASSERT_TRUE(vetted) << url;
       EXPECT_EQ(*vetted, trim_white_space(url));
     } else {
-      ASSERT_FALSE(vetted) << url;
-      EXPECT_EQ(vetted.error(), ZoretError(ErrorKind::InvalidUrl, error));
+      EXPECT_ERROR(vetted, ErrorKind::InvalidUrl, error);
     }
   }
 }

@@ -20,24 +20,21 @@ TEST(LinkCanonicalValue, EncodesOrRefusesHostileCanonicals) {
     std::string expected;  // header value, or error message
     bool ok;
   };
+  const std::string e = "https://example.com/";
+  const std::string rel = ">; rel=\"canonical\"";
+  const auto control = [&](const char* code, const std::string& shown) {
+    return "URL contains the control character U+" + std::string(code) + ": \"" + e + shown + "\"";
+  };
   const std::vector<Row> rows = {
-      {"https://example.com/a?b=1&c=2", "<https://example.com/a?b=1&c=2>; rel=\"canonical\"", true},
-      {"https://example.com/a>; rel=\"next\"",
-       "<https://example.com/a%3E;%20rel=%22next%22>; rel=\"canonical\"", true},
-      {"https://example.com/<x> y", "<https://example.com/%3Cx%3E%20y>; rel=\"canonical\"", true},
-      {"https://example.com/\xC3\xA9t\xC3\xA9",
-       "<https://example.com/%C3%A9t%C3%A9>; rel=\"canonical\"", true},
-      {"https://example.com/a\r\nSet-Cookie: s=1",
-       "URL contains the control character U+000D: \"https://example.com/a\\r\\nSet-Cookie: s=1\"",
-       false},
-      {"https://example.com/a\n/b",
-       "URL contains the control character U+000A: \"https://example.com/a\\n/b\"", false},
-      {"https://example.com/a"s + '\0',
-       "URL contains the control character U+0000: \"https://example.com/a\\x00\"", false},
-      {"https://example.com/a\tb",
-       "URL contains the control character U+0009: \"https://example.com/a\\tb\"", false},
-      {"https://example.com/\x1b[31m",
-       "URL contains the control character U+001B: \"https://example.com/\\x1b[31m\"", false},
+      {e + "a?b=1&c=2", "<" + e + "a?b=1&c=2" + rel, true},
+      {e + "a>; rel=\"next\"", "<" + e + "a%3E;%20rel=%22next%22" + rel, true},
+      {e + "<x> y", "<" + e + "%3Cx%3E%20y" + rel, true},
+      {e + "\xC3\xA9t\xC3\xA9", "<" + e + "%C3%A9t%C3%A9" + rel, true},
+      {e + "a\r\nSet-Cookie: s=1", control("000D", "a\\r\\nSet-Cookie: s=1"), false},
+      {e + "a\n/b", control("000A", "a\\n/b"), false},
+      {e + "a" + '\0', control("0000", "a\\x00"), false},
+      {e + "a\tb", control("0009", "a\\tb"), false},
+      {e + "\x1b[31m", control("001B", "\\x1b[31m"), false},
   };
   for (const Row& row : rows) {
     SEOOverrides overrides;
@@ -50,8 +47,7 @@ TEST(LinkCanonicalValue, EncodesOrRefusesHostileCanonicals) {
       ASSERT_EQ(headers->size(), 2u);
       EXPECT_EQ((*headers)[0], (std::pair<std::string, std::string>("Link", row.expected)));
     } else {
-      ASSERT_FALSE(headers) << row.canonical;
-      EXPECT_EQ(headers.error(), ZoretError(ErrorKind::InvalidUrl, row.expected));
+      EXPECT_ERROR(headers, ErrorKind::InvalidUrl, row.expected);
     }
   }
 }

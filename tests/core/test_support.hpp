@@ -52,6 +52,20 @@ T value_of(const Result<T>& result) {
   return result ? *result : T();
 }
 
+/// Succeeds when `result` holds exactly the error of `kind` with `message`; the
+/// predicate behind EXPECT_ERROR.
+template <class R>
+::testing::AssertionResult holds_error(const char* expression, const char*, const char*,
+                                       const R& result, ErrorKind kind,
+                                       const std::string& message) {
+  if (result.has_value()) return ::testing::AssertionFailure() << expression << " succeeded";
+  const ZoretError expected(kind, message);
+  if (result.error() == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << expression << " failed with \""
+                                       << result.error().display() << "\", not \""
+                                       << expected.display() << '"';
+}
+
 /// Host example.com, base https://example.com, everything else as value-initialised.
 inline SEOConfig site() {
   SEOConfig config;
@@ -61,3 +75,7 @@ inline SEOConfig site() {
 }
 
 }  // namespace zoret::testing
+
+/// Expects `result` to hold the error of `kind` with `message`; streams like EXPECT_EQ.
+#define EXPECT_ERROR(result, kind, message) \
+  EXPECT_PRED_FORMAT3(::zoret::testing::holds_error, result, kind, message)

@@ -1,14 +1,14 @@
 #pragma once
 
-// Helpers for the site output tests: scratch directories and file contents.
+// Helpers for the tests that write files: scratch directories and file contents.
 
 #include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,19 +16,25 @@
 
 namespace zoret::testing {
 
-/// A fresh directory under the test temp folder, removed with its files.
+/// A fresh directory under the test temp folder, removed with everything in it,
+/// even after a test took its permissions away.
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = ::testing::TempDir() + "zoret-site-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    std::string pattern = ::testing::TempDir() + "zoret-scratch-XXXXXX";
+    made_ = ::mkdtemp(pattern.data()) != nullptr;
+    EXPECT_TRUE(made_) << "cannot create " << pattern;
+    // Without a directory, files go nowhere rather than to the root.
+    path_ = made_ ? pattern : "/nonexistent-zoret-scratch";
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   ~ScratchDir() {
-    if (path_.empty()) return;
-    for (const std::string& name : names()) ::unlink((path_ + "/" + name).c_str());
-    ::rmdir(path_.c_str());
+    if (!made_) return;
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
 
   [[nodiscard]] const std::string& path() const { return path_; }
@@ -50,6 +56,7 @@ class ScratchDir {
 
  private:
   std::string path_;
+  bool made_ = false;
 };
 
 inline std::string read_file(const std::string& path) {
