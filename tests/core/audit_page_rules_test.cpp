@@ -38,15 +38,15 @@ void set_property(PageFacts& page, const std::string& name, const std::string& c
   page.properties.push_back({name, content});
 }
 
-std::function<void(PageFacts&)> title(std::optional<std::string> text) {
+std::function<void(PageFacts&)> title(const std::optional<std::string>& text) {
   return [text](PageFacts& p) { p.title = text; };
 }
 
-std::function<void(PageFacts&)> description(std::optional<std::string> text) {
+std::function<void(PageFacts&)> description(const std::optional<std::string>& text) {
   return [text](PageFacts& p) { p.description = text; };
 }
 
-std::function<void(PageFacts&)> property(std::string name, std::string content) {
+std::function<void(PageFacts&)> property(const std::string& name, const std::string& content) {
   return [name, content](PageFacts& p) { set_property(p, name, content); };
 }
 
@@ -75,16 +75,16 @@ TEST(AuditPageRules, TitleAndDescription) {
 }
 
 TEST(AuditPageRules, Canonical) {
-  auto canonical = [](std::optional<std::string> href) {
+  auto canonical = [](const std::optional<std::string>& href) {
     return [href](PageFacts& p) { p.canonical = href; };
   };
-  auto noindex = [](std::optional<std::string> href) {
+  auto noindex = [](const std::optional<std::string>& href) {
     return [href](PageFacts& p) {
       p.canonical = href;
       p.robots = {"NoIndex", "follow"};
     };
   };
-  auto staging = [](std::optional<std::string> href) {
+  auto staging = [](const std::optional<std::string>& href) {
     return [href](PageFacts& p) {
       p.url = "http://127.0.0.1:8000/blog/hello";
       p.canonical = href;
@@ -147,7 +147,7 @@ TEST(AuditPageRules, SiteHostFromConfiguration) {
 }
 
 TEST(AuditPageRules, HreflangSelfReference) {
-  auto alternates = [](std::vector<HreflangAlternate> list) {
+  auto alternates = [](const std::vector<HreflangAlternate>& list) {
     return [list](PageFacts& p) { p.hreflang = list; };
   };
   run({
@@ -186,7 +186,7 @@ TEST(AuditPageRules, JsonLdAndImages) {
 
 TEST(AuditPageRules, OnlyPagesWithTheirOwnHead) {
   // A page with a missing title and a relative canonical, answered as `edit` says.
-  auto broken = [](std::function<void(PageFacts&)> edit) {
+  auto broken = [](const std::function<void(PageFacts&)>& edit) {
     return [edit](PageFacts& p) {
       p.title.reset();
       p.canonical = "/x";
@@ -197,7 +197,7 @@ TEST(AuditPageRules, OnlyPagesWithTheirOwnHead) {
   const auto status = [&](std::optional<std::uint16_t> code) {
     return broken([code](PageFacts& p) { p.status = code; });
   };
-  const auto final_url = [&](std::string url) {
+  const auto final_url = [&](const std::string& url) {
     return broken([url](PageFacts& p) { p.final_url = url; });
   };
   run({

@@ -51,7 +51,7 @@ std::vector<std::string> site_codes(const std::vector<PageFacts>& pages,
   return out;
 }
 
-Edit canonical(std::string href) {
+Edit canonical(const std::string& href) {
   return [href](PageFacts& p) { p.canonical = href; };
 }
 
@@ -61,7 +61,7 @@ Edit status(std::uint16_t code) {
 
 void noindex(PageFacts& p) { p.robots = {"noindex"}; }
 
-Edit both(Edit first, Edit second) {
+Edit both(const Edit& first, const Edit& second) {
   return [first, second](PageFacts& p) {
     first(p);
     second(p);
@@ -179,7 +179,7 @@ TEST(AuditSiteRules, Sitemap) {
 }
 
 TEST(AuditSiteRules, HreflangReturnLinks) {
-  auto alternates = [](std::vector<HreflangAlternate> list) {
+  auto alternates = [](const std::vector<HreflangAlternate>& list) {
     return [list](PageFacts& p) { p.hreflang = list; };
   };
   const HreflangAlternate en{"en", "https://example.com/en"};
@@ -205,7 +205,7 @@ TEST(AuditSiteRules, HreflangReturnLinks) {
 }
 
 TEST(AuditSiteRules, Duplicates) {
-  auto titled = [](std::optional<std::string> title) -> Edit {
+  auto titled = [](const std::optional<std::string>& title) -> Edit {
     return [title](PageFacts& p) { p.title = title; };
   };
   const Edit home = titled("Home");

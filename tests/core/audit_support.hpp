@@ -15,7 +15,7 @@
 namespace zoret::testing {
 
 /// A page of https://example.com that no page rule reports.
-inline PageFacts audit_page_facts(std::string route = "/blog/hello") {
+inline PageFacts audit_page_facts(const std::string& route = "/blog/hello") {
   PageFacts page;
   const std::string url = "https://example.com" + route;
   page.route = route;

@@ -77,5 +77,6 @@ inline SEOConfig site() {
 }  // namespace zoret::testing
 
 /// Expects `result` to hold the error of `kind` with `message`; streams like EXPECT_EQ.
+// NOLINTNEXTLINE(readability-identifier-naming): named like the gtest macros it joins
 #define EXPECT_ERROR(result, kind, message) \
   EXPECT_PRED_FORMAT3(::zoret::testing::holds_error, result, kind, message)
