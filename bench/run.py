@@ -1,7 +1,8 @@
 """Times zoret from Python next to the peers a web application would otherwise use.
 
-Everything runs in this one process, side by side: the three page builds through
-the Python API, render_html() against a Jinja2 template that writes the same tags,
+First the side-by-side rows of bench/versus.py: zoret against a plain-Python
+yardstick and the peers, with their goals. Then, in this one process, side by
+side: the three page builds through the Python API, render_html() against a Jinja2 template that writes the same tags,
 to_json() against json and orjson, etag() against hashlib over json.dumps, and a
 whole request. Then the core benchmark binary runs (its JSON report is read) and
 its figures are printed next to the Python ones, followed by the URL benchmark.
@@ -35,7 +36,9 @@ import orjson
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "python"))
 
-import zoret  # noqa: E402  (needs the path above)
+import versus  # noqa: E402  (needs the path above)
+
+import zoret  # noqa: E402
 
 # --- inputs, spelled as in bench/core_bench.cpp ------------------------------------
 
@@ -393,7 +396,14 @@ def main(argv: list[str] | None = None) -> int:
     parser.add_argument("--url-bench", help="zoret_url_bench (default: build-bench/bench/)")
     parser.add_argument("--json", metavar="OUT", help="also write the figures to this JSON file")
     parser.add_argument("--quick", action="store_true", help="short runs, for checking the script")
+    parser.add_argument(
+        "--cpu", type=int, default=None, help="core to pin to (default: the last one allowed)"
+    )
+    parser.add_argument("--only-versus", action="store_true", help="only the side-by-side rows")
     args = parser.parse_args(argv)
+    # One core for the whole run: the side-by-side rows alternate their contenders on it.
+    allowed = sorted(os.sched_getaffinity(0))
+    os.sched_setaffinity(0, {args.cpu if args.cpu is not None else allowed[-1]})
     repeat, min_seconds = (3, 0.02) if args.quick else (9, 0.2)
 
     info = machine_info()
@@ -401,6 +411,13 @@ def main(argv: list[str] | None = None) -> int:
     for key, value in info.items():
         print(f"  {key:<9} {value}")
     print()
+
+    print("zoret against the yardstick (bench/yardstick.py) and the peers")
+    results, wrong = versus.run_rows(args.quick)
+    versus.print_rows(results, wrong)
+    print()
+    if args.only_versus:
+        return 1 if wrong else 0
 
     config = site_config()
     entities = {name: page() for name, page in PAGES.items()}
