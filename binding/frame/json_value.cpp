@@ -5,6 +5,7 @@
 #include "frame/convert.hpp"
 #include "frame/errors.hpp"
 #include "frame/ref.hpp"
+#include "zoret/unicode.hpp"
 
 namespace zoret::py {
 
@@ -94,6 +95,24 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth) {
     case Json::value_t::discarded: break;
   }
   Py_RETURN_NONE;
+}
+
+bool json_converts(const Json& value, std::size_t depth) noexcept {
+  if (depth > kMaxPyDepth) return false;
+  switch (value.type()) {
+    case Json::value_t::string: return is_valid_utf8(*value.get_ptr<const Json::string_t*>());
+    case Json::value_t::array:
+      for (const auto& item : *value.get_ptr<const Json::array_t*>()) {
+        if (!json_converts(item, depth + 1)) return false;
+      }
+      return true;
+    case Json::value_t::object:
+      for (const auto& [key, item] : *value.get_ptr<const Json::object_t*>()) {
+        if (!is_valid_utf8(key) || !json_converts(item, depth + 1)) return false;
+      }
+      return true;
+    default: return true;
+  }
 }
 
 PyObject* json_to_pydict(const Json& value) {

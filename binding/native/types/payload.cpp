@@ -18,6 +18,7 @@
 #include "types/record_slots.hpp"
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
+#include "zoret/unicode.hpp"
 
 namespace zoret::py {
 
@@ -50,7 +51,14 @@ namespace {
 using PayloadBox = Box<SEOPayload>;
 const SEOPayload& payload_of(PyObject* self) { return PayloadBox::of(self); }
 
-// --- mapping behaviour: every member computes the dictionary afresh -------------
+// --- mapping behaviour --------------------------------------------------------------
+//
+// Every member answers from the dictionary form. The form never changes, so once the
+// whole of it is known to convert into Python objects a member is converted on its
+// own. While that is not known to hold, each member builds the whole dictionary as
+// to_dict() does, so that a conversion failure surfaces exactly where and how it
+// does there. Keys that are str subclasses take that path too: the dictionary's own
+// lookup is what defines their meaning.
 
 /// A mapping key: any str, looked up as it is (a lone surrogate simply is no key).
 struct Key {
@@ -71,15 +79,77 @@ bool key_arg(PyObject* obj) {
   return arg(obj, "key", key);
 }
 
+bool form_converts(const SEOPayload& payload) {
+  for (const std::string* text : {&payload.title, &payload.description, &payload.canonical,
+                                  &payload.robots}) {
+    if (!is_valid_utf8(*text)) return false;
+  }
+  if (!json_converts(to_dict(payload.og), 0) || !json_converts(to_dict(payload.twitter), 0)) {
+    return false;
+  }
+  if (payload.schema_jsonld && !json_converts(*payload.schema_jsonld, 0)) return false;
+  for (const auto& [name, value] : payload.extra) {
+    if (!is_valid_utf8(name) || !json_converts(value, 0)) return false;
+  }
+  return true;
+}
+
+bool form_is_known_to_convert(PyObject* self) {
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.converts < 0) memo.converts = form_converts(payload_of(self)) ? 1 : 0;
+  return memo.converts == 1;
+}
+
+/// The key's text when one member may be converted alone for it; nullopt when the
+/// whole dictionary has to be built.
+std::optional<std::string_view> member_key(PyObject* self, PyObject* key) {
+  if (!form_is_known_to_convert(self) || !PyUnicode_CheckExact(key)) return std::nullopt;
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(key, &size);
+  if (text == nullptr) {
+    PyErr_Clear();  // a lone surrogate: no key of ours, and the dictionary says so
+    return std::nullopt;
+  }
+  return std::string_view(text, static_cast<std::size_t>(size));
+}
+
+/// The member `name` of the dictionary form as a new object; nullptr without an
+/// error set when the form has no such member.
+PyObject* member_to_py(const SEOPayload& payload, std::string_view name) {
+  if (!payload.dict_has(name)) return nullptr;
+  if (name == "title") return to_py(std::string_view(payload.title));
+  if (name == "description") return to_py(std::string_view(payload.description));
+  if (name == "canonical") return to_py(std::string_view(payload.canonical));
+  if (name == "robots") return to_py(std::string_view(payload.robots));
+  if (name == "og") return json_to_pyobject_depth(to_dict(payload.og), 0);
+  if (name == "twitter") return json_to_pyobject_depth(to_dict(payload.twitter), 0);
+  if (name == "schema_jsonld") return json_to_pyobject_depth(*payload.schema_jsonld, 0);
+  return json_to_pyobject_depth(payload.extra.find(std::string(name))->second, 0);
+}
+
 PyObject* payload_to_dict(PyObject* self) { return payload_to_pydict(payload_of(self)); }
 
 PyObject* payload_keys(PyObject* self) {
+  if (form_is_known_to_convert(self)) {
+    const auto keys = payload_of(self).dict_keys();
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(keys.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      PyObject* name = to_py(keys[i]);
+      if (name == nullptr) return nullptr;
+      PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), name);
+    }
+    return list.release();
+  }
   Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
   return dict ? PyDict_Keys(dict.get()) : nullptr;
 }
 
 Py_ssize_t payload_len(PyObject* self) {
   return guard<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+    if (form_is_known_to_convert(self)) {
+      return static_cast<Py_ssize_t>(payload_of(self).dict_keys().size());
+    }
     Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
     return dict ? PyDict_Size(dict.get()) : -1;
   });
@@ -92,17 +162,21 @@ PyObject* payload_iter(PyObject* self) {
   });
 }
 
+/// The value under `key`, or nullptr: with an error set, or without one when the
+/// dictionary has no such key.
+PyObject* lookup(PyObject* self, PyObject* key) {
+  if (auto name = member_key(self, key)) return member_to_py(payload_of(self), *name);
+  Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+  if (!dict) return nullptr;
+  return Ref::borrow(PyDict_GetItemWithError(dict.get(), key)).release();
+}
+
 PyObject* payload_getitem(PyObject* self, PyObject* key) {
   return guard([&]() -> PyObject* {
     if (!key_arg(key)) return nullptr;
-    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
-    if (!dict) return nullptr;
-    PyObject* value = PyDict_GetItemWithError(dict.get(), key);
-    if (value == nullptr) {
-      if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
-      return nullptr;
-    }
-    return Ref::borrow(value).release();
+    PyObject* value = lookup(self, key);
+    if (value == nullptr && !PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+    return value;
   });
 }
 
@@ -114,17 +188,16 @@ PyObject* payload_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     Key key;
     PyObject* fallback = Py_None;
     if (!bind<kGetSig>(CallArgs(args, nargs, kwnames), key, fallback)) return nullptr;
-    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
-    if (!dict) return nullptr;
-    PyObject* value = PyDict_GetItemWithError(dict.get(), key.str);
+    PyObject* value = lookup(self, key.str);
     if (value == nullptr && PyErr_Occurred()) return nullptr;
-    return Ref::borrow(value != nullptr ? value : fallback).release();
+    return value != nullptr ? value : Ref::borrow(fallback).release();
   });
 }
 
 int payload_contains(PyObject* self, PyObject* key) {
   return guard<int>(-1, [&]() -> int {
     if (!key_arg(key)) return -1;
+    if (auto name = member_key(self, key)) return payload_of(self).dict_has(*name) ? 1 : 0;
     Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
     return dict ? PyDict_Contains(dict.get(), key) : -1;
   });
