@@ -2,12 +2,15 @@
 
 First the side-by-side rows of bench/versus.py: zoret against a plain-Python
 yardstick and the peers, with their goals. Then, in this one process, side by
-side: the three page builds through the Python API, render_html() against a Jinja2 template that writes the same tags,
-to_json() against json and orjson, etag() against hashlib over json.dumps, and a
-whole request. Then the core benchmark binary runs (its JSON report is read) and
-its figures are printed next to the Python ones, followed by the URL benchmark.
+side: the three page builds through the Python API, render_html() against a
+Jinja2 template that writes the same tags, to_json() against json and orjson,
+etag() against hashlib over json.dumps, and a whole request. Then the core
+benchmark binary runs (its JSON report is read) and its figures are printed next
+to the Python ones, followed by the URL benchmark (with ada beside our parser
+when `make bench` has fetched it). The process is pinned to one core throughout.
 
     python bench/run.py [--core-bench PATH] [--url-bench PATH] [--json OUT] [--quick]
+        [--cpu N] [--only-versus]
 
 The page inputs mirror bench/core_bench.cpp; the script checks that both sides
 produce the same payload before it compares their times.

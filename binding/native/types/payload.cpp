@@ -268,11 +268,42 @@ PyObject* payload_reduce(PyObject* self) {
 
 // --- outputs -------------------------------------------------------------------
 
-template <auto Render>
-PyObject* text_or_display_error(PyObject* self) {
-  auto text = Render(payload_of(self));
-  if (!text) return raise_display_as_value_error(text.error());
-  return to_py(std::string_view(*text));
+// The payload never changes, so its JSON text and its hash are made once per object.
+PyObject* payload_to_json(PyObject* self) {
+  std::string& text = PayloadBox::memo_of(self).pretty_json;
+  if (text.empty()) text = to_json_pretty(payload_of(self));
+  return to_py(std::string_view(text));
+}
+
+/// The hash, made on first use; nullptr with the exception set on failure.
+const std::string* memo_hash(PyObject* self) {
+  std::string& hash = PayloadBox::memo_of(self).hash;
+  if (hash.empty()) {
+    auto made = hash_payload(payload_of(self));
+    if (!made) {
+      raise_display_as_value_error(made.error());
+      return nullptr;
+    }
+    hash = *std::move(made);
+  }
+  return &hash;
+}
+
+PyObject* payload_hash(PyObject* self) {
+  const std::string* hash = memo_hash(self);
+  return hash != nullptr ? to_py(std::string_view(*hash)) : nullptr;
+}
+
+// etag_payload() is the hash in double quotes; this is that text from the memo.
+PyObject* payload_etag(PyObject* self) {
+  const std::string* hash = memo_hash(self);
+  if (hash == nullptr) return nullptr;
+  std::string etag;
+  etag.reserve(hash->size() + 2);
+  etag += '"';
+  etag += *hash;
+  etag += '"';
+  return to_py(std::string_view(etag));
 }
 
 template <auto Render>
@@ -289,11 +320,11 @@ PyMethodDef kPayloadMethods[] = {
     fast_def("get", payload_get,
              "get($self, /, key, default=None)\n--\n\n"
              "The value under `key` in to_dict(), else `default`."),
-    fast_def("to_json", no_args<"SEOPayload.to_json", text_of<&to_json_pretty>>,
+    fast_def("to_json", no_args<"SEOPayload.to_json", payload_to_json>,
              "to_json($self, /)\n--\n\nThe payload as two-space indented JSON, fields in declaration order."),
-    fast_def("hash", no_args<"SEOPayload.hash", text_or_display_error<&hash_payload>>,
+    fast_def("hash", no_args<"SEOPayload.hash", payload_hash>,
              "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
-    fast_def("etag", no_args<"SEOPayload.etag", text_or_display_error<&etag_payload>>,
+    fast_def("etag", no_args<"SEOPayload.etag", payload_etag>,
              "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
     fast_def("render_html", no_args<"SEOPayload.render_html", text_of<&render_html>>,
              "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),
