@@ -4,6 +4,7 @@
 
 #include "frame/convert.hpp"
 #include "frame/errors.hpp"
+#include "frame/names.hpp"
 #include "frame/ref.hpp"
 #include "zoret/unicode.hpp"
 
@@ -52,7 +53,7 @@ namespace {
 bool set_entry(PyObject* dict, const std::string& key, const Json& value, std::size_t depth) {
   Ref item = Ref::steal(json_to_pyobject_depth(value, depth));
   if (!item) return false;
-  Ref py_key = Ref::steal(to_py(std::string_view(key)));
+  Ref py_key = Ref::steal(name_to_py(key));
   return py_key && PyDict_SetItem(dict, py_key.get(), item.get()) == 0;
 }
 }  // namespace

@@ -15,6 +15,7 @@
 #include "frame/bind.hpp"
 #include "frame/dict_builder.hpp"
 #include "frame/json_value.hpp"
+#include "frame/names.hpp"
 #include "types/record_slots.hpp"
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
@@ -22,27 +23,65 @@
 
 namespace zoret::py {
 
+namespace {
+
+// The two records as the dictionary form holds them: present fields, keys sorted.
+PyObject* sorted_dict(const OGPayload& og) {
+  return DictBuilder()
+      .add_present("audio", og.audio)
+      .add_present("description", og.description)
+      .add_present("image", og.image)
+      .add_present("image_alt", og.image_alt)
+      .add_present("image_height", og.image_height)
+      .add_present("image_width", og.image_width)
+      .add_present("locale", og.locale)
+      .add_present("locale_alternate", og.locale_alternate)
+      .add_present("site_name", og.site_name)
+      .add_present("title", og.title)
+      .add("type", og.type)
+      .add_present("url", og.url)
+      .add_present("video", og.video)
+      .finish();
+}
+
+PyObject* sorted_dict(const TwitterPayload& tw) {
+  return DictBuilder()
+      .add("card", tw.card)
+      .add_present("creator", tw.creator)
+      .add_present("description", tw.description)
+      .add_present("image", tw.image)
+      .add_present("image_alt", tw.image_alt)
+      .add_present("site", tw.site)
+      .add_present("title", tw.title)
+      .finish();
+}
+
+/// The member `name` of the dictionary form as a new object; nullptr without an
+/// error set when the form has no such member.
+PyObject* member_to_py(const SEOPayload& payload, std::string_view name) {
+  if (!payload.dict_has(name)) return nullptr;
+  if (name == "title") return to_py(std::string_view(payload.title));
+  if (name == "description") return to_py(std::string_view(payload.description));
+  if (name == "canonical") return to_py(std::string_view(payload.canonical));
+  if (name == "robots") return to_py(std::string_view(payload.robots));
+  if (name == "og") return sorted_dict(payload.og);
+  if (name == "twitter") return sorted_dict(payload.twitter);
+  if (name == "schema_jsonld") return json_to_pyobject_depth(*payload.schema_jsonld, 0);
+  return json_to_pyobject_depth(payload.extra.find(std::string(name))->second, 0);
+}
+
+}  // namespace
+
+// Member by member in key order, so that a failing conversion is met where the
+// dictionary form has it; the JSON-LD is converted where it lies, never copied.
 PyObject* payload_to_pydict(const SEOPayload& payload) {
-  // The JSON-LD is most of a payload: it is converted where it lies instead of
-  // being copied into the dictionary form first, and placed at its sorted position.
-  const Json dict = payload.to_dict_without_jsonld();
   Ref out = Ref::steal(PyDict_New());
   if (!out) return nullptr;
-  constexpr std::string_view kJsonld = "schema_jsonld";
-  bool jsonld_pending = payload.schema_jsonld.has_value();
-  auto add = [&](std::string_view key, const Json& value) {
-    Ref item = Ref::steal(json_to_pyobject_depth(value, 0));
-    Ref name = Ref::steal(to_py(key));
-    return item && name && PyDict_SetItem(out.get(), name.get(), item.get()) == 0;
-  };
-  for (const auto& [key, value] : dict.get_ref<const Json::object_t&>()) {
-    if (jsonld_pending && key > kJsonld) {
-      if (!add(kJsonld, *payload.schema_jsonld)) return nullptr;
-      jsonld_pending = false;
-    }
-    if (!add(key, value)) return nullptr;
+  for (const std::string_view key : payload.dict_keys()) {
+    Ref item = Ref::steal(member_to_py(payload, key));
+    Ref name = item ? Ref::steal(name_to_py(key)) : Ref();
+    if (!name || PyDict_SetItem(out.get(), name.get(), item.get()) < 0) return nullptr;
   }
-  if (jsonld_pending && !add(kJsonld, *payload.schema_jsonld)) return nullptr;
   return out.release();
 }
 
@@ -113,20 +152,6 @@ std::optional<std::string_view> member_key(PyObject* self, PyObject* key) {
   return std::string_view(text, static_cast<std::size_t>(size));
 }
 
-/// The member `name` of the dictionary form as a new object; nullptr without an
-/// error set when the form has no such member.
-PyObject* member_to_py(const SEOPayload& payload, std::string_view name) {
-  if (!payload.dict_has(name)) return nullptr;
-  if (name == "title") return to_py(std::string_view(payload.title));
-  if (name == "description") return to_py(std::string_view(payload.description));
-  if (name == "canonical") return to_py(std::string_view(payload.canonical));
-  if (name == "robots") return to_py(std::string_view(payload.robots));
-  if (name == "og") return json_to_pyobject_depth(to_dict(payload.og), 0);
-  if (name == "twitter") return json_to_pyobject_depth(to_dict(payload.twitter), 0);
-  if (name == "schema_jsonld") return json_to_pyobject_depth(*payload.schema_jsonld, 0);
-  return json_to_pyobject_depth(payload.extra.find(std::string(name))->second, 0);
-}
-
 PyObject* payload_to_dict(PyObject* self) { return payload_to_pydict(payload_of(self)); }
 
 PyObject* payload_keys(PyObject* self) {
@@ -135,7 +160,7 @@ PyObject* payload_keys(PyObject* self) {
     Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(keys.size())));
     if (!list) return nullptr;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      PyObject* name = to_py(keys[i]);
+      PyObject* name = name_to_py(keys[i]);
       if (name == nullptr) return nullptr;
       PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), name);
     }

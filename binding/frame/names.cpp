@@ -1,0 +1,63 @@
+#include "frame/names.hpp"
+
+#include <array>
+#include <cstddef>
+
+namespace zoret::py {
+namespace {
+
+constexpr std::array<std::string_view, 56> kNames = {
+    // the payload and its two records
+    "canonical", "description", "og", "robots", "schema_jsonld", "title", "twitter", "type",
+    "url", "image", "image_width", "image_height", "image_alt", "site_name", "locale",
+    "locale_alternate", "audio", "video", "card", "site", "creator",
+    // the JSON-LD of the schema builders
+    "@context", "@type", "@id", "name", "datePublished", "dateModified", "author", "publisher",
+    "logo", "mainEntityOfPage", "potentialAction", "target", "urlTemplate", "query-input",
+    "thumbnailUrl", "uploadDate", "sameAs", "address", "streetAddress", "sku", "offers", "price",
+    "priceCurrency", "availability", "mainEntity", "acceptedAnswer", "text", "itemListElement",
+    "item", "position",
+    // the tracking cleaner's result and the images of a configuration
+    "removed_params", "cleaned_params", "width", "height", "alt",
+};
+
+constexpr std::size_t kLongest = [] {
+  std::size_t longest = 0;
+  for (auto name : kNames) longest = name.size() > longest ? name.size() : longest;
+  return longest;
+}();
+
+/// Index of `name` in kNames, or kNames.size(); candidates are picked by length
+/// and first letter before any bytes are compared.
+std::size_t index_of(std::string_view name) noexcept {
+  if (name.empty() || name.size() > kLongest) return kNames.size();
+  for (std::size_t i = 0; i < kNames.size(); ++i) {
+    if (kNames[i].size() == name.size() && kNames[i][0] == name[0] && kNames[i] == name) return i;
+  }
+  return kNames.size();
+}
+
+}  // namespace
+
+PyObject* name_to_py(std::string_view name) {
+  const std::size_t i = index_of(name);
+  if (i == kNames.size()) {
+    return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+  }
+  // Made on first use and kept for the life of the process, in every interpreter
+  // alike, as the class keys of Box are.
+  static std::array<PyObject*, kNames.size()> kept{};
+  if (kept[i] == nullptr) {
+    PyObject* made = PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+    if (made == nullptr) return nullptr;
+    if (PyObject_Hash(made) == -1) {
+      Py_DECREF(made);
+      return nullptr;
+    }
+    kept[i] = made;
+  }
+  Py_INCREF(kept[i]);
+  return kept[i];
+}
+
+}  // namespace zoret::py
