@@ -28,6 +28,15 @@ struct BoxMemo<SEOPayload> {
   /// The two JSON products, empty until first asked for.
   std::string pretty_json;
   std::string hash;
+  /// The dictionary form converted once, only ever handed out as copies; owned.
+  /// Made at the second to_dict(): a payload asked once needs no copy of it.
+  PyObject* dict = nullptr;
+  bool dict_asked = false;
+
+  BoxMemo() = default;
+  BoxMemo(const BoxMemo&) = delete;
+  BoxMemo& operator=(const BoxMemo&) = delete;
+  ~BoxMemo() { Py_XDECREF(dict); }
 };
 
 /// Name of the Python class that holds a `T`; specialised next to each class. It is

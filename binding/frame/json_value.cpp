@@ -72,7 +72,7 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth) {
       return PyLong_FromUnsignedLongLong(value.get<std::uint64_t>());
     case Json::value_t::number_integer: return PyLong_FromLongLong(value.get<std::int64_t>());
     case Json::value_t::number_float: return PyFloat_FromDouble(value.get<double>());
-    case Json::value_t::string: return to_py(std::string_view(value.get_ref<const std::string&>()));
+    case Json::value_t::string: return name_to_py(value.get_ref<const std::string&>());
     case Json::value_t::array: {
       const auto& array = value.get_ref<const Json::array_t&>();
       Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(array.size())));
@@ -114,6 +114,37 @@ bool json_converts(const Json& value, std::size_t depth) noexcept {
       return true;
     default: return true;
   }
+}
+
+PyObject* copy_json_pyobject(PyObject* value) {
+  if (PyDict_CheckExact(value)) {
+    Ref copy = Ref::steal(PyDict_Copy(value));
+    if (!copy) return nullptr;
+    Py_ssize_t pos = 0;
+    PyObject* key = nullptr;
+    PyObject* item = nullptr;
+    while (PyDict_Next(value, &pos, &key, &item)) {
+      if (!PyDict_CheckExact(item) && !PyList_CheckExact(item)) continue;
+      Ref inner = Ref::steal(copy_json_pyobject(item));
+      if (!inner || PyDict_SetItem(copy.get(), key, inner.get()) < 0) return nullptr;
+    }
+    return copy.release();
+  }
+  if (PyList_CheckExact(value)) {
+    const Py_ssize_t size = PyList_Size(value);
+    Ref copy = Ref::steal(PyList_New(size));
+    if (!copy) return nullptr;
+    for (Py_ssize_t i = 0; i < size; ++i) {
+      PyObject* item = PyList_GetItem(value, i);
+      PyObject* inner = PyDict_CheckExact(item) || PyList_CheckExact(item)
+                            ? copy_json_pyobject(item)
+                            : Ref::borrow(item).release();
+      if (inner == nullptr) return nullptr;
+      PyList_SetItem(copy.get(), i, inner);
+    }
+    return copy.release();
+  }
+  return Ref::borrow(value).release();
 }
 
 PyObject* json_to_pydict(const Json& value) {

@@ -36,6 +36,10 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth);
 /// out of memory: nesting within the limit and every text and key valid UTF-8.
 /// Touches no Python object.
 [[nodiscard]] bool json_converts(const Json& value, std::size_t depth) noexcept;
+/// A copy of a value made by `json_to_pyobject_depth` in which every dict and list
+/// is new and everything else (immutable) is shared. Copying a dict copies its key
+/// table whole, which is much quicker than building it again.
+PyObject* copy_json_pyobject(PyObject* value);
 /// JSON object -> new dict (anything else gives an empty dict).
 PyObject* json_to_pydict(const Json& value);
 /// Compact record text -> dict, with parser failures as ValueError.

@@ -6,7 +6,7 @@
 namespace zoret::py {
 namespace {
 
-constexpr std::array<std::string_view, 56> kNames = {
+constexpr std::array<std::string_view, 71> kNames = {
     // the payload and its two records
     "canonical", "description", "og", "robots", "schema_jsonld", "title", "twitter", "type",
     "url", "image", "image_width", "image_height", "image_alt", "site_name", "locale",
@@ -19,6 +19,10 @@ constexpr std::array<std::string_view, 56> kNames = {
     "item", "position",
     // the tracking cleaner's result and the images of a configuration
     "removed_params", "cleaned_params", "width", "height", "alt",
+    // values the schema builders write into every object of their kind
+    "https://schema.org", "Person", "Organization", "ListItem", "BreadcrumbList", "Question",
+    "Answer", "Offer", "Article", "WebPage", "FAQPage", "Product", "EntryPoint", "SearchAction",
+    "PostalAddress",
 };
 
 constexpr std::size_t kLongest = [] {
@@ -27,12 +31,28 @@ constexpr std::size_t kLongest = [] {
   return longest;
 }();
 
-/// Index of `name` in kNames, or kNames.size(); candidates are picked by length
-/// and first letter before any bytes are compared.
+constexpr std::size_t kMostPerLength = 12;
+
+/// The indexes into kNames of the names of each length, kNames.size() after the last.
+constexpr auto kByLength = [] {
+  std::array<std::array<std::size_t, kMostPerLength + 1>, kLongest + 1> table{};
+  for (auto& row : table) row.fill(kNames.size());
+  for (std::size_t i = 0; i < kNames.size(); ++i) {
+    auto& row = table[kNames[i].size()];
+    std::size_t n = 0;
+    while (row[n] != kNames.size()) ++n;
+    if (n == kMostPerLength) throw "kMostPerLength is too small";  // fails the build
+    row[n] = i;
+  }
+  return table;
+}();
+
+/// Index of `name` in kNames, or kNames.size().
 std::size_t index_of(std::string_view name) noexcept {
   if (name.empty() || name.size() > kLongest) return kNames.size();
-  for (std::size_t i = 0; i < kNames.size(); ++i) {
-    if (kNames[i].size() == name.size() && kNames[i][0] == name[0] && kNames[i] == name) return i;
+  for (const std::size_t i : kByLength[name.size()]) {
+    if (i == kNames.size()) break;
+    if (kNames[i][0] == name[0] && kNames[i] == name) return i;
   }
   return kNames.size();
 }

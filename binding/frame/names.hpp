@@ -11,7 +11,9 @@
 namespace zoret::py {
 
 /// `name` as a new reference to a str: a kept one when `name` is one of the member
-/// names of the payload, its records or the JSON-LD we build, a new one otherwise.
+/// names of the payload, its records or the JSON-LD we build (or one of the values
+/// our schema builders repeat, such as "https://schema.org"), a new one otherwise.
+/// str objects are immutable, so sharing them changes nothing but identity.
 PyObject* name_to_py(std::string_view name);
 
 }  // namespace zoret::py

@@ -110,10 +110,14 @@ class Key(str):
     """A str subclass: looked up through the dictionary itself, not member by member."""
 
 
-names = st.sampled_from(["title", "og", "twitter", "schema_jsonld", "canonical", "s", "zz", "\ud800"])
+names = st.sampled_from(
+    ["title", "og", "twitter", "schema_jsonld", "canonical", "s", "zz", "\ud800"]
+)
 values = st.recursive(
     st.none() | st.booleans() | st.integers() | st.text(max_size=5),
-    lambda inner: st.lists(inner, max_size=3) | st.dictionaries(st.text(max_size=3), inner, max_size=3),
+    lambda inner: (
+        st.lists(inner, max_size=3) | st.dictionaries(st.text(max_size=3), inner, max_size=3)
+    ),
     max_leaves=8,
 )
 # Keys beside the required members; "schema_jsonld" takes any JSON value (null: absent).
@@ -148,7 +152,15 @@ def test_single_key_access_on_the_deepest_jsonld_and_fresh_values():
     entity = SEOEntity("page", breadcrumbs=[Breadcrumb("Home", "/")])
     payload = build_seo_payload(entity, "/", config(), SEOOverrides(schema_jsonld=nested))
     assert payload["schema_jsonld"] == payload.to_dict()["schema_jsonld"]
-    # Every access converts afresh: changing what one returned changes nothing.
-    payload["og"]["type"] = "changed"
-    payload["schema_jsonld"].clear()
-    assert payload["og"]["type"] == "website" and payload["schema_jsonld"][0] == nested
+    # Every access gives new dicts and lists: changing what one returned changes nothing,
+    # before the dictionary form is kept (second to_dict()) and after.
+    for _ in range(3):
+        payload["og"]["type"] = "changed"
+        payload["schema_jsonld"].clear()
+        data = payload.to_dict()
+        assert payload["og"]["type"] == "website" and payload["schema_jsonld"][0] == nested
+        assert data == payload.to_dict() and data is not payload.to_dict()
+        data["schema_jsonld"][0]["a"].clear()
+        data["schema_jsonld"][1]["itemListElement"].append(None)
+        data["og"]["url"] = None
+        assert payload == payload.to_dict() and payload.to_dict()["schema_jsonld"][0] == nested

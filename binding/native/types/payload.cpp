@@ -152,7 +152,18 @@ std::optional<std::string_view> member_key(PyObject* self, PyObject* key) {
   return std::string_view(text, static_cast<std::size_t>(size));
 }
 
-PyObject* payload_to_dict(PyObject* self) { return payload_to_pydict(payload_of(self)); }
+PyObject* payload_to_dict(PyObject* self) {
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.dict == nullptr) {
+    if (!memo.dict_asked || !form_is_known_to_convert(self)) {
+      memo.dict_asked = true;
+      return payload_to_pydict(payload_of(self));
+    }
+    memo.dict = payload_to_pydict(payload_of(self));
+    if (memo.dict == nullptr) return nullptr;
+  }
+  return copy_json_pyobject(memo.dict);
+}
 
 PyObject* payload_keys(PyObject* self) {
   if (form_is_known_to_convert(self)) {
@@ -190,7 +201,12 @@ PyObject* payload_iter(PyObject* self) {
 /// The value under `key`, or nullptr: with an error set, or without one when the
 /// dictionary has no such key.
 PyObject* lookup(PyObject* self, PyObject* key) {
-  if (auto name = member_key(self, key)) return member_to_py(payload_of(self), *name);
+  if (auto name = member_key(self, key)) {
+    PyObject* kept = PayloadBox::memo_of(self).dict;
+    if (kept == nullptr) return member_to_py(payload_of(self), *name);
+    PyObject* value = PyDict_GetItemWithError(kept, key);
+    return value != nullptr ? copy_json_pyobject(value) : nullptr;
+  }
   Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
   if (!dict) return nullptr;
   return Ref::borrow(PyDict_GetItemWithError(dict.get(), key)).release();
