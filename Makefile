@@ -34,7 +34,7 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench fuzz lint \
+.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench bench-memory fuzz lint \
   format clean system-deps wheel
 
 # Only the extension: a newcomer sees the demo without waiting for the test suites.
@@ -117,6 +117,10 @@ bench: $(VENV)/.deps
 	$(PY) -m pip install -q jinja2 orjson w3lib
 	$(PY) bench/run.py
 	$(PY) bench/memory.py --count 100000
+
+# The full memory check: 10^6 builds with hooks, dictionaries and raised errors.
+bench-memory: build
+	$(PY) bench/memory.py --count 1000000
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
 
