@@ -1,10 +1,12 @@
 // The one-shot SHA-256 calls are deprecated in OpenSSL 3 in favour of EVP, but
 // they remain, and they skip EVP's per-call context: an EVP digest of a 500-byte
 // payload text costs about a third more (measured: 730 ns against 570 ns).
-#define OPENSSL_SUPPRESS_DEPRECATED
+#define OPENSSL_SUPPRESS_DEPRECATED  // NOLINT(readability-identifier-naming): OpenSSL's name
 #include "zoret/hashing.hpp"
 
 #include <openssl/sha.h>
+
+#include <cstddef>
 
 #include "detail/ascii.hpp"
 
@@ -18,7 +20,7 @@ Result<std::string> sha256_hex(std::string_view bytes) {
     return ZoretError(ErrorKind::Serialization, "SHA-256 digest failed");
   }
   std::string hex;
-  hex.reserve(2 * SHA256_DIGEST_LENGTH);
+  hex.reserve(std::size_t{2} * SHA256_DIGEST_LENGTH);
   for (const unsigned char byte : digest) {
     detail::append_hex_byte(hex, byte, detail::kLowerHexDigits);
   }
