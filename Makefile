@@ -116,13 +116,13 @@ bench: $(VENV)/.deps
 	$(CMAKE) --build build-bench -j$(JOBS)
 	$(PY) -m pip install -q jinja2 orjson w3lib
 	$(PY) bench/run.py
+	$(PY) bench/sitemap_py.py
+	$(PY) bench/check_run.py
 	$(PY) bench/memory.py --count 100000
 
 # The full memory check: 10^6 builds with hooks, dictionaries and raised errors.
 bench-memory: build
 	$(PY) bench/memory.py --count 1000000
-	$(PY) bench/sitemap_py.py
-	$(PY) bench/check_run.py
 
 # clang-tidy reads build/compile_commands.json and checks again only what changed
 # since it last passed; the binding is not in its list yet.

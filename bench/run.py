@@ -393,6 +393,11 @@ def verdict(ok: bool) -> str:
     return "met" if ok else "MISSED"
 
 
+# Repeated calls on one payload answer from what it kept; the core figure and the
+# first-call rows above are the work itself.
+KEPT = "repeat call: kept by the payload"
+
+
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--core-bench", help="zoret_core_bench (default: build-bench/bench/)")
@@ -501,6 +506,7 @@ def main(argv: list[str] | None = None) -> int:
             core_us("BM_ToJsonPrettyBlog"),
             "json.dumps indent=2",
             t["json.dumps"].median_us,
+            KEPT,
         ),
         Row(
             "to_json() blog",
@@ -508,6 +514,7 @@ def main(argv: list[str] | None = None) -> int:
             core_us("BM_ToJsonPrettyBlog"),
             "orjson OPT_INDENT_2",
             t["orjson"].median_us,
+            KEPT,
         ),
         Row(
             "etag() blog",
@@ -515,15 +522,20 @@ def main(argv: list[str] | None = None) -> int:
             core_us("BM_EtagPayloadBlog"),
             "sha256(json.dumps)",
             t["sha256"].median_us,
+            KEPT,
         ),
         Row("hash_payload() blog (core)", None, core_us("BM_HashPayloadBlog")),
         Row("request: build+render+etag", t["request"].median_us, core_us("BM_WholeRequestBlog")),
     ]
-    snippet = core.get("BM_DescriptionSnippet200K")
+    snippet = core.get("BM_HtmlToText200K")
     if snippet is not None:
         gbps = (snippet.bytes_per_second or 0.0) / 1e9
-        label = "description snippet 200 KB (core)"
+        label = "html_to_text 200 KB (core)"
         rows.append(Row(label, None, snippet.time_us, note=f"{gbps:.2f} GB/s"))
+    cut = core.get("BM_DescriptionSnippet200K")
+    if cut is not None:
+        label = "description snippet of it (core)"
+        rows.append(Row(label, None, cut.time_us, note="stops once it has its text"))
 
     print_table(rows)
     print()
@@ -559,7 +571,7 @@ def main(argv: list[str] | None = None) -> int:
     targets["render_15x_jinja2"] = jinja_ratio >= 15
     if snippet is not None:
         gbps = (snippet.bytes_per_second or 0.0) / 1e9
-        print(f"  snippet of 200 KB (core) {gbps:6.2f} GB/s >= 1 GB/s   {verdict(gbps >= 1)}")
+        print(f"  text of 200 KB (core)    {gbps:6.2f} GB/s >= 1 GB/s   {verdict(gbps >= 1)}")
         targets["snippet_1gbps"] = gbps >= 1
 
     url_binary = find_binary(args.url_bench, "zoret_url_bench")
