@@ -68,7 +68,7 @@ struct Box {
   /// of that module's classes.
   static inline void* adopted_dealloc = nullptr;
 
-  /// Whether `tp` holds a `T`: every class made from the spec of `T`, by any import
+  /// Whether `tp` holds a `T`: every class made from the PyType_Spec of `T`, by any import
   /// of the module, in any interpreter, has our dealloc slot.
   static bool is_class(PyTypeObject* tp) {
     void* slot = PyType_GetSlot(tp, Py_tp_dealloc);

@@ -6,7 +6,7 @@
 
 namespace zoret::py {
 
-// The spec of each class, defined in the file of its family.
+// The PyType_Spec of each class, defined in the file of its family.
 PyType_Spec* author_spec();
 PyType_Spec* breadcrumb_spec();
 PyType_Spec* config_spec();

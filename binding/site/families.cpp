@@ -8,6 +8,7 @@ std::span<const SiteFamily> site_families() {
   static const SiteFamily kFamilies[] = {
       outputs_family(),
       check_family(),
+      audit_family(),
       {{}, record_functions()},
   };
   return kFamilies;

@@ -1,7 +1,7 @@
 // The module `zoret._zoret_site`: the site-level features (contract checks, site
-// outputs, page facts), beside the specified zoret._zoret_native and built from the
-// same frame. Its classes live only in its namespace, as in _zoret_native, so each
-// import makes objects of its own classes.
+// outputs, page facts, audit rules), beside the specified zoret._zoret_native and
+// built from the same frame. Its classes live only in its namespace, as in
+// _zoret_native, so each import makes objects of its own classes.
 #include <Python.h>
 
 #include "adopt.hpp"
@@ -38,7 +38,7 @@ PyModuleDef_Slot kSlots[] = {
 PyModuleDef kModule = {
     PyModuleDef_HEAD_INIT,
     "_zoret_site",
-    "Site-level features of zoret: contract checks and site outputs.",
+    "Site-level features of zoret: contract checks, site outputs and site audit rules.",
     0,
     nullptr,
     kSlots,

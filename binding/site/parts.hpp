@@ -20,6 +20,7 @@ struct SiteFamily {
 
 SiteFamily outputs_family();  // outputs/: sitemaps, robots.txt, hreflang, headers
 SiteFamily check_family();    // check/: contract checks, page facts, manifests
+SiteFamily audit_family();    // audit/: site audit rules, page summaries
 
 /// Every family of the module, in registration order.
 std::span<const SiteFamily> site_families();

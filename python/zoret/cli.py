@@ -10,7 +10,7 @@ import warnings
 from collections.abc import Callable, Sequence
 from typing import Any, TypeVar
 
-from zoret import __version__, cli_check, forms
+from zoret import __version__, cli_audit, cli_check, forms
 from zoret import _zoret_native as native
 from zoret._files import InputError, load_table
 
@@ -196,6 +196,7 @@ def _parser() -> argparse.ArgumentParser:
 
     _site_commands.add_commands(commands)
     cli_check.add_commands(commands, load_config)
+    cli_audit.add_command(commands, load_config)
     return parser
 
 

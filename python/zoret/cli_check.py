@@ -24,38 +24,12 @@ from zoret._files import InputError, output_file
 from zoret._zoret_native import ContractError, SEOConfig
 from zoret._zoret_site import ManifestChecker, snapshot_manifest_line
 from zoret.check import SEVERITIES, Contract, at_least, load_contract
+from zoret.manifest import TOO_LONG, manifest_lines
 
 EXIT_OK, EXIT_FINDINGS, EXIT_BAD_INPUT = 0, 1, 2
+
+
 #: Longer manifest lines are refused without being held in memory.
-MAX_LINE_BYTES = 16 << 20
-
-
-class _TooLong:
-    """A manifest line over `MAX_LINE_BYTES`, skipped to its end."""
-
-
-def _manifest_lines(file: IO[bytes]) -> Iterator[tuple[int, bytes | _TooLong, int]]:
-    """(line number, line without its break or `_TooLong`, bytes consumed), blank lines
-    left out."""
-    number = 0
-    while True:
-        line = file.readline(MAX_LINE_BYTES + 1)
-        if not line:
-            return
-        number += 1
-        consumed = len(line)
-        if len(line) > MAX_LINE_BYTES and not line.endswith(b"\n"):
-            while line and not line.endswith(b"\n"):
-                line = file.readline(1 << 20)
-                consumed += len(line)
-            yield number, _TooLong(), consumed
-            continue
-        if number == 1:
-            line = line.removeprefix(b"\xef\xbb\xbf")  # a byte order mark some editors write
-        if line.strip():
-            yield number, line.rstrip(b"\r\n"), consumed
-
-
 @contextlib.contextmanager
 def _progress(path: str, enabled: bool) -> Iterator[Callable[[int], None]]:
     """A progress bar over the manifest's bytes on a terminal's stderr; a no-op elsewhere."""
@@ -109,11 +83,11 @@ def _lines(
     `on_bad_line`, and skipped. Returns the number of bad lines."""
     bad = 0
     with _open_manifest(args.manifest) as file, _progress(args.manifest, not args.quiet) as step:
-        for number, line, consumed in _manifest_lines(file):
+        for number, line, consumed in manifest_lines(file):
             step(consumed)
             try:
-                if isinstance(line, _TooLong):
-                    raise ValueError(f"line longer than {MAX_LINE_BYTES >> 20} MiB")
+                if line is None:
+                    raise ValueError(TOO_LONG)
                 handle(number, line)
             except ValueError as exc:
                 if not args.keep_going:
@@ -163,15 +137,9 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
         print(f"zoret: warning: {args.contract}: {f.layer}: {field}{f.message}", file=sys.stderr)
     checker = ManifestChecker(contract, _site(args, load_config))
     with output_file(args.output) as out:
-        reporter: output.Reporter
-        if args.format == "text":
-            reporter = output.TextReporter(out, args.manifest)
-        elif args.format == "json":
-            reporter = output.JsonReporter(out)
-        elif args.format == "junit":
-            reporter = output.JunitReporter(out, args.manifest, args.contract, args.fail_on)
-        else:
-            reporter = output.SarifReporter(out, args.manifest)
+        reporter = output.reporter(
+            args.format, out, output.manifest_origin(args.manifest), args.contract, args.fail_on
+        )
         failing = False
 
         def check_line(number: int, line: bytes) -> None:
@@ -180,8 +148,8 @@ def _cmd_check(args: argparse.Namespace, load_config: Callable[[str], SEOConfig]
             reporter.route(number, route, violations)
             failing = failing or any(at_least(v.severity, args.fail_on) for v in violations)
 
-        bad = _lines(args, check_line, reporter.bad_line)
-        reporter.finish(checker.tally() | {"bad_lines": bad})
+        bad = _lines(args, check_line, reporter.unreadable)
+        reporter.finish(checker.tally() | {"unreadable": bad})
     return EXIT_BAD_INPUT if bad else EXIT_FINDINGS if failing else EXIT_OK
 
 

@@ -7,15 +7,18 @@ Each non-blank line is an object ``{"route": "/blog/hello", "entity": {...},
 
 from __future__ import annotations
 
-import json
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from dataclasses import dataclass
-from typing import Any
+from typing import IO
 
-from zoret import forms
 from zoret._zoret_native import SEOEntity, SEOOverrides
+from zoret._zoret_site import read_manifest_line
 
-__all__ = ["ManifestError", "ManifestPage", "read_manifest"]
+__all__ = ["MAX_LINE_BYTES", "ManifestError", "ManifestPage", "manifest_lines", "read_manifest"]
+
+#: A longer line is skipped to its end and reported, never held in memory.
+MAX_LINE_BYTES = 16 << 20
+TOO_LONG = f"line longer than {MAX_LINE_BYTES >> 20} MiB"
 
 
 class ManifestError(ValueError):
@@ -38,40 +41,49 @@ class ManifestPage:
     line: int
 
 
-def _page(data: Any) -> tuple[str, SEOEntity, SEOOverrides | None]:
-    if not isinstance(data, dict):
-        raise forms.FormError(f"expected an object, got {type(data).__name__}")
-    unknown = sorted(set(data) - {"route", "entity", "overrides"})
-    if unknown:
-        raise forms.FormError(f"unknown key(s) {', '.join(map(repr, unknown))}")
-    route = data.get("route")
-    if not isinstance(route, str) or not route:
-        raise forms.FormError("'route' must be a non-empty string")
-    entity = forms.entity_from_dict(data.get("entity", {}))
-    overrides = data.get("overrides")
-    return route, entity, None if overrides is None else forms.overrides_from_dict(overrides)
+def manifest_lines(file: IO[bytes]) -> Iterator[tuple[int, bytes | None, int]]:
+    """(line number, the line without its break, bytes consumed since the previous
+    line given) for each non-blank line; None instead of a line longer than
+    `MAX_LINE_BYTES`. A byte order mark before the first line is dropped."""
+    number = 0
+    consumed = 0
+    while True:
+        line = file.readline(MAX_LINE_BYTES + 1)
+        if not line:
+            return
+        number += 1
+        consumed += len(line)
+        if len(line) > MAX_LINE_BYTES and not line.endswith(b"\n"):
+            while line and not line.endswith(b"\n"):
+                line = file.readline(1 << 20)
+                consumed += len(line)
+            yield number, None, consumed
+            consumed = 0
+            continue
+        if number == 1:
+            line = line.removeprefix(b"\xef\xbb\xbf")  # a byte order mark some editors write
+        if line.strip():
+            yield number, line.rstrip(b"\r\n"), consumed
+            consumed = 0
 
 
-def read_manifest(path: str, *, progress: Any = None) -> Iterator[ManifestPage]:
+def read_manifest(
+    path: str, *, progress: Callable[[int], object] | None = None
+) -> Iterator[ManifestPage]:
     """The pages of the manifest at `path`, read one line at a time (memory does not
-    grow with the file). `progress`, when given, is called with the number of bytes
-    read after each line. Raises ManifestError naming the file and line of the first
-    line that is not a page; OSError when the file cannot be read.
+    grow with the file); each line is read as `zoret check` reads it. `progress`, when
+    given, is called with the number of bytes read after each page. Raises ManifestError
+    naming the file and line of the first line that is not a page; OSError when the
+    file cannot be read.
     """
-    with open(path, "rb") as lines:
-        for number, raw in enumerate(lines, start=1):
+    with open(path, "rb") as file:
+        for number, line, consumed in manifest_lines(file):
             if progress is not None:
-                progress(len(raw))
-            if not raw.strip():
-                continue
+                progress(consumed)
+            if line is None:
+                raise ManifestError(path, number, TOO_LONG)
             try:
-                route, entity, overrides = _page(json.loads(raw))
-            except UnicodeDecodeError as exc:
-                raise ManifestError(path, number, f"not UTF-8: {exc.reason}") from None
-            except json.JSONDecodeError as exc:
-                raise ManifestError(path, number, f"column {exc.colno}: {exc.msg}") from None
-            except RecursionError:
-                raise ManifestError(path, number, "nested too deeply") from None
-            except forms.FormError as exc:
+                route, entity, overrides = read_manifest_line(line)
+            except ValueError as exc:
                 raise ManifestError(path, number, str(exc)) from None
             yield ManifestPage(route, entity, overrides, number)

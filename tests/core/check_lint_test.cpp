@@ -68,7 +68,7 @@ TEST(LintContract, ReportsWhatCannotWorkWithItsLocation) {
        R"({"match":"","expect":{"indexable":true}},{"match":"/x#top","expect":{}}])",
        R"({"about":{},"/a?b":{"contains":"x"}})",
        {"rules[0] blog/* | match | the pattern does not start with \"/\", so it never applies",
-        "rules[1] /a?b=1 | match | the pattern holds \"?\" or \"#\", which routes lose before "
+        "rules[1] /a?b=1 | match | the pattern holds \"?\" or \"#\", which routes lose before "  // NOLINT(bugprone-suspicious-missing-comma)
         "matching, so it never applies",
         "rules[2]  | match | the pattern is empty, so it never applies",
         "rules[3] /x#top | match | the pattern holds \"?\" or \"#\", which routes lose before "

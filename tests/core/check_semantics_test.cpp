@@ -42,16 +42,16 @@ void run(const std::vector<SemanticsRow>& rows) {
 auto status(std::uint16_t code) {
   return [code](PageFacts& p) { p.status = code; };
 }
-auto jsonld(std::vector<const char*> scripts) {
+auto jsonld(const std::vector<const char*>& scripts) {
   return [scripts](PageFacts& p) {
     p.jsonld.clear();
     for (const char* s : scripts) p.jsonld.push_back(parse(s));
   };
 }
-auto robots(std::vector<std::string> pieces) {
+auto robots(const std::vector<std::string>& pieces) {
   return [pieces](PageFacts& p) { p.robots = pieces; };
 }
-auto title(std::optional<std::string> text) {
+auto title(const std::optional<std::string>& text) {
   return [text](PageFacts& p) { p.title = text; };
 }
 
@@ -118,7 +118,7 @@ TEST(CheckSemantics, Indexable) {
 }
 
 TEST(CheckSemantics, Canonical) {
-  auto canonical = [](std::optional<std::string> url) {
+  auto canonical = [](const std::optional<std::string>& url) {
     return [url](PageFacts& p) { p.canonical = url; };
   };
   run({
@@ -185,7 +185,7 @@ TEST(CheckSemantics, Schema) {
 }
 
 TEST(CheckSemantics, SocialSitemapAndHreflang) {
-  auto property = [](std::string name, std::string content) {
+  auto property = [](const std::string& name, const std::string& content) {
     return [name, content](PageFacts& p) {
       for (MetaProperty& m : p.properties) {
         if (m.property == name) m.content = content;

@@ -26,13 +26,8 @@ TEST(ZoretErrorDisplay, PrefixPerKindThenMessage) {
     EXPECT_EQ(error.message(), "x");
     EXPECT_EQ(error.kind(), kind);
   }
-}
-
-TEST(ZoretErrorDisplay, EmptyMessageKeepsPrefix) {
+  // The message goes in unchanged, an empty one included.
   EXPECT_EQ(ZoretError(ErrorKind::InvalidUrl, "").display(), "invalid URL: ");
-}
-
-TEST(ZoretErrorDisplay, MessageIsInsertedUnchanged) {
   EXPECT_EQ(ZoretError(ErrorKind::Contract, "{} %s \n").display(), "contract error: {} %s \n");
 }
 

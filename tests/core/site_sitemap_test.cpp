@@ -241,11 +241,11 @@ TEST(SitemapWriter, RefusesBadEntriesByNameAndKeepsGoing) {
     ErrorKind kind;
     std::string message;
   };
-  static const std::vector<LanguageAlternate> others = {{"de", "/de"}, {"fr", "/fr"}};
-  static const std::vector<LanguageAlternate> bad_tag = {{"en", "/x"}, {"en_GB", "/gb"}};
-  static const std::vector<std::string> ftp = {"/ok.png", "ftp://example.com/a.png"};
-  static const std::vector<std::string> many(1001, "/i.png");
-  static const std::string long_route = "/" + std::string(2100, 'a');
+  static const std::vector<LanguageAlternate> kOthers = {{"de", "/de"}, {"fr", "/fr"}};
+  static const std::vector<LanguageAlternate> kBadTag = {{"en", "/x"}, {"en_GB", "/gb"}};
+  static const std::vector<std::string> kFtp = {"/ok.png", "ftp://example.com/a.png"};
+  static const std::vector<std::string> kMany(1001, "/i.png");
+  static const std::string kLongRoute = "/" + std::string(2100, 'a');
   const auto entry = [](std::string_view r, std::optional<std::string_view> lastmod = {},
                         std::span<const LanguageAlternate> alt = {},
                         std::span<const std::string> images = {}) {
@@ -259,22 +259,22 @@ TEST(SitemapWriter, RefusesBadEntriesByNameAndKeepsGoing) {
   const std::vector<Row> rows = {
       {entry("/x", "2023-02-29"), ErrorKind::InvalidEntity,
        "sitemap entry 1 (\"/x\"): lastmod \"2023-02-29\": day 29 does not exist in February 2023"},
-      {entry("/x", {}, others), ErrorKind::InvalidEntity,
+      {entry("/x", {}, kOthers), ErrorKind::InvalidEntity,
        "sitemap entry 2 (\"/x\"): the alternates do not include the page itself "
        "(\"https://example.com/x\"); add it, or turn the check off"},
-      {entry("/x", {}, bad_tag), ErrorKind::InvalidEntity,
+      {entry("/x", {}, kBadTag), ErrorKind::InvalidEntity,
        "sitemap entry 3 (\"/x\"): invalid language tag \"en_GB\": only ASCII letters, digits and "
        "\"-\" "
        "may appear in a tag"},
-      {entry("/x", {}, {}, ftp), ErrorKind::InvalidUrl,
+      {entry("/x", {}, {}, kFtp), ErrorKind::InvalidUrl,
        "sitemap entry 4 (\"/x\"): image 2: image URL must use http or https: "
        "\"ftp://example.com/a.png\""},
-      {entry("/x", {}, {}, many), ErrorKind::InvalidEntity,
+      {entry("/x", {}, {}, kMany), ErrorKind::InvalidEntity,
        "sitemap entry 5 (\"/x\"): a page may list at most 1000 images, not 1001"},
       {entry("/a\nb"), ErrorKind::InvalidUrl,
        "sitemap entry 6 (\"/a\\nb\"): URL contains the control character U+000A: "
        "\"https://example.com/a\\nb\""},
-      {entry(long_route), ErrorKind::InvalidEntity,
+      {entry(kLongRoute), ErrorKind::InvalidEntity,
        "sitemap entry 7 (\"/" + std::string(199, 'a') +
            "\"...): URL is longer than 2048 characters: \"https://example.com/" +
            std::string(180, 'a') + "\"..."},

@@ -1,6 +1,6 @@
-"""The example Flask blog on a real server, read by headless Chromium through selenium."""
+"""The example Flask blog on a real server, read by headless Chromium through selenium
+(the `browser` fixture is in conftest.py)."""
 
-import shutil
 import sys
 import threading
 from pathlib import Path
@@ -8,15 +8,14 @@ from pathlib import Path
 import pytest
 
 pytest.importorskip("flask")
-webdriver = pytest.importorskip("selenium.webdriver")
+pytest.importorskip("selenium.webdriver")
 
-from selenium.common.exceptions import WebDriverException  # noqa: E402
-from werkzeug.serving import make_server  # noqa: E402
+from werkzeug.serving import make_server
 
-import zoret  # noqa: E402
+import zoret
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "examples"))
-from flask_blog import POSTS, create_app  # noqa: E402
+from flask_blog import POSTS, create_app
 
 READ_HEAD = """
 const meta = (name) => document.querySelector(`meta[name="${name}"]`)?.content ?? null;
@@ -32,27 +31,6 @@ return {
   path: location.pathname + location.search,
 };
 """
-
-
-@pytest.fixture(scope="module")
-def browser():
-    chromium, driver = shutil.which("chromium"), shutil.which("chromedriver")
-    if not chromium or not driver:
-        pytest.skip(
-            "Chromium cannot start: the chromium and chromium-driver packages are not installed"
-        )
-    options = webdriver.ChromeOptions()
-    options.binary_location = chromium
-    for argument in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--disable-gpu"):
-        options.add_argument(argument)
-    try:
-        session = webdriver.Chrome(
-            service=webdriver.ChromeService(executable_path=driver), options=options
-        )
-    except WebDriverException as exc:
-        pytest.skip(f"Chromium cannot start: {exc.msg}")
-    yield session
-    session.quit()
 
 
 @pytest.fixture(scope="module")

@@ -53,12 +53,10 @@ def test_both_forms_load_to_the_same_contract(tmp_path, name, text):
         assert contract.to_json() == DOCUMENT
 
 
+# The document reader's messages are the core suite's; one row shows them named by file.
 @pytest.mark.parametrize(("name", "text", "message"), [
-    ("c.json", DOCUMENT[: len(DOCUMENT) // 2], "c.json: invalid JSON: EOF while parsing"),
-    ("c.json", DOCUMENT.replace('"1"', '"2"', 1), 'c.json: contract_version: unsupported version "2" (this version of zoret reads "1") at line 2 column 23'),
     ("c.json", DOCUMENT.replace('"indexable"', '"indexible"').replace('"canonical"', '"canonicl"', 1),
      'c.json: defaults.canonicl: unknown key at line 12 column 5; did you mean "canonical"?'),
-    ("c.json", "{}", 'c.json: missing key "contract_version" at line 1 column 1'),
     ("c.toml", 'canonical_host = "h"\nrules = 3\n', "c.toml: rules must be a list, got int"),
     ("c.toml", 'canonical_host "h"\n', "c.toml: line 1, column 16: Expected '=' after a key in a key/value pair"),
     ("c.toml", 'canonical_host = "h"\n[defaults]\ntitle = { matches = "(a" }\n',
@@ -92,9 +90,7 @@ def test_settings_a_configuration_drops_are_warned_about(tmp_path):
 def test_assert_conforms_lists_every_violation_readably():
     contract = Contract(BUILT)
     site = zoret.SEOConfig("example.com", "https://example.com")
-    long = zoret.build_seo_payload(
-        zoret.SEOEntity("post", title="A title of twenty-one"), "/blog/x", site
-    )
+    long = zoret.build_seo_payload(zoret.SEOEntity("post", title="A title of twenty-one"), "/blog/x", site)  # fmt: skip
     with pytest.raises(AssertionError) as raised:
         assert_conforms(contract, "/blog/x", long, site)
     assert isinstance(raised.value, ContractViolationError)

@@ -2,11 +2,9 @@
 payloads or facts, the records (order, hash, pickling), reports, explanations, errors."""
 
 import copy
-import gc
 import inspect
 import json
 import pickle
-import sys
 
 import pytest
 
@@ -47,13 +45,12 @@ def test_one_contract_from_each_source(tmp_path, contract):
     assert type(contract.contract) is zoret.SEOContract
 
 
+# The reader's and compiler's messages are the core suite's; one row of each, and the bytes
+# that are no text at all.
 @pytest.mark.parametrize(("text", "message"), [
-    ('{"contract_version": "1",\n "site": {"canonical_host": "h", "scheme": "https"},\n "rules": [', "invalid JSON: EOF while parsing"),
     ('{"contract_version": "2", "site": {}}', 'contract_version: unsupported version "2" (this version of zoret reads "1") at line 1 column 22'),
-    ('{"contract_version": "1", "site": {"canonical_host": "h", "scheme": "https"}, "defualts": {}}', "defualts: unknown key"),
     ('{"contract_version": "1", "site": {"canonical_host": "h", "scheme": "https"}, "defaults": {"title": {"matches": "(a"}}}',
      "defaults: title.matches: invalid regular expression: missing ): (a"),
-    ("", "invalid JSON"),
     ("\xff", "invalid JSON"),
 ])  # fmt: skip
 def test_contract_errors_name_file_line_and_column(tmp_path, text, message):
@@ -94,10 +91,7 @@ def test_payload_and_its_facts_get_the_same_verdict(contract):
     assert got[0].expected == "Recipe" and got[0].url == "https://example.com/blog/hello/"
     # The route argument decides which layers apply (and which URL is the page's own),
     # whatever route the facts were made for.
-    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == [
-        "canonical",
-        "schema.types",
-    ]
+    assert [v.field for v in contract.check("/blog/long", facts, SITE)] == ["canonical", "schema.types"]  # fmt: skip
     # Without the configuration "self" is the contract's site plus the route: no trailing slash.
     assert "canonical" in [v.field for v in contract.check("/blog/hello", page)]
 
@@ -118,25 +112,14 @@ def test_report_counts_what_was_checked_and_what_could_not_be(contract):
     assert isinstance(report, CheckReport)
     assert (report.routes_checked, report.constraints_checked) == (1, 5)
     assert report.counts == {"error": 0, "warning": 1, "info": 0}
-    assert report.not_checked == [
-        NotChecked(
-            "/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known"
-        )
-    ]
-    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (
-        False,
-        True,
-        True,
-    )
+    assert report.not_checked == [NotChecked("/blog/hello", "sitemap.required", "rules[0] /blog/*", "sitemap membership is not known")]  # fmt: skip
+    assert (report.failed(), report.failed("warning"), report.failed(fail_on="info")) == (False, True, True)  # fmt: skip
     with pytest.raises(
         ValueError, match="severity must be 'error', 'warning' or 'info', got 'fatal'"
     ):
         report.failed("fatal")
     assert pickle.loads(pickle.dumps(report)) == report
-    assert (
-        repr(report)
-        == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"
-    )
+    assert repr(report) == "<CheckReport: 1 routes, 5 constraints, 0 errors, 1 warnings, 0 infos, 1 not checked>"  # fmt: skip
     assert CheckReport() == CheckReport([], routes_checked=0) != report
 
 
@@ -145,24 +128,11 @@ def test_explain_is_printable_and_structured(contract):
     assert explained.route == "/blog/long"
     assert explained.layers == [("defaults", "error"), ("rules[0] /blog/*", "warning"),
                                 ("exceptions[/blog/long]", "error")]  # fmt: skip
-    assert {
-        "field": "title.max_length",
-        "source": "exceptions[/blog/long]",
-        "severity": "error",
-        "value": 60,
-    } in (explained.constraints)
-    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {
-        "name": "rules[0] /blog/*",
-        "severity": "warning",
-    }
-    text = str(explained)
-    assert text.splitlines()[:4] == [
-        "/blog/long",
-        "  defaults                every route                error",
-        '  rules[0] /blog/*        pattern "/blog/*" matches  warning',
-        "  exceptions[/blog/long]  this exact route           error",
-    ]
-    assert '  schema.types      ["Article","Recipe"]  rules[0] /blog/* (warning)' in text
+    constraint = {"field": "title.max_length", "source": "exceptions[/blog/long]", "severity": "error", "value": 60}  # fmt: skip
+    assert constraint in explained.constraints
+    assert json.loads(json.dumps(explained.to_dict()))["layers"][1] == {"name": "rules[0] /blog/*", "severity": "warning"}  # fmt: skip
+    # The layout is the core suite's; the text is its.
+    assert str(explained).splitlines()[2] == '  rules[0] /blog/*        pattern "/blog/*" matches  warning'  # fmt: skip
     assert repr(explained) == "<Explanation of '/blog/long': 3 layers, 6 constraints>"
     with pytest.raises(TypeError, match="cannot create"):
         type(explained)()
@@ -172,10 +142,7 @@ def test_lint_reports_what_cannot_work():
     config = zoret.SEOContractConfig("example.com", defaults=E(indexable=True, matches="x"),
                                      rules=[zoret.SEOContractRule("blog/*", E())])  # fmt: skip
     findings = Contract(zoret.build_seo_contract(config)).lint()
-    assert [(f.layer, f.field) for f in findings] == [
-        ("defaults", "matches"),
-        ("rules[0] blog/*", "match"),
-    ]
+    assert [(f.layer, f.field) for f in findings] == [("defaults", "matches"), ("rules[0] blog/*", "match")]  # fmt: skip
     assert all(isinstance(f, LintFinding) and f.message for f in findings)
 
 
@@ -215,11 +182,7 @@ def test_records_order_hash_and_repr():
     assert same == VIOLATION and hash(same) == hash(VIOLATION) and len({same, VIOLATION}) == 1
     error = Violation(**VIOLATION.to_dict() | {"severity": "error"})
     # Field by field: route, url, field, ... and severity by rank, error first.
-    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [
-        Violation("/", "z", ""),
-        error,
-        VIOLATION,
-    ]
+    assert sorted([VIOLATION, error, Violation("/", "z", "")]) == [Violation("/", "z", ""), error, VIOLATION]  # fmt: skip
     assert VIOLATION != NotChecked("/a", "f", "s", "r") and VIOLATION.__lt__(1) is NotImplemented
     with pytest.raises(TypeError, match="unhashable"):
         hash(PageFacts("/"))
@@ -236,9 +199,7 @@ def test_page_facts_read_texts_values_and_pieces():
     assert facts.jsonld == [{"@type": "A"}, "a string", {"@graph": [1.0, 2]}]
     assert facts.jsonld_errors == ["key must be a string at line 1 column 2", "earlier"]
     assert (facts.hreflang, facts.in_sitemap, facts.properties[1]) == ([], False, ("og:title", "U"))
-    assert PageFacts(
-        "/", robots=None, properties=None, jsonld=None, jsonld_errors=None
-    ) == PageFacts("/")
+    assert PageFacts("/", robots=None, properties=None, jsonld=None, jsonld_errors=None) == PageFacts("/")  # fmt: skip
     assert facts.jsonld is not facts.jsonld and facts.robots is not facts.robots
 
 
@@ -260,9 +221,7 @@ def test_page_facts_refuse_wrong_arguments_with_a_note(kwargs, error, message, p
     with pytest.raises(error, match=None) as raised:
         PageFacts("/", **kwargs)
     assert message in str(raised.value)
-    assert getattr(raised.value, "__notes__", [None]) == (
-        [f"while processing '{param}'"] if param else [None]
-    )
+    assert getattr(raised.value, "__notes__", [None]) == ([f"while processing '{param}'"] if param else [None])  # fmt: skip
 
 
 def test_deep_json_ld_is_refused_or_kept_without_a_crash():
@@ -276,26 +235,13 @@ def test_deep_json_ld_is_refused_or_kept_without_a_crash():
         PageFacts("/", jsonld=[nested])
 
 
-def test_checks_keep_references_and_memory_flat(contract):
-    page = payload(title="A title that is far too long")
-    before_page, before_site = sys.getrefcount(page), sys.getrefcount(SITE)
-    for _ in range(200):
-        contract.check_report("/blog/hello", page, SITE)
-    gc.collect()
-    objects = len(gc.get_objects())
-    for _ in range(1000):
-        contract.check("/blog/hello", page, SITE)
-        contract.explain("/blog/hello").to_dict()
-    gc.collect()
-    assert len(gc.get_objects()) - objects < 50
-    assert (sys.getrefcount(page), sys.getrefcount(SITE)) == (before_page, before_site)
-
-
 def test_classes_are_final_immutable_and_signed():
     classes = [c for c in vars(site).values() if isinstance(c, type)]
     assert {c.__name__ for c in classes} == {"PageFacts", "Violation", "NotChecked", "LintFinding", "CheckReport",
-                                             "Explanation", "Contract", "ManifestChecker", "SitemapEntry"}  # fmt: skip
-    for cls in classes:
+                                             "Explanation", "Contract", "ManifestChecker", "SitemapEntry",
+                                             "AuditRules", "PageSummary"}  # fmt: skip
+    natives = [c for c in vars(zoret._zoret_native).values() if isinstance(c, type) and not issubclass(c, Exception)]  # fmt: skip
+    for cls in classes + natives:
         with pytest.raises(TypeError):
             type("Sub", (cls,), {})
         with pytest.raises(TypeError):

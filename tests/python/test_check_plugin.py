@@ -86,15 +86,13 @@ def test_without_the_site_canonical_self_uses_the_contract_site(project):
     result.stdout.fnmatch_lines(["*error: canonical (defaults): The canonical URL is*"])
 
 
-def test_asked_for_by_name_alone_it_registers_its_fixtures(project):
-    result = project.runpytest("-p", "zoret", "-k", "contract")
-    result.assert_outcomes(errors=1, deselected=2)
-    result.stdout.fnmatch_lines(["*no SEO contract: pass --seo-contract PATH or set seo_contract*"])
-
-
-def test_fixtures_imported_without_the_plugin(project):
-    project.makeconftest("from zoret.testing import assert_seo, seo_contract, seo_site\n")
-    result = project.runpytest("-p", "no:zoret", "-k", "contract")
+# Asked for by name alone the plugin registers its fixtures; imported, they work without it.
+@pytest.mark.parametrize(("conftest", "plugin"), [
+    ("", "zoret"), ("from zoret.testing import assert_seo, seo_contract, seo_site\n", "no:zoret"),
+])  # fmt: skip
+def test_fixtures_without_a_contract_say_how_to_give_one(project, conftest, plugin):
+    project.makeconftest(conftest)
+    result = project.runpytest("-p", plugin, "-k", "contract")
     result.assert_outcomes(errors=1, deselected=2)
     result.stdout.fnmatch_lines(["*no SEO contract: pass --seo-contract PATH or set seo_contract*"])
 
@@ -103,6 +101,4 @@ def test_a_broken_contract_file_is_reported(project):
     (project.path / "seo-contract.json").write_text('{"contract_version": "1"', encoding="utf-8")
     result = project.runpytest("--seo-contract", "seo-contract.json", "-k", "contract")
     result.assert_outcomes(errors=1, deselected=2)
-    result.stdout.fnmatch_lines(
-        ["*ContractError: seo-contract.json: invalid JSON: EOF while parsing*"]
-    )
+    result.stdout.fnmatch_lines(["*ContractError: seo-contract.json: invalid JSON: EOF while parsing*"])  # fmt: skip

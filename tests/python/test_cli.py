@@ -66,10 +66,6 @@ def files(tmp_path, monkeypatch):
         Path(name).write_text(text, encoding="utf-8")
 
 
-def run(capsys, *argv):
-    return (main(list(argv)), *capsys.readouterr())
-
-
 @pytest.mark.parametrize(("fmt", "expected"), [
     ("html", lambda p: p.render_html()), ("json", lambda p: p.to_json() + "\n"),
     ("dict", lambda p: json.dumps(p.to_dict(), indent=2, ensure_ascii=False) + "\n"),
@@ -79,9 +75,9 @@ def run(capsys, *argv):
     ["--site", "site.toml", "--entity", "post.json"],
     ["--site", "site.json", "--entity", "post.toml", "--overrides", "overrides.toml"],
 ])  # fmt: skip
-def test_render_matches_the_api(capsys, fmt, expected, given):
+def test_render_matches_the_api(cli, fmt, expected, given):
     out = expected(expected_payload("--overrides" in given))
-    assert run(capsys, "render", *given, "--route", ROUTE, "--format", fmt) == (0, out, "")
+    assert cli("render", *given, "--route", ROUTE, "--format", fmt) == (0, out, "")
 
 
 LONG = ["validate", "--site", "site.toml", "--entity", "long.json", "--route", ROUTE]
@@ -108,10 +104,10 @@ FINDINGS = [
     (["clean-url", "https://example.com/a?utm_source=x&id=7", "https://example.com/b?fbclid=1", "/c?x=1"],
      0, "https://example.com/a?id=7\nhttps://example.com/b\n/c?x=1\n"),
 ])  # fmt: skip
-def test_one_line_per_finding_or_url(capsys, argv, status, out):
-    got = run(capsys, *argv)
+def test_one_line_per_finding_or_url(cli, argv, status, out):
+    got = cli(*argv)
     assert (got[0], got[2]) == (status, "")
-    assert got[1] == (out if out is not None else run(capsys, *LONG)[1])
+    assert got[1] == (out if out is not None else cli(*LONG)[1])
 
 
 def test_version(capsys):
@@ -120,7 +116,7 @@ def test_version(capsys):
     assert (exited.value.code, capsys.readouterr().out) == (0, f"zoret {zoret.__version__}\n")
 
 
-def test_contract_writes_the_file(capsys):
+def test_contract_writes_the_file(cli):
     Path("contract.toml").write_text(
         'canonical_host = "example.com"\n[defaults]\nrequired = true\ntitle = { max_length = 60 }\n[[rules]]\n'
         'match = "/blog/*"\nseverity = "warning"\nexpect = { indexable = true, schema_required = true, schema_types = ["BlogPosting"] }\n'
@@ -131,10 +127,10 @@ def test_contract_writes_the_file(capsys):
     contract = zoret.build_seo_contract(zoret.SEOContractConfig(
         "example.com", defaults=Expectation(required=True, title=Expectation(max_length=60)),
         rules=[rule], exceptions=[("/drafts", Expectation(indexable=False))]))  # fmt: skip
-    status = run(capsys, "contract", "--config", "contract.toml", "-o", "seo-contract.json")
+    status = cli("contract", "--config", "contract.toml", "-o", "seo-contract.json")
     assert status == (0, f"wrote seo-contract.json (sha256 {contract.hash()})\n", "")
     assert Path("seo-contract.json").read_text(encoding="utf-8") == contract.to_json()
-    status = run(capsys, "contract", "--config", "contract.toml", "-o", "-")
+    status = cli("contract", "--config", "contract.toml", "-o", "-")
     assert status == (0, contract.to_json() + "\n", "")
 
 
@@ -149,15 +145,15 @@ def test_contract_writes_the_file(capsys):
     ('canonical_host = "h"\n[exceptions."/x"]\nschema_types = ["X"]\n',
      ["exceptions./x: schema_types is ignored without schema_required; add schema_required"]),
 ])  # fmt: skip
-def test_contract_warns_about_settings_it_would_drop(capsys, toml, warnings):
+def test_contract_warns_about_settings_it_would_drop(cli, toml, warnings):
     Path("contract.toml").write_text(toml, encoding="utf-8")
-    status, out, err = run(capsys, "contract", "--config", "contract.toml", "-o", "-")
+    status, out, err = cli("contract", "--config", "contract.toml", "-o", "-")
     assert (status, json.loads(out)["site"]["canonical_host"]) == (0, "h")
     assert err.splitlines() == [f"zoret: warning: contract.toml: {w}" for w in warnings]
 
 
-def test_demo_in_process_and_as_processes(capsys):
-    status, out, err = run(capsys, "demo")
+def test_demo_in_process_and_as_processes(cli):
+    status, out, err = cli("demo")
     assert (status, err, out.splitlines()[-1][:7]) == (0, "", 'ETag: "')
     assert "<title>Hello, deterministic metadata | Example Journal</title>" in out
     demo = [sys.executable, "-m", "zoret", "demo"]
@@ -174,10 +170,7 @@ def test_a_full_output_device_is_one_line_and_status_2():
     with open("/dev/full", "w") as full:
         done = subprocess.run([sys.executable, "-m", "zoret", "demo"], env=os.environ | PYTHONPATH,
                               stdout=full, stderr=subprocess.PIPE, text=True)  # fmt: skip
-    assert (done.returncode, done.stderr) == (
-        2,
-        "zoret: error: standard output: No space left on device\n",
-    )
+    assert (done.returncode, done.stderr) == (2, "zoret: error: standard output: No space left on device\n")  # fmt: skip
 
 
 CONTRACT = ["contract", "--config", "contract.toml", "-o"]
@@ -217,7 +210,7 @@ BAD_INPUTS = [
 @pytest.mark.parametrize(
     ("written", "argv", "message"), [c[1:] for c in BAD_INPUTS], ids=[c[0] for c in BAD_INPUTS]
 )
-def test_bad_input_is_one_line_and_status_2(capsys, written, argv, message):
+def test_bad_input_is_one_line_and_status_2(cli, written, argv, message):
     for name, content in written.items():
         Path(name).write_bytes(content if isinstance(content, bytes) else content.encode())
     if argv[:1] != ["contract"]:
@@ -225,4 +218,4 @@ def test_bad_input_is_one_line_and_status_2(capsys, written, argv, message):
         options = {"--site": "site.toml", "--entity": "post.json", "--route": "/p"}
         options |= dict(zip(argv[::2], argv[1::2], strict=True))
         argv = [command, *(item for pair in options.items() for item in pair)]
-    assert run(capsys, *argv) == (2, "", f"zoret: error: {message}\n")
+    assert cli(*argv) == (2, "", f"zoret: error: {message}\n")

@@ -1,23 +1,13 @@
 """SEO contracts through the binding: arguments, copies, key orders, depth, file writing."""
 
 import errno
-import gc
 import hashlib
 import json
 import os
-import resource
-import shutil
-import signal
-import stat
-import subprocess
-import sys
-import tempfile
-import tracemalloc
 from pathlib import Path
 
 import pytest
 
-import zoret
 from zoret import SEOContractConfig, SEOContractRule, SEOExpectation, build_seo_contract
 
 
@@ -87,99 +77,22 @@ def test_nesting_beyond_the_parser_depth_fails_only_in_to_dict():
     assert too_deep.hash() == hashlib.sha256(text.encode()).hexdigest()
 
 
-def test_write_replaces_the_file_whole_or_not_at_all(tmp_path):
+# The writer's failure modes are the core suite's; here they reach Python as plain OSError.
+@pytest.mark.parametrize(("name", "code", "text"), [
+    ("missing/c.json", errno.ENOENT, "No such file or directory (os error 2)"),
+    ("contract.json\x00.bak", None, "embedded null byte"),
+])  # fmt: skip
+def test_write_replaces_the_file_or_raises_oserror(tmp_path, name, code, text):
     target = tmp_path / "contract.json"
-    target.write_text("an older, longer contract " * 100)
     written = contract(rules=[SEOContractRule("/\u00e9", SEOExpectation())])
     assert written.write(path=str(target)) is None
     assert target.read_bytes() == written.to_json().encode("utf-8")
-    # A file-size limit makes the write fail midway even for a privileged user.
-    old_handler = signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-    soft, hard = resource.getrlimit(resource.RLIMIT_FSIZE)
-    resource.setrlimit(resource.RLIMIT_FSIZE, (16, hard))
-    try:
-        with pytest.raises(OSError) as info:
-            contract().write(str(target))
-    finally:
-        resource.setrlimit(resource.RLIMIT_FSIZE, (soft, hard))
-        signal.signal(signal.SIGXFSZ, old_handler)
-    assert type(info.value) is OSError
-    assert str(info.value) == (
-        "serialization error: failed to write contract: File too large (os error 27)"
-    )
+    with pytest.raises(OSError) as info:
+        contract().write(str(tmp_path / name))
+    assert (type(info.value), info.value.errno, info.value.filename) == (OSError, code, None)
+    assert str(info.value) == "serialization error: failed to write contract: " + text
     assert target.read_bytes() == written.to_json().encode("utf-8")
     assert os.listdir(tmp_path) == ["contract.json"]
-
-
-# Run in a child that imports zoret first and only then drops root's override of
-# file permissions (as nobody it could not read the interpreter's files).
-_WRITE_CHILD = """import json, os, sys
-from zoret import SEOContractConfig, build_seo_contract
-path, unprivileged = json.loads(sys.argv[1]), sys.argv[2] == "1"
-if unprivileged and os.geteuid() == 0:
-    os.setgid(65534)
-    os.setuid(65534)
-try:
-    outcome = build_seo_contract(SEOContractConfig("example.com")).write(path)
-except OSError as error:
-    assert type(error) is OSError and error.filename is None
-    outcome = [error.errno, str(error)]
-print(json.dumps(outcome))
-"""
-
-
-def write_outcome(path, unprivileged=False):
-    """What contract().write(path) raises, as (errno, text), or None."""
-    env = {**os.environ, "PYTHONPATH": os.path.dirname(os.path.dirname(zoret.__file__))}
-    child = subprocess.run(
-        [sys.executable, "-c", _WRITE_CHILD, json.dumps(path), "1" if unprivileged else "0"],
-        capture_output=True, text=True, check=True, env=env,
-    )  # fmt: skip
-    outcome = json.loads(child.stdout)
-    return tuple(outcome) if outcome is not None else None
-
-
-FAILED = "serialization error: failed to write contract: "
-# (path under a directory that nobody may change, as whom, errno, text after FAILED)
-WRITE_REFUSALS = [
-    ("read-only.json", True, errno.EACCES, "Permission denied (os error 13)"),
-    ("locked/new.json", True, errno.EACCES, "Permission denied (os error 13)"),
-    ("out.json\x00.bak", False, None, "embedded null byte"),
-    pytest.param("/dev/full", False, errno.ENOSPC, "No space left on device (os error 28)",
-                 marks=pytest.mark.skipif(not os.path.exists("/dev/full") or
-                                          not stat.S_ISCHR(os.stat("/dev/full").st_mode),
-                                          reason="no /dev/full device")),
-]  # fmt: skip
-
-
-@pytest.fixture
-def shared_dir():
-    # Under /tmp and handed to nobody, so that an unprivileged child can reach it.
-    path = Path(tempfile.mkdtemp())
-    (path / "locked").mkdir(mode=0o555)
-    (path / "read-only.json").write_text("old")
-    (path / "read-only.json").chmod(0o444)
-    path.chmod(0o755)
-    if os.geteuid() == 0:
-        for each in (path, path / "locked"):
-            os.chown(each, 65534, 65534)
-    yield path
-    shutil.rmtree(path)
-
-
-@pytest.mark.parametrize(("name", "unprivileged", "code", "text"), WRITE_REFUSALS)
-def test_write_refusals_touch_nothing(shared_dir, name, unprivileged, code, text):
-    assert write_outcome(str(shared_dir / name), unprivileged) == (code, FAILED + text)
-    assert sorted(os.listdir(shared_dir)) == ["locked", "read-only.json"]
-    assert os.listdir(shared_dir / "locked") == []
-    assert (shared_dir / "read-only.json").read_text() == "old"
-
-
-def test_write_through_a_dangling_symlink_creates_its_target(tmp_path):
-    (tmp_path / "link.json").symlink_to("target.json")
-    assert write_outcome(str(tmp_path / "link.json")) is None
-    assert (tmp_path / "target.json").read_text() == contract().to_json()
-    assert (tmp_path / "link.json").is_symlink()
 
 
 ARGUMENT_ERRORS = [

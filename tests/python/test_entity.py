@@ -3,16 +3,6 @@ import pytest
 from zoret import Breadcrumb, EntityError, FAQItem, Robots, SEOEntity, SEOImage
 
 
-def test_robots_serialize_at_the_int32_bounds():
-    robots = Robots(
-        index=False, max_snippet=-(2**31), max_image_preview="large", max_video_preview=2**31 - 1
-    )
-    assert robots.serialize() == (
-        f"noindex,follow,max-snippet:{-(2**31)},max-image-preview:large,"
-        f"max-video-preview:{2**31 - 1}"
-    )
-
-
 def test_image_properties_and_to_dict_order():
     image = SEOImage("/a.png", alt="A", height=2, width=1)
     assert list(image.to_dict().items()) == [("url", "/a.png"), ("width", 1), ("height", 2), ("alt", "A")]  # fmt: skip

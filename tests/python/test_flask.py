@@ -27,9 +27,7 @@ def make_app(**config):
 
     @app.route("/blog/<slug>/", methods=["GET", "POST"])
     def page(slug):
-        return flask.render_template_string(
-            PAGE, entity=entity(slug), payload=seo.payload(entity(slug))
-        )
+        return flask.render_template_string(PAGE, entity=entity(slug), payload=seo.payload(entity(slug)))  # fmt: skip
 
     @app.get("/seo/blog/<slug>/")
     def metadata(slug):

@@ -32,9 +32,7 @@ def through_forms(kind, text):
 
 def through_manifest(kind, text):
     entity = text if kind == "entity" else '{"entity_type": "post", "title": "T"}'
-    line = f'{{"route": "/p", "entity": {entity}' + (
-        f', "overrides": {text}}}' if kind == "overrides" else "}"
-    )
+    line = f'{{"route": "/p", "entity": {entity}' + (f', "overrides": {text}}}' if kind == "overrides" else "}")  # fmt: skip
     try:
         _, entity_record, overrides = site.read_manifest_line(line)
     except ValueError as exc:
@@ -116,36 +114,12 @@ SCALARS = st.one_of(
     st.none(), st.booleans(), st.integers(-(2**33), 2**33), st.floats(allow_nan=False, allow_infinity=False),
     st.text(st.characters(exclude_categories=["Cs"]), max_size=4), st.sampled_from(["post", "page", "/x.png"]),
 )  # fmt: skip
-IMAGE = st.dictionaries(
-    st.sampled_from(["url", "width", "height", "alt", "src"]), SCALARS, max_size=4
-)
-PAIR = st.dictionaries(
-    st.sampled_from(["name", "url", "question", "answer", "x"]), SCALARS, max_size=3
-)
+IMAGE = st.dictionaries(st.sampled_from(["url", "width", "height", "alt", "src"]), SCALARS, max_size=4)  # fmt: skip
+PAIR = st.dictionaries(st.sampled_from(["name", "url", "question", "answer", "x"]), SCALARS, max_size=3)  # fmt: skip
 VALUES = st.one_of(SCALARS, IMAGE, st.lists(st.one_of(SCALARS, PAIR), max_size=3))
-ENTITY_KEYS = [
-    "entity_type",
-    "title",
-    "slug",
-    "featured_image",
-    "breadcrumbs",
-    "faq_items",
-    "same_as",
-    "sku",
-    "titel",
-]
-OVERRIDE_KEYS = [
-    "meta_title",
-    "robots",
-    "og_image",
-    "twitter_image",
-    "omit_schema",
-    "schema_jsonld",
-    "x",
-]
-ROBOTS = st.dictionaries(
-    st.sampled_from(["index", "follow", "max_snippet", "max_image_preview", "x"]), SCALARS
-)
+ENTITY_KEYS = ["entity_type", "title", "slug", "featured_image", "breadcrumbs", "faq_items", "same_as", "sku", "titel"]  # fmt: skip
+OVERRIDE_KEYS = ["meta_title", "robots", "og_image", "twitter_image", "omit_schema", "schema_jsonld", "x"]  # fmt: skip
+ROBOTS = st.dictionaries(st.sampled_from(["index", "follow", "max_snippet", "max_image_preview", "x"]), SCALARS)  # fmt: skip
 
 
 @given(st.dictionaries(st.sampled_from(ENTITY_KEYS), VALUES, max_size=5))

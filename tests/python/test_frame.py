@@ -3,24 +3,19 @@
 import importlib
 import inspect
 import os
-import pickle
 import re
 from pathlib import Path
 
 import pytest
 
+from payload_support import samples
 from zoret import _zoret_native as native
 
 
 def test_exception_hierarchy_and_names():
     assert (native.ZoretError.__bases__, native.ZoretError.__doc__) == ((ValueError,), None)
-    for name in (
-        "InvalidUrlError",
-        "ConfigurationError",
-        "EntityError",
-        "SchemaError",
-        "ContractError",
-    ):
+    assert native.ZoretError.__module__ == "zoret._zoret_native"
+    for name in "InvalidUrlError ConfigurationError EntityError SchemaError ContractError".split():
         cls = getattr(native, name)
         assert (cls.__name__, cls.__bases__, cls.__doc__) == (name, (native.ZoretError,), None)
 
@@ -51,9 +46,7 @@ def test_reimport_gives_fresh_classes_but_the_same_exceptions():
     for module in (fresh, native):
         check_classes(module)  # noqa: F821  (defined by the exec above)
     # Objects from either import stay usable with the other's functions.
-    payload = fresh.build_seo_payload(
-        native.SEOEntity("post"), "/", fresh.SEOConfig("x.co", "https://x.co")
-    )
+    payload = fresh.build_seo_payload(native.SEOEntity("post"), "/", fresh.SEOConfig("x.co", "https://x.co"))  # fmt: skip
     assert native.validate_payload(payload)[0].rule_id == "ZORET101"
 
 
@@ -72,20 +65,7 @@ def test_a_sub_interpreter_that_imports_the_module_and_ends_leaves_ours_intact()
     check_classes(native)  # noqa: F821
 
 
-def samples():
-    """An instance of every class that has methods or properties, their values filled in."""
-    site = native.SEOConfig(
-        "x.co", "https://x.co", url_policy=native.URLPolicy(allowed_query_params=["a"])
-    )
-    payload = native.build_seo_payload(native.SEOEntity("post", title="x" * 70), "/", site)
-    rule = native.SEOContractRule("/", native.SEOExpectation())
-    return [payload, payload.og, payload.twitter, *native.validate_payload(payload)[:1], site, rule,
-            native.build_seo_contract(native.SEOContractConfig("x.co")), native.SchemaRegistry(),
-            native.Robots(), native.SEOImage("/i.png"), native.SEOEntity("page"),
-            native.URLPolicy(extra_tracking_params=["a"])]  # fmt: skip
-
-
-SAMPLES = samples()
+SAMPLES = list(samples().values())
 
 
 def every_callable():
@@ -98,7 +78,7 @@ def every_callable():
                 found[f"{name}.__new__"] = cls
             for attr, member in vars(cls).items():
                 if callable(member) and not attr.startswith("_"):
-                    [instance] = [obj for obj in instances if type(obj) is cls]
+                    instance = next(obj for obj in instances if type(obj) is cls)
                     found[f"{name}.{attr}"] = getattr(instance, attr)
     return found
 
@@ -123,7 +103,6 @@ def test_surplus_arguments_are_refused_in_the_fixed_wording(name):
     with pytest.raises(TypeError) as info:
         call(bogus=1)
     assert str(info.value) == f"{name}() got an unexpected keyword argument 'bogus'"
-    assert call.__doc__.split("\n", 1)[0].strip(), "no summary"
 
 
 @pytest.mark.parametrize("obj", SAMPLES, ids=lambda obj: type(obj).__name__)
@@ -191,24 +170,6 @@ def test_conversion_errors_carry_the_parameter_note(call, exc, message, note):
     assert info.value.__notes__ == [f"while processing '{note}'"]
 
 
-def test_classes_are_final_and_read_only():
-    with pytest.raises(TypeError):
-        type("Sub", (native.SEOAuthor,), {})
-    author = native.SEOAuthor("Ada", url=None)
-    with pytest.raises(AttributeError):
-        author.name = "Grace"
-    with pytest.raises(TypeError):
-        native.SEOAuthor.extra = 1
-
-
 def test_nul_characters_survive():
     assert native.clean_query_fn("a=\x00&utm_source=1") == "a=\x00"
     assert native.SEOAuthor("a\x00b").name == "a\x00b"
-
-
-def test_exceptions_pickle_round_trip():
-    error = native.EntityError("entity_type must be one of ...")
-    clone = pickle.loads(pickle.dumps(error))
-    assert type(clone) is native.EntityError
-    assert clone.args == error.args
-    assert native.ZoretError.__module__ == "zoret._zoret_native"

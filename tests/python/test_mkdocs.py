@@ -29,17 +29,13 @@ def install_entry_point(into: Path) -> None:
     project = tomllib.loads((ROOT / "pyproject.toml").read_text(encoding="utf-8"))["project"]
     info = into / f"zoret-{project['version']}.dist-info"
     info.mkdir(parents=True)
-    (info / "METADATA").write_text(
-        f"Metadata-Version: 2.1\nName: zoret\nVersion: {project['version']}\n"
-    )
+    (info / "METADATA").write_text(f"Metadata-Version: 2.1\nName: zoret\nVersion: {project['version']}\n")  # fmt: skip
     points = project["entry-points"]["mkdocs.plugins"]
     lines = ["[mkdocs.plugins]", *(f"{name} = {target}" for name, target in points.items())]
     (info / "entry_points.txt").write_text("\n".join(lines) + "\n")
 
 
-def build(
-    tmp_path: Path, directory_urls: bool, extra: str = ""
-) -> subprocess.CompletedProcess[str]:
+def build(tmp_path: Path, directory_urls: bool, extra: str = "") -> subprocess.CompletedProcess[str]:  # fmt: skip
     for name, text in PAGES.items():
         (tmp_path / "docs" / name).parent.mkdir(parents=True, exist_ok=True)
         (tmp_path / "docs" / name).write_text(text, encoding="utf-8")
@@ -63,18 +59,10 @@ def head_of(path: Path):
     head = document.find("head")
     metas = [(m.get("name") or m.get("property"), m.get("content")) for m in head.iter("meta")]
     return {
-        "titles": [t.text for t in head.iter("title")],
-        "canonicals": [
-            link.get("href") for link in head.iter("link") if link.get("rel") == "canonical"
-        ],
-        "meta": dict(metas),
-        "names": [name for name, _ in metas if name],
-        "jsonld": [
-            json.loads(s.text)
-            for s in head.iter("script")
-            if s.get("type") == "application/ld+json"
-        ],
-    }
+        "titles": [t.text for t in head.iter("title")], "meta": dict(metas), "names": [n for n, _ in metas if n],
+        "canonicals": [link.get("href") for link in head.iter("link") if link.get("rel") == "canonical"],
+        "jsonld": [json.loads(s.text) for s in head.iter("script") if s.get("type") == "application/ld+json"],
+    }  # fmt: skip
 
 
 @pytest.mark.parametrize(("directory_urls", "files"), [
@@ -83,9 +71,7 @@ def head_of(path: Path):
     (False, {"index.md": ("index.html", "index.html"), "guide.md": ("guide.html", "guide.html"),
              "ref/API.md": ("ref/API.html", "ref/API.html")}),
 ])  # fmt: skip
-def test_built_pages_carry_one_set_of_tags_that_agrees_with_the_theme(
-    tmp_path, directory_urls, files
-):
+def test_built_pages_carry_one_set_of_tags_that_agrees_with_the_theme(tmp_path, directory_urls, files):  # fmt: skip
     done = build(tmp_path, directory_urls)
     assert done.returncode == 0, done.stderr
     for source, (built, url) in files.items():
@@ -102,16 +88,11 @@ def test_built_pages_carry_one_set_of_tags_that_agrees_with_the_theme(
     assert guide["jsonld"][0]["datePublished"] == "2026-12-06"
     assert guide["meta"]["viewport"]  # the theme's other tags stay
     api = head_of(tmp_path / "site" / files["ref/API.md"][0])
-    assert (api["titles"], api["meta"]["robots"]) == (
-        ["API reference - Example Docs"],
-        "noindex,follow",
-    )
+    assert (api["titles"], api["meta"]["robots"]) == (["API reference - Example Docs"], "noindex,follow")  # fmt: skip
     assert api["meta"]["description"].startswith("The first paragraph describes the API.")
     home = head_of(tmp_path / "site" / "index.html")
-    assert (
-        home["jsonld"][0]["@type"]
-        == zoret.SEOConfig("h", "https://h").to_dict()["schema_type_map"]["home"]
-    )
+    home_type = zoret.SEOConfig("h", "https://h").to_dict()["schema_type_map"]["home"]
+    assert home["jsonld"][0]["@type"] == home_type
 
 
 @pytest.mark.parametrize(("extra", "message"), [

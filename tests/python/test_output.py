@@ -8,17 +8,9 @@ from hypothesis import strategies as st
 
 from payload_support import RICH_OG, RICH_TWITTER, shaped
 
-MINIMAL_HTML = (
-    "<title>T</title>\n"
-    '<link rel="canonical" href="C">\n'
-    '<meta name="robots" content="R">\n'
-    '<meta property="og:type" content="website">\n'
-    '<meta name="twitter:card" content="summary">\n'
-)
 
-
+# The exact text is the core suite's; here the blocks compose render_html().
 def test_render_methods():
-    assert shaped().render_html() == MINIMAL_HTML
     assert shaped().render_jsonld() == ""
     payload = hostile()
     og, twitter = payload.render_opengraph(), payload.render_twitter()
@@ -29,10 +21,7 @@ def test_render_methods():
     assert jsonld.startswith('<script type="application/ld+json">\n{\n')
 
 
-HOSTILE = (
-    "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\n"
-    "line2 </script><!--<script>"
-)
+HOSTILE = "Q \"quoted\" & 'single' <b>bold</b> </title></head><body>x ünï 東京\nline2 </script><!--<script>"
 HOSTILE_JSONLD = {
     "@type": "Article",
     "name": HOSTILE,
@@ -110,6 +99,4 @@ def test_extruct_reads_back_opengraph_and_jsonld():
     data = extruct.extract(_document(payload), syntaxes=["json-ld", "opengraph"], uniform=False)
     assert data["json-ld"] == [HOSTILE_JSONLD]
     og_tags, _ = _expected_meta(payload)
-    assert [
-        properties for item in data["opengraph"] for properties in item["properties"]
-    ] == og_tags
+    assert [properties for item in data["opengraph"] for properties in item["properties"]] == og_tags  # fmt: skip

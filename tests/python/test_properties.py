@@ -14,9 +14,7 @@ paths = text.map(lambda path: "/" + path)
 finite = (
     st.none() | st.booleans() | st.integers() | st.floats(allow_infinity=False, allow_nan=False)
 )
-json_values = st.recursive(
-    finite | text, lambda inner: st.lists(inner) | st.dictionaries(text, inner)
-)
+json_values = st.recursive(finite | text, lambda inner: st.lists(inner) | st.dictionaries(text, inner))  # fmt: skip
 entities = st.builds(
     z.SEOEntity, st.sampled_from(["home", "post", "page", "product", "faq", "search"]),
     title=maybe, excerpt=maybe, body_html=maybe, price=maybe,
@@ -35,9 +33,7 @@ overrides = st.none() | st.builds(
 def test_a_hook_that_changes_nothing_keeps_the_payload(entity, route, extra, template):
     plain = z.build_seo_payload(entity, route, config(title_template=template), extra)
     for hook in (lambda payload: None, lambda payload: payload, dict):
-        hooked = z.build_seo_payload(
-            entity, route, config(title_template=template, hooks=Hooks(hook)), extra
-        )
+        hooked = z.build_seo_payload(entity, route, config(title_template=template, hooks=Hooks(hook)), extra)  # fmt: skip
         assert hooked == plain and hooked.hash() == plain.hash()
 
 

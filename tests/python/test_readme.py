@@ -17,11 +17,7 @@ BLOCKS = [
     (m["lang"], m["body"], m["before"], README[: m.start()].count("\n") + 2)
     for m in BLOCK.finditer(README)
 ]
-FILES = {
-    found[1]: body
-    for _, body, before, _ in BLOCKS
-    if (found := re.search(r"`([\w.-]+)`:$", before))
-}
+FILES = {found[1]: body for _, body, before, _ in BLOCKS if (found := re.search(r"`([\w.-]+)`:$", before))}  # fmt: skip
 PYTHON = [(body, line) for lang, body, _, line in BLOCKS if lang == "python"]
 COMMANDS = [
     [*shlex.split(line, comments=True), line.partition(" # ")[2].strip()]

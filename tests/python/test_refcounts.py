@@ -17,6 +17,7 @@ import zoret as z
 from payload_support import config
 from zoret import _zoret_site
 from zoret import site as zs
+from zoret.check import Contract
 
 TITLE, DOC = "t" * 50, {"@type": "T", "n": "x" * 40}
 PATH = "/Blog//" + "x" * 40 + "?utm_source=1&a=2"
@@ -31,6 +32,11 @@ PAYLOAD = z.build_seo_payload(ENTITY, PATH, config())
 EXPECT = z.SEOExpectation(one_of=[PATH], title=z.SEOExpectation(equals=PATH))
 RULE = z.SEOContractRule(PATH, EXPECT, severity=TITLE)
 ENTRY = zs.SitemapEntry(PATH, datetime.date(2024, 5, 1), [("en", PATH)], ["/i.png"])
+FACTS = _zoret_site.PageFacts(PATH, url="https://e.com/a", title=TITLE, canonical=PATH, robots="noindex",
+                              jsonld=[DOC, "{x"], hreflang=[("en", PATH)], redirect_url=None)  # fmt: skip
+RULES = _zoret_site.AuditRules(disabled=["ZORET201"], severities={"ZORET217": "info"}, site_host="e.com")  # fmt: skip
+SUMMARY = _zoret_site.page_summary(FACTS)
+CHECKER = Contract(z.build_seo_contract(z.SEOContractConfig("e.com", defaults=EXPECT, rules=[RULE])))  # fmt: skip
 OUT = tempfile.TemporaryDirectory()
 WATCHED = [
     TITLE,
@@ -47,6 +53,10 @@ WATCHED = [
     EXPECT,
     RULE,
     ENTRY,
+    FACTS,
+    RULES,
+    SUMMARY,
+    CHECKER,
 ]
 
 
@@ -89,6 +99,10 @@ CALLS = {
         z.build_seo_contract(z.SEOContractConfig(PATH, defaults=EXPECT, rules=[RULE], exceptions=[(PATH, EXPECT)])),
         z.build_seo_contract(z.SEOContractConfig(TITLE)).to_dict(), RULE.expect, RULE.severity,
     ),
+    "checks": lambda: (
+        CHECKER.check(PATH, PAYLOAD, SITE), CHECKER.check_report(PATH, FACTS, SITE), CHECKER.explain(PATH).to_dict(),
+        CHECKER.lint(), attempt(CHECKER.check, "blog", FACTS), attempt(CHECKER.check, PATH, {}),
+    ),
     "site outputs": lambda: (
         zs.write_sitemaps(iter([PATH, ENTRY]), SITE, OUT.name), attempt(zs.write_sitemaps, [PATH, 3], SITE, OUT.name),
         attempt(zs.write_sitemaps, [PATH, "\ud800"], SITE, OUT.name), attempt(zs.write_sitemaps, [""], SITE, OUT.name),
@@ -97,6 +111,14 @@ CALLS = {
         zs.render_robots(SITE, [zs.RobotsGroup("*", disallow=[PATH])], sitemaps=[PATH], host=TITLE),
         zs.render_hreflang({"en": PATH, "x-default": "/"}, SITE, current_route=PATH), zs.response_headers(PAYLOAD),
         attempt(zs.render_hreflang, [(TITLE, PATH)], SITE, require_self_reference=False),
+    ),
+    "audit": lambda: (
+        _zoret_site.audit_page(FACTS, RULES, SITE), _zoret_site.audit_site(iter([SUMMARY, SUMMARY]), RULES, SITE,
+        sitemap_urls=[(PATH, True), "https://e.com/a"]), _zoret_site.sort_audit_findings(_zoret_site.audit_page(FACTS, RULES)),
+        pickle.loads(pickle.dumps([RULES, SUMMARY])), repr(RULES), repr(SUMMARY), hash(RULES), hash(SUMMARY),
+        RULES.severities, RULES.disabled, SUMMARY.hreflang, _zoret_site.audit_rule_table(), _zoret_site.rich_result_profiles(),
+        attempt(_zoret_site.AuditRules, disabled=[TITLE]), attempt(_zoret_site.AuditRules, severities={TITLE: TITLE}),
+        attempt(_zoret_site.audit_site, [SUMMARY, FACTS], RULES), attempt(_zoret_site.audit_site, [], RULES, sitemap_urls=[3]),
     ),
     "values": lambda: (
         repr(ENTITY), repr(PAYLOAD), repr(SITE), repr(RULE), repr(z.SEOOverrides(schema_jsonld=DOC, robots=z.Robots())),

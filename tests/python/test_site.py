@@ -80,7 +80,6 @@ def test_entry_keeps_lastmod_in_the_form_the_schema_validates(lastmod, stored):
 @pytest.mark.parametrize(("kwargs", "error", "text"), [
     ({"lastmod": datetime.datetime(2024, 1, 1)}, zoret.EntityError, "has no time zone"),
     ({"lastmod": "2024-02-30"}, zoret.EntityError, "day 30 does not exist in February 2024"),
-    ({"lastmod": "yesterday"}, zoret.EntityError, 'lastmod "yesterday"'),
     ({"lastmod": 20240101}, TypeError, "not 'int'"),
     ({"alternates": [("en_US", "/a")]}, zoret.EntityError, 'invalid language tag "en_US"'),
     ({"alternates": [("en", "/a", "x")]}, TypeError, "length 2"),
@@ -114,10 +113,7 @@ def test_sets_validate_and_every_loc_is_the_pages_canonical(tmp_path, compress):
     assert [unquote(u) for u in urls] == [unquote(canonical(r)) for r in [*ROUTES, "/fr/"]]
     assert all(u.isascii() and " " not in u for u in urls)
     last = parse(written[-1])
-    assert last.xpath("//x:link/@href", namespaces=NS) == [
-        "https://example.com/fr/",
-        "https://example.com/",
-    ]
+    assert last.xpath("//x:link/@href", namespaces=NS) == ["https://example.com/fr/", "https://example.com/"]  # fmt: skip
     assert last.xpath("//i:loc/text()", namespaces=NS) == [
         "https://example.com/img/a.png",
         "https://cdn.example/b.png",
@@ -141,9 +137,7 @@ def boom():
     (["/new", "/caf\udce9"], UnicodeEncodeError, "surrogates"),
     (["/new", "/a\r\nX-Injected: 1"], zoret.InvalidUrlError, r'sitemap entry 2 \("/a\\r\\nX-Injected: 1"\)'),
     (["/new", ""], zoret.InvalidUrlError, r'sitemap entry 2 \(""\)'),
-    ([SitemapEntry("/en", alternates=[("de", "/de")])], zoret.EntityError, "do not include the page itself"),
     ([SitemapEntry("/en", alternates=[("en", "/en"), ("EN", "/x")])], zoret.EntityError, "appears twice"),
-    (["/x" * 1100], zoret.EntityError, "longer than 2048 characters"),
     (42, TypeError, "not iterable"),
 ])  # fmt: skip
 def test_a_failure_midway_leaves_the_old_set_as_it_was(tmp_path, entries, error, text):
@@ -155,12 +149,13 @@ def test_a_failure_midway_leaves_the_old_set_as_it_was(tmp_path, entries, error,
     assert {p.name: p.read_bytes() for p in tmp_path.iterdir()} == before
 
 
-@pytest.mark.parametrize(("kwargs", "text"), [
-    ({"basename": "Site Map"}, "sitemap basename must be"), ({"max_urls_per_file": 0}, "max_urls_per_file"),
-    ({"gzip": True, "gzip_level": 10}, "gzip_level"), ({"public_path": "/a\nb"}, "control character"),
+# The option checks are the core suite's; these rows show each error class reaching Python.
+@pytest.mark.parametrize(("kwargs", "error", "text"), [
+    ({"max_urls_per_file": 0}, zoret.ConfigurationError, "max_urls_per_file"),
+    ({"public_path": "/a\nb"}, zoret.InvalidUrlError, "control character"),
 ])  # fmt: skip
-def test_options_out_of_range_are_configuration_errors(tmp_path, kwargs, text):
-    with pytest.raises((zoret.ConfigurationError, zoret.InvalidUrlError), match=text):
+def test_options_out_of_range_are_configuration_errors(tmp_path, kwargs, error, text):
+    with pytest.raises(error, match=text):
         write_sitemaps(["/"], SITE, tmp_path, **kwargs)
 
 
@@ -213,6 +208,7 @@ print(*peak(20_000), *peak(1_000_000))
 """
 
 
+@pytest.mark.scale
 def test_a_million_entries_stream_in_flat_memory():
     root = str(Path(zoret.__file__).parents[1])
     env = dict(os.environ)
@@ -237,9 +233,7 @@ def test_robots_txt_reads_back_through_protego():
     table = [("Googlebot", "/private/x", False), ("Googlebot", "/private/open", True),
              ("Googlebot", "/admin", True), ("SomeBot", "/admin/x", False), ("SomeBot", "/private/x", True),
              ("SomeBot", "/search?q=zoret", False), ("SomeBot", "/caf%C3%A9%20%231", False)]  # fmt: skip
-    assert [robots.can_fetch(f"https://example.com{p}", a) for a, p, _ in table] == [
-        w for *_, w in table
-    ]
+    assert [robots.can_fetch(f"https://example.com{p}", a) for a, p, _ in table] == [w for *_, w in table]  # fmt: skip
     assert list(robots.sitemaps) == ["https://example.com/sitemap.xml", "https://example.com/s.xml"]
 
 
@@ -248,16 +242,13 @@ def test_robots_txt_reads_back_through_protego():
     ({"host": "staging.example.com", "production": True}, True), ({"production": False}, False), ({}, True),
 ])  # fmt: skip
 def test_robots_keeps_crawlers_off_other_hosts(options, production):
-    text = render_robots(
-        SITE, [RobotsGroup("*", disallow=["/admin"])], sitemaps=["/sitemap.xml"], **options
-    )
+    text = render_robots(SITE, [RobotsGroup("*", disallow=["/admin"])], sitemaps=["/sitemap.xml"], **options)  # fmt: skip
     robots = Protego.parse(text)
     assert robots.can_fetch("https://example.com/blog", "AnyBot") is production
     assert bool(list(robots.sitemaps)) is production
 
 
 @pytest.mark.parametrize(("groups", "text"), [
-    ([RobotsGroup("Bad Bot")], "product token"), ([RobotsGroup("*", disallow=["admin"])], 'starts with "/"'),
     ([RobotsGroup("*", allow=["/a\nDisallow: /"])], "CR, LF and NUL"), ([("*", [])], "RobotsGroup records"),
 ])  # fmt: skip
 def test_robots_refuses_what_would_break_the_format(groups, text):
@@ -265,12 +256,7 @@ def test_robots_refuses_what_would_break_the_format(groups, text):
         render_robots(SITE, groups)
 
 
-ALTERNATES = [
-    ("en-us", "/en/"),
-    ("de-DE", "/de/?utm_source=x"),
-    ("zh-hant-tw", '/zh/"<>'),
-    ("x-default", "/"),
-]
+ALTERNATES = [("en-us", "/en/"), ("de-DE", "/de/?utm_source=x"), ("zh-hant-tw", '/zh/"<>'), ("x-default", "/")]  # fmt: skip
 
 
 def test_hreflang_lines_read_back_through_html5_parsers():
@@ -288,29 +274,19 @@ def test_hreflang_lines_read_back_through_html5_parsers():
 @pytest.mark.parametrize(("alternates", "kwargs", "text"), [
     (ALTERNATES, {}, "current_route is needed"), (ALTERNATES, {"current_route": "/fr/"}, "do not include the page itself"),
     ([("en-", "/")], {"require_self_reference": False}, 'invalid language tag "en-"'),
-    ([("english", "/")], {"require_self_reference": False}, 'invalid language tag "english"'),
 ])  # fmt: skip
 def test_hreflang_refuses_sets_search_engines_ignore(alternates, kwargs, text):
     with pytest.raises(zoret.EntityError, match=text):
         render_hreflang(alternates, SITE, **kwargs)
 
 
-@pytest.mark.parametrize(("route", "overrides", "expected"), [
-    ("/guide", None, [("Link", '<https://example.com/guide/>; rel="canonical"'), ("X-Robots-Tag", "index,follow")]),
-    ("/a b/ü", zoret.SEOOverrides(robots=zoret.Robots(index=False)),
-     [("Link", '<https://example.com/a%20b/%C3%BC/>; rel="canonical"'), ("X-Robots-Tag", "noindex,follow")]),
-    ("/x", zoret.SEOOverrides(canonical_url="https://example.com/a>; rel=next"),
-     [("Link", '<https://example.com/a%3E;%20rel=next>; rel="canonical"'), ("X-Robots-Tag", "index,follow")]),
-])  # fmt: skip
-def test_response_headers_are_safe_header_values(route, overrides, expected):
-    payload = zoret.build_seo_payload(
-        zoret.SEOEntity("page", title="Guide"), route, SITE, overrides
-    )
-    assert response_headers(payload) == expected
-    assert all(v.isprintable() and v.isascii() for _, v in expected)
-
-
-def test_a_canonical_with_a_line_break_never_reaches_a_header():
+# The header encodings are the core suite's; here the list reaches Python, and a canonical
+# a hook broke is refused as InvalidUrlError.
+def test_response_headers_and_a_canonical_with_a_line_break():
+    overrides = zoret.SEOOverrides(robots=zoret.Robots(index=False))
+    payload = zoret.build_seo_payload(zoret.SEOEntity("page"), "/a b/ü", SITE, overrides)
+    assert response_headers(payload) == [("Link", '<https://example.com/a%20b/%C3%BC/>; rel="canonical"'),
+                                         ("X-Robots-Tag", "noindex,follow")]  # fmt: skip
     hooks = HookRegistry()
 
     @hooks.post_process

@@ -10,8 +10,6 @@ import pytest
 from lxml import etree
 from protego import Protego
 
-from zoret.cli import main
-
 SITE = 'canonical_host = "example.com"\npublic_base_url = "https://example.com"\n'
 PAGES = [
     {"route": "/blog/a?utm_source=x", "entity": {"entity_type": "post", "title": "A",
@@ -41,66 +39,42 @@ def files(tmp_path, monkeypatch):
     Path("public").mkdir()
 
 
-def run(capsys, *argv):
-    return (main(list(argv)), *capsys.readouterr())
-
-
 def urls(path):
-    tree = etree.fromstring(
-        gzip.decompress(path.read_bytes()) if path.suffix == ".gz" else path.read_bytes()
-    )
+    data = path.read_bytes()
+    tree = etree.fromstring(gzip.decompress(data) if path.suffix == ".gz" else data)
     return [(u.findtext("{*}loc"), u.findtext("{*}lastmod")) for u in tree.iter("{*}url")]
 
 
 @pytest.mark.parametrize("flags", [[], ["--gzip"]])
-def test_sitemap_lists_indexable_pages_at_their_canonical_urls(capsys, flags):
-    code, out, err = run(
-        capsys,
-        "sitemap",
-        "--site",
-        "site.toml",
-        "--manifest",
-        "routes.jsonl",
-        "-o",
-        "public",
-        *flags,
-    )
+def test_sitemap_lists_indexable_pages_at_their_canonical_urls(cli, flags):
+    code, out, err = cli("sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o", "public", *flags)  # fmt: skip
     name = "sitemap.xml.gz" if flags else "sitemap.xml"
-    assert (code, out, err) == (
-        0,
-        f"wrote public/{name} (4 URLs in 1 file(s); 1 noindex pages left out)\n",
-        "",
-    )
+    assert (code, out, err) == (0, f"wrote public/{name} (4 URLs in 1 file(s); 1 noindex pages left out)\n", "")  # fmt: skip
     assert urls(Path("public", name)) == [
         ("https://example.com/blog/a", "2024-06-01T10:00:00Z"), ("https://example.com/blog/b", "2024-05-02"),
         ("https://example.com/about", None), ("https://example.com/blog/b", None)]  # fmt: skip
 
 
 @pytest.mark.parametrize(("line", "message"), [
-    ("not json", "routes.jsonl:7: column 1: Expecting value"),
+    ("not json", "routes.jsonl:7: invalid JSON: expected value at line 1 column 2"),
     ('{"route": "/x", "entity": {"entity_type": "post", "updated_at": "2024-13-01"}}',
      'routes.jsonl:7: lastmod "2024-13-01": month 13'),
-    ('{"route": 3}', "routes.jsonl:7: 'route' must be a non-empty string"),
-    ('{"route": "/x", "entity": {"entity_type": "post"}, "extra": 1}', "routes.jsonl:7: unknown key(s) 'extra'"),
-    ('{"route": "/x", "entity": {"entity_type": "pots"}}', "routes.jsonl:7: "),
-    ('{"route": "/x\\ud800", "entity": {"entity_type": "post"}}', "routes.jsonl:7: 'utf-8' codec can't encode"),
+    # The line reader is zoret check's; its refusals are tested there.
 ])  # fmt: skip
-def test_a_bad_manifest_line_is_named_and_nothing_is_replaced(capsys, line, message):
+def test_a_bad_manifest_line_is_named_and_nothing_is_replaced(cli, line, message):
     Path("public/sitemap.xml").write_text("old")
     with Path("routes.jsonl").open("a") as manifest:
         manifest.write(line + "\n")
-    code, out, err = run(
-        capsys, "sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o", "public"
-    )
+    code, out, err = cli("sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o", "public")  # fmt: skip
     assert (code, out) == (2, "") and err.startswith(f"zoret: error: {message}"), err
     assert Path("public/sitemap.xml").read_text() == "old"
 
 
-def test_sitemap_makes_the_output_directory_and_reports_one_it_cannot_use(capsys):
+def test_sitemap_makes_the_output_directory_and_reports_one_it_cannot_use(cli):
     argv = ["sitemap", "--site", "site.toml", "--manifest", "routes.jsonl", "-o"]
-    assert run(capsys, *argv, "new/dir")[0] == 0 and Path("new/dir/sitemap.xml").is_file()
+    assert cli(*argv, "new/dir")[0] == 0 and Path("new/dir/sitemap.xml").is_file()
     Path("file").write_text("")
-    assert run(capsys, *argv, "file")[::2] == (2, "zoret: error: file: File exists\n")
+    assert cli(*argv, "file")[::2] == (2, "zoret: error: file: File exists\n")
 
 
 @pytest.mark.parametrize(("argv", "allowed", "sitemaps"), [
@@ -109,22 +83,18 @@ def test_sitemap_makes_the_output_directory_and_reports_one_it_cannot_use(capsys
     (["--rules", "robots.toml", "--host", "staging.example.com"], {"/": False, "/admin/x": False}, []),
     (["--host", "staging.example.com", "--production", "--sitemap", "/s.xml"], {"/": True}, ["https://example.com/s.xml"]),
 ])  # fmt: skip
-def test_robots_prints_a_file_protego_reads(capsys, argv, allowed, sitemaps):
-    code, out, err = run(capsys, "robots", "--site", "site.toml", *argv)
+def test_robots_prints_a_file_protego_reads(cli, argv, allowed, sitemaps):
+    code, out, err = cli("robots", "--site", "site.toml", *argv)
     robots = Protego.parse(out)
     assert (code, err) == (0, "")
-    assert {
-        path: robots.can_fetch(f"https://example.com{path}", "Bot") for path in allowed
-    } == allowed
+    assert {path: robots.can_fetch(f"https://example.com{path}", "Bot") for path in allowed} == allowed  # fmt: skip
     assert list(robots.sitemaps) == sitemaps
 
 
-def test_robots_names_the_rules_file_in_errors(capsys):
+def test_robots_names_the_rules_file_in_errors(cli):
     Path("robots.toml").write_text('[[groups]]\nuser_agents = ["Bad Bot"]\n')
-    code, _, err = run(capsys, "robots", "--site", "site.toml", "--rules", "robots.toml")
-    assert code == 2 and err.startswith(
-        'zoret: error: robots.toml: robots.txt user-agent "Bad Bot"'
-    )
+    code, _, err = cli("robots", "--site", "site.toml", "--rules", "robots.toml")
+    assert code == 2 and err.startswith('zoret: error: robots.toml: robots.txt user-agent "Bad Bot"')  # fmt: skip
 
 
 class Terminal(io.StringIO):
@@ -133,13 +103,11 @@ class Terminal(io.StringIO):
 
 
 @pytest.mark.parametrize(("pages", "bar"), [(3000, True), (10, False)])
-def test_long_manifests_show_progress_on_a_terminal_only(monkeypatch, capsys, pages, bar):
+def test_long_manifests_show_progress_on_a_terminal_only(monkeypatch, cli, pages, bar):
     entity = {"entity_type": "page", "title": "P" * 60}
     lines = (json.dumps({"route": f"/p/{n}", "entity": entity}) + "\n" for n in range(pages))
     Path("long.jsonl").write_text("".join(lines))
     monkeypatch.setattr(sys, "stderr", terminal := Terminal())
-    code, out, _ = run(
-        capsys, "sitemap", "--site", "site.toml", "--manifest", "long.jsonl", "-o", "public"
-    )
+    code, out, _ = cli("sitemap", "--site", "site.toml", "--manifest", "long.jsonl", "-o", "public")  # fmt: skip
     assert (code, out) == (0, f"wrote public/sitemap.xml ({pages} URLs in 1 file(s))\n")
     assert ("reading long.jsonl" in terminal.getvalue()) is bar

@@ -67,10 +67,7 @@ class HomeSitemap:  # only what zoret reads, with its two extra methods
         return ["/logo.png"]
 
 
-urlpatterns = [
-    *sitemap_urls({"home": HomeSitemap, "posts": PostSitemap()}),
-    path("robots.txt", robots_txt),
-]
+urlpatterns = [*sitemap_urls({"home": HomeSitemap, "posts": PostSitemap()}), path("robots.txt", robots_txt)]  # fmt: skip
 
 
 @pytest.fixture
@@ -82,10 +79,7 @@ def django_client():
 
 def test_django_sitemap_takes_contrib_sitemaps_and_writes_canonical_urls(django_client):
     response = django_client.get("/sitemap.xml")
-    assert (response.status_code, response["Content-Type"]) == (
-        200,
-        "application/xml; charset=utf-8",
-    )
+    assert (response.status_code, response["Content-Type"]) == (200, "application/xml; charset=utf-8")  # fmt: skip
     assert locs(response.content) == [
         "https://example.com/",
         *CANONICAL,
@@ -167,6 +161,4 @@ def test_starlette_routes_serve_canonical_sitemap_and_host_aware_robots():
 
 def test_sitemap_path_refuses_what_cannot_name_the_set():
     with pytest.raises(ValueError, match=r"looks like /sitemap\.xml"):
-        SEO(zoret.SEOConfig("example.com", "https://example.com")).sitemap_routes(
-            list, path="/S.XML"
-        )
+        SEO(zoret.SEOConfig("example.com", "https://example.com")).sitemap_routes(list, path="/S.XML")  # fmt: skip

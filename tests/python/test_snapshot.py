@@ -6,7 +6,6 @@ from pathlib import Path
 import pytest
 
 import zoret
-from zoret.cli import main
 from zoret.snapshot import ABSENT, Change, payload_changes
 
 SITE = 'canonical_host = "example.com"\npublic_base_url = "https://example.com"\n'
@@ -19,9 +18,7 @@ PAGES = [
 
 
 def manifest(pages, name="routes.jsonl"):
-    lines = [
-        json.dumps({"route": r, "entity": e} | ({"overrides": o} if o else {})) for r, e, o in pages
-    ]
+    lines = (json.dumps({"route": r, "entity": e} | ({"overrides": o} if o else {})) for r, e, o in pages)  # fmt: skip
     Path(name).write_text("\n".join(lines) + "\n")
     return name
 
@@ -33,15 +30,11 @@ def files(tmp_path, monkeypatch):
     manifest(PAGES)
 
 
-def run(capsys, *argv):
-    return (main(list(argv)), *capsys.readouterr())
-
-
 SNAPSHOT = ["snapshot", "--site", "site.toml", "--manifest", "routes.jsonl", "-o"]
 
 
-def test_a_line_per_route_with_its_hash_and_the_hashed_payload(capsys):
-    assert run(capsys, *SNAPSHOT, "seo.lock") == (0, "wrote seo.lock (3 routes)\n", "")
+def test_a_line_per_route_with_its_hash_and_the_hashed_payload(cli):
+    assert cli(*SNAPSHOT, "seo.lock") == (0, "wrote seo.lock (3 routes)\n", "")
     lines = Path("seo.lock").read_text().splitlines()
     for line, (route, entity, overrides) in zip(lines, PAGES, strict=True):
         built = zoret.build_seo_payload(
@@ -50,40 +43,32 @@ def test_a_line_per_route_with_its_hash_and_the_hashed_payload(capsys):
         )  # fmt: skip
         record = json.loads(line)
         assert list(record) == ["route", "hash", "payload"]
-        assert (record["route"], record["hash"], record["payload"]) == (
-            route,
-            built.hash(),
-            built.to_dict(),
-        )
+        assert (record["route"], record["hash"], record["payload"]) == (route, built.hash(), built.to_dict())  # fmt: skip
         # The payload is the text that was hashed: the payload's fields in their order.
         assert line == json.dumps(record | {"payload": json.loads(built.to_json())}, separators=(",", ":"),
                                   ensure_ascii=False)  # fmt: skip
-    assert run(capsys, *SNAPSHOT, "-")[1] == Path("seo.lock").read_text()
+    assert cli(*SNAPSHOT, "-")[1] == Path("seo.lock").read_text()
 
 
-def test_a_repeated_route_is_a_bad_line_and_a_failed_run_keeps_the_old_file(capsys):
+def test_a_repeated_route_is_a_bad_line_and_a_failed_run_keeps_the_old_file(cli):
     Path("seo.lock").write_text("old\n")
     manifest([*PAGES, PAGES[1]])
-    status, out, err = run(capsys, *SNAPSHOT, "seo.lock")
+    status, out, err = cli(*SNAPSHOT, "seo.lock")
     assert out == ""
-    assert (status, err) == (
-        2,
-        "zoret: error: routes.jsonl:4: route '/blog/a' is already at line 2\n",
-    )
-    assert Path("seo.lock").read_text() == "old\n" and sorted(Path().iterdir()) == sorted(
-        map(Path, ["routes.jsonl", "seo.lock", "site.toml"])
-    )
-    status, _, err = run(capsys, *SNAPSHOT, "seo.lock", "--keep-going")
+    assert (status, err) == (2, "zoret: error: routes.jsonl:4: route '/blog/a' is already at line 2\n")  # fmt: skip
+    assert Path("seo.lock").read_text() == "old\n"
+    assert sorted(p.name for p in Path().iterdir()) == ["routes.jsonl", "seo.lock", "site.toml"]
+    status, _, err = cli(*SNAPSHOT, "seo.lock", "--keep-going")
     assert status == 2 and len(Path("seo.lock").read_text().splitlines()) == 3
 
 
-def test_diff_lists_added_removed_and_changed_fields(capsys):
-    run(capsys, *SNAPSHOT, "old.lock")
+def test_diff_lists_added_removed_and_changed_fields(cli):
+    cli(*SNAPSHOT, "old.lock")
     changed = [("/", {"entity_type": "home", "title": "Home!"}, None), PAGES[1],
                ("/contact", {"entity_type": "page", "title": "Contact"}, None)]  # fmt: skip
     manifest(changed)
-    run(capsys, *SNAPSHOT, "new.lock")
-    status, out, err = run(capsys, "diff", "old.lock", "new.lock")
+    cli(*SNAPSHOT, "new.lock")
+    status, out, err = cli("diff", "old.lock", "new.lock")
     assert (status, err) == (1, "")
     assert out == (
         "added    /contact\n"
@@ -95,14 +80,10 @@ def test_diff_lists_added_removed_and_changed_fields(capsys):
         '  schema_jsonld.name: "Home" -> "Home!"\n'
         "1 added, 1 removed, 1 changed, 1 unchanged\n"
     )
-    document = json.loads(run(capsys, "diff", "old.lock", "new.lock", "--format", "json")[1])
+    document = json.loads(cli("diff", "old.lock", "new.lock", "--format", "json")[1])
     assert document["changed"][0]["changes"][0] == {"path": "title", "old": "Home", "new": "Home!"}
     assert document["summary"] == {"added": 1, "removed": 1, "changed": 1, "unchanged": 1}
-    assert run(capsys, "diff", "new.lock", "new.lock") == (
-        0,
-        "0 added, 0 removed, 0 changed, 3 unchanged\n",
-        "",
-    )
+    assert cli("diff", "new.lock", "new.lock") == (0, "0 added, 0 removed, 0 changed, 3 unchanged\n", "")  # fmt: skip
 
 
 @pytest.mark.parametrize(("old", "new", "changes"), [
@@ -129,10 +110,10 @@ def test_payload_changes_are_paths_to_the_deepest_difference(old, new, changes):
      "seo.lock:3: route '/' is already at line 2"),
     ("[" * 100_000, "seo.lock:1: not a snapshot line: maximum recursion depth exceeded"),
 ])  # fmt: skip
-def test_a_bad_snapshot_file_is_one_line_and_status_2(capsys, text, message):
+def test_a_bad_snapshot_file_is_one_line_and_status_2(cli, text, message):
     Path("seo.lock").write_text(text)
     Path("empty.lock").write_text("")
-    status, out, err = run(capsys, "diff", "seo.lock", "empty.lock")
+    status, out, err = cli("diff", "seo.lock", "empty.lock")
     assert (status, out) == (2, "") and err.startswith(f"zoret: error: {message}"), err
-    assert run(capsys, "diff", "missing.lock", "empty.lock") == (
+    assert cli("diff", "missing.lock", "empty.lock") == (
         2, "", "zoret: error: missing.lock: No such file or directory\n")  # fmt: skip

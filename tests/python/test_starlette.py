@@ -25,16 +25,10 @@ import zoret  # noqa: E402
 from zoret.integrations.fastapi import SEO, PageSEO, PayloadJSON, seo_payload  # noqa: E402
 from zoret.integrations.starlette import CanonicalRedirectMiddleware  # noqa: E402
 
-SITE = {
-    "canonical_host": "example.com",
-    "public_base_url": "https://example.com",
-    "site_name": "Example",
-}
+SITE = {"canonical_host": "example.com", "public_base_url": "https://example.com", "site_name": "Example"}  # fmt: skip
 seo = SEO(SITE)
 templates = seo.install(Jinja2Templates(env=jinja2.Environment(autoescape=True)))
-templates.env.loader = jinja2.DictLoader(
-    {"page.html": "<head>{{ seo_head(entity, omit=['jsonld']) }}</head>"}
-)
+templates.env.loader = jinja2.DictLoader({"page.html": "<head>{{ seo_head(entity, omit=['jsonld']) }}</head>"})  # fmt: skip
 
 
 def entity(slug: str) -> zoret.SEOEntity:
@@ -159,9 +153,7 @@ class Server(uvicorn.Server):
 
 
 def test_a_real_uvicorn_server():
-    server = Server(
-        uvicorn.Config(api, host="127.0.0.1", port=0, log_level="warning", lifespan="off")
-    )
+    server = Server(uvicorn.Config(api, host="127.0.0.1", port=0, log_level="warning", lifespan="off"))  # fmt: skip
     thread = threading.Thread(target=server.run, daemon=True)
     thread.start()
     try:
@@ -186,9 +178,7 @@ def test_a_real_uvicorn_server():
             etag = response.headers["ETag"]
             assert json.loads(response.read())["canonical"] == "https://example.com/seo/hello"
         with pytest.raises(urllib.error.HTTPError) as unchanged:
-            opener.open(
-                urllib.request.Request(f"{base}/seo/hello", headers={"If-None-Match": etag})
-            )
+            opener.open(urllib.request.Request(f"{base}/seo/hello", headers={"If-None-Match": etag}))  # fmt: skip
         assert unchanged.value.code == 304
         unchanged.value.close()
     finally:

@@ -11,10 +11,11 @@ from pathlib import Path
 
 import pytest
 
-import zoret
+from payload_support import samples
 from zoret import _zoret_native as native
 
 ROOT = Path(__file__).resolve().parents[2]
+SAMPLES = samples()
 MISUSE = "\n".join(["import zoret", "import zoret.registry",  # then each line is an error
     'zoret.SEOImage("/x.png", width="1200")', 'zoret.SEOEntity("post", titel="typo")',
     'zoret.SEOAuthor("Ada", "https://ada.example")', 'zoret.URLPolicy().trailing_slash = "always"',
@@ -23,6 +24,7 @@ MISUSE = "\n".join(["import zoret", "import zoret.registry",  # then each line i
 ])  # fmt: skip
 
 
+@pytest.mark.outside
 @pytest.mark.parametrize(("args", "flagged"), [
     (["-m", "mypy.stubtest", "zoret._zoret_native"], set()),
     (["-m", "mypy.stubtest", "zoret._zoret_site"], set()),
@@ -54,27 +56,9 @@ def conforms(value, hint):
 
 
 def test_functions_properties_and_methods_return_what_the_stub_declares():
-    image = zoret.SEOImage("/img.png", width=1200, height=630, alt="Alt")
-    policy = zoret.URLPolicy(trailing_slash="always", allowed_query_params=["page"])
-    config = zoret.SEOConfig("example.com", "https://example.com", url_policy=policy, default_og_image=image,
-                             site_name="Example", locale="en_US", locale_alternate=["de_DE"], twitter_site="@x")  # fmt: skip
-    entity = zoret.SEOEntity("post", title="Hello", excerpt="Short.", featured_image=image,
-                             breadcrumbs=[zoret.Breadcrumb("Home", "/")], faq_items=[zoret.FAQItem("Q?", "A.")])  # fmt: skip
-    overrides = zoret.SEOOverrides(twitter_creator="@ada", og_audio="/a.mp3", og_video="/v.mp4")
-    full = zoret.build_seo_payload(entity, "/blog/hello", config, overrides)
-    site = zoret.SEOConfig("example.com", "https://example.com")
-    bare = zoret.build_seo_payload(zoret.SEOEntity("page"), "/", site)
-    expectation = zoret.SEOExpectation(required=True, indexable=True, canonical="/x")
-    rule = zoret.SEOContractRule("/blog/*", expectation, severity="warning")
-    contract_config = zoret.SEOContractConfig("example.com", rules=[rule])
-    samples = [
-        image, zoret.SEOImage("/bare.png"), zoret.Robots(), policy, config, entity, zoret.SEOEntity("faq"),
-        zoret.Robots(index=False, max_snippet=50, max_image_preview="large", max_video_preview=9),
-        overrides, zoret.SEOAuthor("Ada", url="https://ada.example"), zoret.SEOAuthor("Bob"),
-        zoret.Breadcrumb("Home", "/"), zoret.FAQItem("Q?", "A."), full, bare, full.og, bare.og,
-        full.twitter, bare.twitter, *zoret.validate_payload(bare), expectation, zoret.SEOExpectation(),
-        rule, zoret.SEOContractRule("/", expectation), contract_config,
-        zoret.build_seo_contract(contract_config), zoret.SchemaRegistry()]  # fmt: skip
+    samples = list(SAMPLES.values())
+    policy, site, entity = native.URLPolicy(), SAMPLES["config-bare"], SAMPLES["entity"]
+    contract_config = SAMPLES["contract-config"]
     namespace, stub = {"__name__": native.__name__}, ROOT / "python" / "zoret" / "_zoret_native.pyi"
     exec("from __future__ import annotations\n" + stub.read_text(encoding="utf-8"), namespace)
 

@@ -72,9 +72,7 @@ class Case:
 
 def parse_ours(inputs: list[str]) -> list[tuple[str | None, Outcome]]:
     batch = "".join(json.dumps(s) + "\n" for s in inputs)
-    done = subprocess.run(
-        [PROBE], input=batch, capture_output=True, encoding="utf-8", check=True, timeout=300
-    )
+    done = subprocess.run([PROBE], input=batch, capture_output=True, encoding="utf-8", check=True, timeout=300)  # fmt: skip
     answers = [json.loads(line) for line in done.stdout.split("\n")[:-1]]
     assert len(answers) == len(inputs) and not any("probe_error" in a for a in answers)
     return [
@@ -239,9 +237,7 @@ def urlpy_agrees(case: Case) -> bool:
         return False
     if case.ours.ok:
         return (case.ours.path, case.ours.query) == (case.urlpy.path, case.urlpy.query)
-    translated = [
-        d.reads_as for d in KNOWN_DEVIATIONS if d.reads_as and d.applies and d.matches(case)
-    ]
+    translated = [d.reads_as for d in KNOWN_DEVIATIONS if d.reads_as and d.applies and d.matches(case)]  # fmt: skip
     reason = case.urlpy.error if case.urlpy.error in URLPY_REASONS else None
     return (translated or [reason])[0] == case.ours.error
 

@@ -14,9 +14,7 @@ def test_lists_are_copied_when_the_policy_is_made():
 
 # The core's tests own the rules; these cases show the policy reaching them.
 def test_normalize_path():
-    policy = URLPolicy(
-        lowercase_paths=True, trailing_slash="preserve", collapse_duplicate_slashes=False
-    )
+    policy = URLPolicy(lowercase_paths=True, trailing_slash="preserve", collapse_duplicate_slashes=False)  # fmt: skip
     assert (
         normalize_path_fn("/ΟΔΟΣ//", policy)
         == normalize_path_fn(policy=policy, path="/ΟΔΟΣ//")
@@ -42,9 +40,7 @@ def test_argument_errors(call, message, note):
 
 
 def test_normalize_public_url():
-    policy = URLPolicy(
-        enforce_https=False, allowed_query_params=["page"], extra_tracking_params=["MINE"]
-    )
+    policy = URLPolicy(enforce_https=False, allowed_query_params=["page"], extra_tracking_params=["MINE"])  # fmt: skip
     config = SEOConfig(HOST, "http://example.org:8080", url_policy=policy)
     url = "/a?page=2&ref=x&mine=1"
     assert normalize_public_url_fn(url, config) == normalize_public_url_fn(config=config, url=url)

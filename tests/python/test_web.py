@@ -36,17 +36,12 @@ TAG = '"abc"'
     ("GET", TAG, '"abc"', '"abc"', 304),
 ])  # fmt: skip
 def test_preconditions_follow_rfc_9110(method, current, if_match, if_none_match, status):
-    got = web.evaluate_preconditions(
-        method, current, if_match=if_match, if_none_match=if_none_match
-    )
+    got = web.evaluate_preconditions(method, current, if_match=if_match, if_none_match=if_none_match)  # fmt: skip
     assert got == status
 
 
 def test_entity_tags_parse_and_refuse():
-    assert web.parse_etags(' W/"a",  "b\x80" ') == (
-        web.EntityTag('"a"', weak=True),
-        web.EntityTag('"b\x80"'),
-    )
+    assert web.parse_etags(' W/"a",  "b\x80" ') == (web.EntityTag('"a"', weak=True), web.EntityTag('"b\x80"'))  # fmt: skip
     assert str(web.EntityTag.parse('W/"a"')) == 'W/"a"'
     for bad in ('"a', 'w/"a"', '"a b"', '"a"x', ""):
         with pytest.raises(ValueError, match="not an entity tag"):
@@ -138,9 +133,7 @@ def test_head_pieces_recompose_render_html(built):
     assert web.head_part(built, *web.HEAD_PARTS) + "\n" == built.render_html()
     assert web.head_part(built, "opengraph") == built.render_opengraph()
     assert web.head_part(built, "jsonld") == built.render_jsonld()
-    title = html5lib.parse(web.head_part(built, "title"), namespaceHTMLElements=False).find(
-        ".//title"
-    )
+    title = html5lib.parse(web.head_part(built, "title"), namespaceHTMLElements=False).find(".//title")  # fmt: skip
     assert (title.text or "") == built.title
     without = web.render_head(built, omit=["title", "jsonld"])
     assert "<title>" not in without and "ld+json" not in without
@@ -170,10 +163,7 @@ def test_replace_head_tags_leaves_one_of_each(omit):
     titles = [t.text for t in head.iter("title")]
     assert titles == (["Theme & <i>co</i>"] if "title" in omit else [built.title])
     assert [link.get("href") for link in head.iter("link")] == [built.canonical]
-    metas = {
-        (m.get("name") or m.get("property") or "").lower(): m.get("content")
-        for m in head.iter("meta")
-    }
+    metas = {(m.get("name") or m.get("property") or "").lower(): m.get("content") for m in head.iter("meta")}  # fmt: skip
     assert metas["description"] == ("theme" if "description" in omit else built.description)
     assert metas["og:title"] == ("theme" if "opengraph" in omit else built.og.title)
     assert metas["author"] == "kept" and metas["robots"] == built.robots
@@ -187,11 +177,10 @@ def test_replace_head_tags_without_a_head_end():
     assert web.replace_head_tags("<head><body>x", snippet) == f"<head>{snippet}<body>x"
 
 
+# Entity and overrides refusals match the core's manifest reader (test_forms_agreement).
 @pytest.mark.parametrize(("read", "data", "message"), [
     (forms.config_from_dict, [], "the site configuration must be a table, got list"),
     (forms.config_from_dict, {"canonical_host": "h"}, "missing 1 required positional argument: 'public_base_url'"),
-    (forms.entity_from_dict, {"entity_type": "post", "breadcrumbs": "x"}, "breadcrumbs must be a list, got str"),
-    (forms.overrides_from_dict, {"og_image": 3}, "og_image must be a table or a URL, got int"),
     (forms.config_from_dict, {"default_robots": {"index": "no"}}, "default_robots: 'str' object cannot be converted to 'bool'"),
     # A URL that cannot be encoded was an uncaught UnicodeEncodeError.
     (forms.entity_from_dict, {"entity_type": "post", "featured_image": "\udc80"}, "featured_image: 'utf-8' codec can't encode"),

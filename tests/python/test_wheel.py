@@ -31,20 +31,17 @@ def why_no_isolation():
 
 
 NO_ISOLATION = why_no_isolation()
-pytestmark = pytest.mark.skipif(NO_ISOLATION is not None, reason=str(NO_ISOLATION))
+pytestmark = [
+    pytest.mark.outside,
+    pytest.mark.skipif(NO_ISOLATION is not None, reason=str(NO_ISOLATION)),
+]
 
 
 @pytest.fixture(scope="module")
 def wheel():
     # The build and its tools must not inherit this interpreter's test settings.
-    env = {
-        k: v
-        for k, v in os.environ.items()
-        if k not in ("LD_PRELOAD", "PYTHONMALLOC", "MAKEFLAGS", "MFLAGS")
-    }
-    done = subprocess.run(
-        ["make", "--no-print-directory", "wheel"], cwd=ROOT, env=env, capture_output=True, text=True
-    )
+    env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "PYTHONMALLOC", "MAKEFLAGS", "MFLAGS")}  # fmt: skip
+    done = subprocess.run(["make", "--no-print-directory", "wheel"], cwd=ROOT, env=env, capture_output=True, text=True)  # fmt: skip
     assert done.returncode == 0, done.stdout[-3000:] + done.stderr[-3000:]
     [path] = (ROOT / "dist").glob("zoret-*.whl")
     return path
@@ -53,13 +50,8 @@ def wheel():
 def test_the_wheel_holds_both_modules_and_the_libraries_they_link(wheel):
     assert re.fullmatch(r"zoret-0\.2\.0-cp311-abi3-manylinux_2_\d+_x86_64\.whl", wheel.name)
     with zipfile.ZipFile(wheel) as archive:
-        sizes = {
-            re.sub(r"-[0-9a-f]{8}(?=\.so)", "", info.filename): info.file_size
-            for info in archive.infolist()
-        }
-    assert {"zoret/_zoret_native.abi3.so", "zoret/_zoret_site.abi3.so", "zoret/py.typed"} <= set(
-        sizes
-    )
+        sizes = {re.sub(r"-[0-9a-f]{8}(?=\.so)", "", info.filename): info.file_size for info in archive.infolist()}  # fmt: skip
+    assert {"zoret/_zoret_native.abi3.so", "zoret/_zoret_site.abi3.so", "zoret/py.typed"} <= set(sizes)  # fmt: skip
     libs = {name.removeprefix("zoret.libs/") for name in sizes if name.startswith("zoret.libs/lib")}
     assert {"libicuuc.so.72.1", "libicudata.so.72.1", "libcrypto.so.3"} <= libs
     assert sizes["zoret.libs/libicudata.so.72.1"] < 200_000  # the trimmed data, not ICU's 30 MB
@@ -97,13 +89,7 @@ def test_the_wheel_runs_where_the_system_libraries_are_hidden(wheel, tmp_path):
     (tmp_path / "empty").touch()
     (tmp_path / "check.py").write_text(CHECK, encoding="utf-8")
     found = subprocess.run(["ldconfig", "-p"], capture_output=True, text=True).stdout
-    paths = sorted(
-        {
-            p
-            for name in BUNDLED
-            for p in re.findall(rf"^\s*{re.escape(name)} \(.*\) => (\S+)$", found, re.M)
-        }
-    )
+    paths = sorted({p for name in BUNDLED for p in re.findall(rf"^\s*{re.escape(name)} \(.*\) => (\S+)$", found, re.M)})  # fmt: skip
     steps = [f"mount --bind {tmp_path / 'empty'} {p}" for p in paths]
     run = " && ".join([*steps, f"exec {venv / 'bin' / 'python'} -I check.py {' '.join(BUNDLED)}"])
     done = subprocess.run(["unshare", "-m", "sh", "-c", run], cwd=tmp_path, capture_output=True, text=True,
@@ -116,11 +102,6 @@ def test_the_wheel_runs_where_the_system_libraries_are_hidden(wheel, tmp_path):
     here = zoret.build_seo_payload(entity, "/Blog/Ärger", config, zoret.SEOOverrides(canonical_url="https://Bücher.example/x"))  # fmt: skip
     assert seen["hidden"] == BUNDLED  # none of them is loadable from the system
     assert (seen["json"], seen["etag"]) == (here.to_json(), here.etag())  # same inputs, same bytes
-    assert (
-        seen["refused"]
-        == "canonical_url override must be an absolute URL: invalid international domain name"
-    )
+    assert seen["refused"] == "canonical_url override must be an absolute URL: invalid international domain name"  # fmt: skip
     assert seen["path"] == "/ärger"
-    assert seen["libs"] and all("/site-packages/zoret.libs/" in lib for lib in seen["libs"]), seen[
-        "libs"
-    ]
+    assert seen["libs"] and all("/site-packages/zoret.libs/" in lib for lib in seen["libs"]), seen["libs"]  # fmt: skip

@@ -1,6 +1,6 @@
 // PageFacts(route, *, url=None, status=None, title=None, description=None,
 //           canonical=None, robots=(), properties=(), jsonld=(), jsonld_errors=(),
-//           hreflang=None, in_sitemap=None)
+//           hreflang=None, in_sitemap=None, redirect_url=None, final_url=None)
 //   a property per argument; robots -> list[str], properties and hreflang ->
 //   list[tuple[str, str]], jsonld -> list of Python values, jsonld_errors -> list[str]
 //   ==, repr() (arguments that differ from their defaults), pickled as a call
@@ -120,9 +120,10 @@ bool convert(PyObject* obj, Alternates& a) {
       obj, a.out.emplace());
 }
 
-constexpr const char* kParams[] = {"route",       "url",           "status",   "title",
-                                   "description", "canonical",     "robots",   "properties",
-                                   "jsonld",      "jsonld_errors", "hreflang", "in_sitemap"};
+constexpr const char* kParams[] = {"route",        "url",           "status",   "title",
+                                   "description",  "canonical",     "robots",   "properties",
+                                   "jsonld",       "jsonld_errors", "hreflang", "in_sitemap",
+                                   "redirect_url", "final_url"};
 constexpr Signature kSig{"PageFacts.__new__", kParams, 1, 1, 0, 0};
 
 PyObject* facts_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
@@ -132,8 +133,8 @@ PyObject* facts_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     std::optional<std::vector<std::string>> errors;
     if (!bind<kSig>(CallArgs(args, kwargs), route, f.url, Status{f.status}, f.title, f.description,
                     f.canonical, RobotsPieces{f.robots}, Properties{f.properties},
-                    JsonLd{f.jsonld, f.jsonld_errors}, errors, Alternates{f.hreflang},
-                    f.in_sitemap))
+                    JsonLd{f.jsonld, f.jsonld_errors}, errors, Alternates{f.hreflang}, f.in_sitemap,
+                    f.redirect_url, f.final_url))
       return nullptr;
     f.route = route_path(route);
     if (errors) {
@@ -229,6 +230,8 @@ PyObject* facts_kwargs(const PageFacts& f) {
   if (!f.jsonld_errors.empty()) ok = ok && put("jsonld_errors", to_py(f.jsonld_errors));
   if (f.hreflang) ok = ok && put("hreflang", hreflang_to_py(f));
   if (f.in_sitemap) ok = ok && put("in_sitemap", to_py(*f.in_sitemap));
+  if (f.redirect_url) ok = ok && put("redirect_url", to_py(*f.redirect_url));
+  if (f.final_url) ok = ok && put("final_url", to_py(*f.final_url));
   return ok ? kwargs.release() : nullptr;
 }
 
@@ -277,6 +280,10 @@ PyGetSetDef kProperties[] = {
      "(language, href) pairs of the hreflang alternates, or None when not known.", nullptr},
     property<&PageFacts::in_sitemap>("in_sitemap",
                                      "Whether the sitemap lists the page, or None when not known."),
+    property<&PageFacts::redirect_url>(
+        "redirect_url", "Where the redirect response at url sends the client, or None."),
+    property<&PageFacts::final_url>(
+        "final_url", "The address read after following redirects, or None when not followed."),
     {},
 };
 
@@ -285,7 +292,7 @@ PyType_Slot kSlots[] = {
      const_cast<char*>(
          "PageFacts(route, *, url=None, status=None, title=None, description=None, "
          "canonical=None, robots=(), properties=(), jsonld=(), jsonld_errors=(), "
-         "hreflang=None, in_sitemap=None)\n--\n\n"
+         "hreflang=None, in_sitemap=None, redirect_url=None, final_url=None)\n--\n\n"
          "What a page says about itself: the input of a contract check.\n\n"
          "route is cut at its first '?' or '#'. status is an HTTP status (100-599).\n"
          "robots is a comma-separated directive text or its pieces; properties a\n"
@@ -293,7 +300,10 @@ PyType_Slot kSlots[] = {
          "sequence of JSON-LD scripts, each its text (a str, parsed here: a text that\n"
          "does not parse is kept in jsonld_errors, not raised) or its value (anything\n"
          "json.dumps writes); hreflang a sequence of (language, href) pairs. None and an\n"
-         "absent hreflang or in_sitemap mean 'not known'.")},
+         "absent hreflang or in_sitemap mean 'not known'. redirect_url is the resolved\n"
+         "Location of a redirect response (status 3xx) at url; final_url the address the\n"
+         "page was finally read from when redirects were followed (status and head are\n"
+         "then that response's).")},
     {Py_tp_new, reinterpret_cast<void*>(&facts_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(&Box<PageFacts>::dealloc)},
     {Py_tp_methods, kMethods},

@@ -176,7 +176,7 @@ class Evaluation {
     return true;
   }
 
-  std::string contract_site_url() const { return data_.site_origin + std::string(facts_.route); }
+  [[nodiscard]] std::string contract_site_url() const { return data_.site_origin + std::string(facts_.route); }
 
   // The route resolved by the site configuration, once per check (requires one).
   const Result<std::string>& site_url() {
@@ -322,12 +322,12 @@ class Evaluation {
   }
 
   void open_graph(const Constraint& c) {
-    if (!checking(c) || facts_.open_graph == detail::kOgRequired) return;
+    if (!checking(c) || facts_.open_graph == detail::OgRequired) return;
     std::string missing;
-    const std::pair<unsigned, std::string_view> names[] = {{detail::kOgTitle, "og:title"},
-                                                           {detail::kOgType, "og:type"},
-                                                           {detail::kOgUrl, "og:url"},
-                                                           {detail::kOgImage, "og:image"}};
+    const std::pair<unsigned, std::string_view> names[] = {{detail::OgTitle, "og:title"},
+                                                           {detail::OgType, "og:type"},
+                                                           {detail::OgUrl, "og:url"},
+                                                           {detail::OgImage, "og:image"}};
     for (const auto& [bit, name] : names) {
       if ((facts_.open_graph & bit) != 0) continue;
       if (!missing.empty()) missing += ", ";

@@ -100,7 +100,7 @@ struct CompiledRule {
 /// FNV-1a: route paths and segments are short, and for them it costs less
 /// than the library's hash.
 struct TextHash {
-  using is_transparent = void;
+  using is_transparent = void;  // NOLINT(readability-identifier-naming): the name the standard library looks for
   std::size_t operator()(std::string_view text) const noexcept {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
     for (const char c : text) {

@@ -11,10 +11,10 @@ bool is_noindex(std::string_view directive) {
 }
 
 unsigned open_graph_bit(std::string_view property) {
-  if (property == "og:title") return kOgTitle;
-  if (property == "og:type") return kOgType;
-  if (property == "og:url") return kOgUrl;
-  if (property == "og:image") return kOgImage;
+  if (property == "og:title") return OgTitle;
+  if (property == "og:type") return OgType;
+  if (property == "og:url") return OgUrl;
+  if (property == "og:image") return OgImage;
   return 0;
 }
 
@@ -63,10 +63,10 @@ FactsView view_of(const SEOPayload& payload, std::string_view route) {
     return true;
   });
   const OGPayload& og = payload.og;
-  if (!is_blank(og.type)) view.open_graph |= kOgType;
-  if (og.title && !is_blank(*og.title)) view.open_graph |= kOgTitle;
-  if (og.url && !is_blank(*og.url)) view.open_graph |= kOgUrl;
-  if (og.image && !is_blank(*og.image)) view.open_graph |= kOgImage;
+  if (!is_blank(og.type)) view.open_graph |= OgType;
+  if (og.title && !is_blank(*og.title)) view.open_graph |= OgTitle;
+  if (og.url && !is_blank(*og.url)) view.open_graph |= OgUrl;
+  if (og.image && !is_blank(*og.image)) view.open_graph |= OgImage;
   view.twitter_card = !is_blank(payload.twitter.card);
   if (payload.schema_jsonld) {
     view.jsonld = &*payload.schema_jsonld;

@@ -20,11 +20,11 @@ namespace zoret::detail {
 
 /// Bits of `FactsView::open_graph`.
 enum OpenGraphBit : unsigned {
-  kOgTitle = 1U << 0,
-  kOgType = 1U << 1,
-  kOgUrl = 1U << 2,
-  kOgImage = 1U << 3,
-  kOgRequired = kOgTitle | kOgType | kOgUrl | kOgImage,
+  OgTitle = 1U << 0,
+  OgType = 1U << 1,
+  OgUrl = 1U << 2,
+  OgImage = 1U << 3,
+  OgRequired = OgTitle | OgType | OgUrl | OgImage,
 };
 
 struct FactsView {

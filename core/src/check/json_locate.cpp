@@ -27,7 +27,7 @@ class Scanner {
  public:
   explicit Scanner(std::string_view text) : text_(text) {}
 
-  std::size_t pos() const { return pos_; }
+  [[nodiscard]] std::size_t pos() const { return pos_; }
   void seek(std::size_t pos) { pos_ = pos; }
 
   void skip_space() {
@@ -113,7 +113,7 @@ class Scanner {
     }
   }
 
-  TextPosition position_of(std::size_t offset) const {
+  [[nodiscard]] TextPosition position_of(std::size_t offset) const {
     TextPosition p;
     std::size_t line_start = 0;
     for (std::size_t i = 0; i < offset && i < text_.size(); ++i) {

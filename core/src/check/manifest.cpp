@@ -7,6 +7,8 @@
 #include "zoret/hashing.hpp"
 #include "zoret/payload.hpp"
 
+#include "check/python_type.hpp"
+
 namespace zoret {
 namespace {
 
@@ -14,29 +16,12 @@ ZoretError line_error(std::string message) {
   return ZoretError(ErrorKind::Serialization, std::move(message));
 }
 
+// A null reads better as "null" than as Python's NoneType here.
 std::string_view json_type(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::null:
-      return "null";
-    case Json::value_t::boolean:
-      return "bool";
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned:
-      return "int";
-    case Json::value_t::number_float:
-      return "float";
-    case Json::value_t::string:
-      return "str";
-    case Json::value_t::array:
-      return "list";
-    case Json::value_t::object:
-      return "dict";
-    default:
-      return "value";
-  }
+  return value.is_null() ? "null" : detail::python_type(value);
 }
 
-ZoretError in_form(std::string_view form, ZoretError error) {
+ZoretError in_form(std::string_view form, const ZoretError& error) {
   std::string message(form);
   message += ": ";
   message += error.message();

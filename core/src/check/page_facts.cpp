@@ -77,7 +77,8 @@ bool operator==(const PageFacts& a, const PageFacts& b) {
          std::equal(a.jsonld.begin(), a.jsonld.end(), b.jsonld.begin(), b.jsonld.end(),
                     [](const Json& x, const Json& y) { return json_equal(x, y); }) &&
          a.jsonld_errors == b.jsonld_errors && a.hreflang == b.hreflang &&
-         a.in_sitemap == b.in_sitemap;
+         a.in_sitemap == b.in_sitemap && a.redirect_url == b.redirect_url &&
+         a.final_url == b.final_url;
 }
 
 std::vector<std::string> split_robots(std::string_view directives) {

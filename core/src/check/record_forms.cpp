@@ -15,32 +15,14 @@
 
 #include "zoret/check/manifest.hpp"
 
+#include "check/python_type.hpp"
+
 namespace zoret {
 namespace {
 
-using Object = Json::object_t;
+using detail::python_type;
 
-std::string_view python_type(const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::null:
-      return "NoneType";
-    case Json::value_t::boolean:
-      return "bool";
-    case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned:
-      return "int";
-    case Json::value_t::number_float:
-      return "float";
-    case Json::value_t::string:
-      return "str";
-    case Json::value_t::array:
-      return "list";
-    case Json::value_t::object:
-      return "dict";
-    default:
-      return "object";
-  }
-}
+using Object = Json::object_t;
 
 /// A record constructor: its name in messages, its keyword names in order, and
 /// how many of the first ones have no default.

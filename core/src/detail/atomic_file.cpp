@@ -1,28 +1,21 @@
 #include "zoret/detail/atomic_file.hpp"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "detail/descriptors.hpp"
 
 namespace zoret::detail {
 namespace {
 
 // The limit Linux applies when it follows links itself.
 constexpr int kMaxSymlinkHops = 40;
-
-// strerror_r comes in two shapes; glibc picks the GNU one under _GNU_SOURCE.
-[[maybe_unused]] std::string from_strerror_r(const char* text, const char*) { return text; }
-[[maybe_unused]] std::string from_strerror_r(int status, const char* buffer) {
-  return status == 0 ? std::string(buffer) : std::string("Unknown error");
-}
 
 OsResult<void> check(int status) {
   if (status == 0) return {};
@@ -31,29 +24,12 @@ OsResult<void> check(int status) {
 
 // The functions below return 0 or an errno value.
 
-int write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
-
 int sync_file(int fd) {
   while (::fsync(fd) != 0) {
     if (errno != EINTR) return errno;
   }
   return 0;
 }
-
-// Linux closes the descriptor even when close() reports EINTR, so it is not
-// retried and not treated as a failure.
-int close_file(int fd) { return ::close(fd) != 0 && errno != EINTR ? errno : 0; }
 
 int truncate_file(int fd) {
   while (::ftruncate(fd, 0) != 0) {
@@ -62,33 +38,12 @@ int truncate_file(int fd) {
   return 0;
 }
 
-// Six characters for a temporary name. They need not be secret: O_EXCL and
-// link() refuse an existing name (or a planted symlink) and the caller tries
-// another.
-std::string random_suffix() {
-  static constexpr std::string_view kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[6];
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    auto state = static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    state ^= reinterpret_cast<std::uintptr_t>(&bytes);
-    for (unsigned char& byte : bytes) {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      byte = static_cast<unsigned char>(state >> 56);
-    }
-  }
-  std::string suffix;
-  for (const unsigned char byte : bytes) suffix.push_back(kAlphabet[byte % kAlphabet.size()]);
-  return suffix;
-}
-
 // Tries `make(name)` (0 or an errno value) under fresh temporary names until
 // one is free.
 template <class Make>
 int with_temp_name(const std::string& prefix, std::string& name, Make&& make) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = prefix + random_suffix();
+    name = prefix + random_name_suffix();
     const int err = make(name);
     if (err != EEXIST) return err;
   }
@@ -115,7 +70,7 @@ void sync_directory(const std::string& directory) {
                         O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   static_cast<void>(sync_file(fd));
-  static_cast<void>(close_file(fd));
+  static_cast<void>(close_descriptor(fd));
 }
 
 }  // namespace
@@ -126,8 +81,7 @@ std::string OsError::display() const {
 }
 
 OsError os_error(int code) {
-  char buffer[256] = {};
-  return OsError{code, from_strerror_r(strerror_r(code, buffer, sizeof buffer), buffer)};
+  return OsError{code, errno_text(code)};
 }
 
 OsResult<AtomicFile> AtomicFile::open(std::string_view path) {
@@ -190,7 +144,7 @@ OsResult<AtomicFile> AtomicFile::open(std::string_view path) {
   }
   const auto write_in_place = [&]() -> OsResult<AtomicFile> {
     if (const int err = truncate_file(existing); err != 0) {
-      static_cast<void>(close_file(existing));
+      static_cast<void>(close_descriptor(existing));
       return os_error(err);
     }
     file.fd_ = existing;
@@ -224,7 +178,7 @@ OsResult<AtomicFile> AtomicFile::open(std::string_view path) {
   if (err == EACCES || err == EPERM) {
     if (existing >= 0) return write_in_place();
   }
-  if (existing >= 0) static_cast<void>(close_file(existing));
+  if (existing >= 0) static_cast<void>(close_descriptor(existing));
   if (err != 0) return os_error(err);
   return file;
 }
@@ -256,7 +210,7 @@ OsResult<void> AtomicFile::write(std::string_view bytes) {
 }
 
 void AtomicFile::discard() noexcept {
-  if (fd_ >= 0) static_cast<void>(close_file(std::exchange(fd_, -1)));
+  if (fd_ >= 0) static_cast<void>(close_descriptor(std::exchange(fd_, -1)));
   if (!temp_.empty()) {
     ::unlink(temp_.c_str());
     temp_.clear();
@@ -269,7 +223,7 @@ OsResult<void> AtomicFile::commit() {
     struct stat st {};
     // Devices and FIFOs have nothing to flush (and refuse fsync).
     int err = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) ? sync_file(fd_) : 0;
-    const int close_err = close_file(std::exchange(fd_, -1));
+    const int close_err = close_descriptor(std::exchange(fd_, -1));
     return check(err != 0 ? err : close_err);
   }
 
@@ -284,24 +238,13 @@ OsResult<void> AtomicFile::commit() {
   if (err == 0 && unnamed_) {
     // The unnamed file gets a name only now, just before the rename, so that a
     // process killed at any earlier point leaves nothing behind.
-    const std::string fd_path = "/proc/self/fd/" + std::to_string(fd_);
     const std::size_t slash = target_.rfind('/');
     const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     err = with_temp_name(directory_ + "." + name.substr(0, 200) + ".tmp-", temp_,
-                         [&](const std::string& temp) {
-                           if (::linkat(AT_FDCWD, fd_path.c_str(), AT_FDCWD, temp.c_str(),
-                                        AT_SYMLINK_FOLLOW) == 0) {
-                             return 0;
-                           }
-                           // Without /proc, linking by descriptor needs a privilege.
-                           if (errno != ENOENT) return errno;
-                           return ::linkat(fd_, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0
-                                      ? 0
-                                      : errno;
-                         });
+                         [&](const std::string& temp) { return link_unnamed(fd_, AT_FDCWD, temp); });
     if (err != 0) temp_.clear();
   }
-  const int close_err = close_file(std::exchange(fd_, -1));
+  const int close_err = close_descriptor(std::exchange(fd_, -1));
   if (err == 0) err = close_err;
   if (err == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) err = errno;
   if (err != 0) {

@@ -9,7 +9,7 @@ namespace zoret::site::detail {
 namespace {
 
 // Large enough that write(2) calls are few, small enough to stay in cache.
-constexpr std::size_t kBufferBytes = 256 * 1024;
+constexpr std::size_t kBufferBytes = std::size_t{256} * 1024;
 constexpr int kGzipWindowBits = 15 + 16;  // 32 KiB window, gzip wrapper
 constexpr int kMemLevel = 8;
 

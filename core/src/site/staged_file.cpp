@@ -4,65 +4,31 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdint>
 #include <utility>
+
+#include "detail/descriptors.hpp"
 
 namespace zoret::site::detail {
 namespace {
 
-// Linux closes the descriptor even when close() reports EINTR, so it is not
-// retried and not treated as a failure.
-int close_fd(int fd) { return ::close(fd) != 0 && errno != EINTR ? errno : 0; }
-
-// Six characters for a temporary name. They need not be secret: O_EXCL and
-// linkat refuse an existing name and the caller tries another.
-std::string random_suffix() {
-  static constexpr std::string_view kAlphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[6];
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-    auto state =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    state ^= reinterpret_cast<std::uintptr_t>(&bytes);
-    for (unsigned char& byte : bytes) {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      byte = static_cast<unsigned char>(state >> 56);
-    }
-  }
-  std::string suffix;
-  for (const unsigned char byte : bytes) suffix.push_back(kAlphabet[byte % kAlphabet.size()]);
-  return suffix;
-}
+using zoret::detail::close_descriptor;
+using zoret::detail::errno_text;
+using zoret::detail::link_unnamed;
+using zoret::detail::random_name_suffix;
+using zoret::detail::write_all;
 
 std::string temp_name_for(std::string_view hint) {
   std::string name = ".";
   name += hint.substr(0, 200);
   name += ".tmp-";
-  name += random_suffix();
+  name += random_name_suffix();
   return name;
 }
 
 constexpr int kNameAttempts = 100;
-
-// Gives an unnamed (O_TMPFILE) file a name: through /proc for any user or,
-// without /proc, through AT_EMPTY_PATH, which needs CAP_DAC_READ_SEARCH.
-int link_unnamed(int fd, int dir_fd, const std::string& name) {
-  const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
-  if (::linkat(AT_FDCWD, proc_path.c_str(), dir_fd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-  if (errno != ENOENT) return errno;
-  return ::linkat(fd, "", dir_fd, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
-}
-
-// strerror_r comes in two shapes; glibc picks the GNU one under _GNU_SOURCE.
-[[maybe_unused]] std::string from_strerror_r(const char* text, const char*) { return text; }
-[[maybe_unused]] std::string from_strerror_r(int status, const char* buffer) {
-  return status == 0 ? std::string(buffer) : std::string("Unknown error");
-}
 
 }  // namespace
 
@@ -70,20 +36,20 @@ Directory::Directory(Directory&& other) noexcept : fd_(std::exchange(other.fd_, 
 
 Directory& Directory::operator=(Directory&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) close_fd(fd_);
+    if (fd_ >= 0) close_descriptor(fd_);
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
 Directory::~Directory() {
-  if (fd_ >= 0) close_fd(fd_);
+  if (fd_ >= 0) close_descriptor(fd_);
 }
 
 int Directory::open(const std::string& path) {
   const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
-  if (fd_ >= 0) close_fd(fd_);
+  if (fd_ >= 0) close_descriptor(fd_);
   fd_ = fd;
   return 0;
 }
@@ -134,18 +100,7 @@ int StagedFile::create_named(std::string_view hint) {
   return EEXIST;
 }
 
-int StagedFile::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
+int StagedFile::write(std::string_view bytes) { return write_all(fd_, bytes); }
 
 int StagedFile::seal() {
   for (int attempt = 0; temp_name_.empty(); ++attempt) {
@@ -154,7 +109,7 @@ int StagedFile::seal() {
     if (err == 0) temp_name_ = std::move(name);
     if (err != 0 && (err != EEXIST || attempt + 1 == kNameAttempts)) return err;
   }
-  return close_fd(std::exchange(fd_, -1));
+  return close_descriptor(std::exchange(fd_, -1));
 }
 
 int StagedFile::commit(std::string_view name) {
@@ -166,7 +121,7 @@ int StagedFile::commit(std::string_view name) {
 }
 
 void StagedFile::discard() noexcept {
-  if (fd_ >= 0) close_fd(std::exchange(fd_, -1));
+  if (fd_ >= 0) close_descriptor(std::exchange(fd_, -1));
   if (!temp_name_.empty() && dir_fd_ >= 0) ::unlinkat(dir_fd_, temp_name_.c_str(), 0);
   temp_name_.clear();
   dir_fd_ = -1;
@@ -179,7 +134,7 @@ int list_names(const Directory& dir, std::vector<std::string>& names) {
   DIR* stream = ::fdopendir(fd);
   if (stream == nullptr) {
     const int err = errno;
-    close_fd(fd);
+    close_descriptor(fd);
     return err;
   }
   errno = 0;
@@ -197,9 +152,6 @@ int remove_file(const Directory& dir, const std::string& name) {
   return ::unlinkat(dir.fd(), name.c_str(), 0) != 0 ? errno : 0;
 }
 
-std::string describe_errno(int err) {
-  char buffer[256] = {};
-  return from_strerror_r(strerror_r(err, buffer, sizeof buffer), buffer);
-}
+std::string describe_errno(int err) { return errno_text(err); }
 
 }  // namespace zoret::site::detail

@@ -21,9 +21,11 @@ from __future__ import annotations
 __all__ = ["missing_extra"]
 
 
-def missing_extra(error: ImportError, extra: str) -> ImportError:
-    """The ImportError to raise when a framework is missing: it names the extra of zoret
-    that installs it.
+def missing_extra(
+    error: ImportError, extra: str, feature: str = "this zoret integration"
+) -> ImportError:
+    """The ImportError to raise when a framework or library is missing: it names the extra
+    of zoret that installs it.
 
     >>> try:
     ...     import flask
@@ -32,7 +34,6 @@ def missing_extra(error: ImportError, extra: str) -> ImportError:
     """
     package = (error.name or "a package").partition(".")[0]
     return ImportError(
-        f"this zoret integration needs {package!r}, which is not installed: "
-        f"pip install 'zoret[{extra}]'",
+        f"{feature} needs {package!r}, which is not installed: pip install 'zoret[{extra}]'",
         name=error.name,
     )

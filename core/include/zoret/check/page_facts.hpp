@@ -63,6 +63,14 @@ struct PageFacts {
   std::optional<std::vector<HreflangAlternate>> hreflang;
   /// Whether the site's sitemap lists the page; absent when not known.
   std::optional<bool> in_sitemap;
+  /// Where a redirect response (status 3xx) at `url` sends the client: its
+  /// Location, resolved to an absolute URL; absent when the response is not a
+  /// redirect or redirects were followed.
+  std::optional<std::string> redirect_url;
+  /// When redirects were followed: the address the page was finally read from.
+  /// The status and the head are then those of that last response. Absent when
+  /// redirects were not followed.
+  std::optional<std::string> final_url;
 
   friend bool operator==(const PageFacts& a, const PageFacts& b);
 };
