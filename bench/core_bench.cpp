@@ -230,6 +230,17 @@ void BM_Resolve1000RoutesEachAlone(benchmark::State& state) {
   }
 }
 
+// The whole walk over a long body; the snippet above stops once it has its text.
+void BM_HtmlToText200K(benchmark::State& state) {
+  const std::string& body = fixtures().long_body;
+  for (auto _ : state) {
+    auto text = html_to_text(body);
+    benchmark::DoNotOptimize(text);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(body.size()));
+}
+
 void BM_DescriptionSnippet200K(benchmark::State& state) {
   const std::string& body = fixtures().long_body;
   for (auto _ : state) {
@@ -251,6 +262,7 @@ BENCHMARK(BM_WholeRequestBlog);
 BENCHMARK(BM_Resolve1000RoutesOneResolver);
 BENCHMARK(BM_Resolve1000RoutesEachAlone);
 BENCHMARK(BM_DescriptionSnippet200K);
+BENCHMARK(BM_HtmlToText200K);
 
 /// Prints the named page's payload as indented JSON; false for an unknown name.
 bool dump_payload(std::string_view page) {

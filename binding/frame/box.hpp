@@ -3,11 +3,41 @@
 #include <Python.h>
 
 #include <new>
+#include <string>
 #include <utility>
 
 #include "frame/ref.hpp"
 
+namespace zoret {
+struct SEOPayload;
+}  // namespace zoret
+
 namespace zoret::py {
+
+/// What an object learns about its record once and keeps; the records of our
+/// classes never change after creation. Nothing for most classes.
+template <class T>
+struct BoxMemo {};
+
+/// Both extension modules make payload objects, so this layout is shared by them.
+template <>
+struct BoxMemo<SEOPayload> {
+  /// Whether every member of the dictionary form converts into Python objects:
+  /// -1 until first asked, then 0 or 1.
+  signed char converts = -1;
+  /// The two JSON products, empty until first asked for.
+  std::string pretty_json;
+  std::string hash;
+  /// The dictionary form converted once, only ever handed out as copies; owned.
+  /// Made at the second to_dict(): a payload asked once needs no copy of it.
+  PyObject* dict = nullptr;
+  bool dict_asked = false;
+
+  BoxMemo() = default;
+  BoxMemo(const BoxMemo&) = delete;
+  BoxMemo& operator=(const BoxMemo&) = delete;
+  ~BoxMemo() { Py_XDECREF(dict); }
+};
 
 /// Name of the Python class that holds a `T`; specialised next to each class. It is
 /// also the name under which the module that defines the class holds it.
@@ -22,9 +52,11 @@ template <class T>
 struct Box {
   PyObject_HEAD
   T value;
+  [[no_unique_address]] BoxMemo<T> memo;
 
   static void dealloc(PyObject* self) {
     PyTypeObject* tp = Py_TYPE(self);
+    reinterpret_cast<Box*>(self)->memo.~BoxMemo<T>();
     reinterpret_cast<Box*>(self)->value.~T();
     auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(tp, Py_tp_free));
     free_fn(self);
@@ -47,6 +79,7 @@ struct Box {
   static bool is_instance(PyObject* obj) { return is_class(Py_TYPE(obj)); }
 
   static T& of(PyObject* obj) { return reinterpret_cast<Box*>(obj)->value; }
+  static BoxMemo<T>& memo_of(PyObject* obj) { return reinterpret_cast<Box*>(obj)->memo; }
 
   /// A new instance of `tp` (a class for which `is_class` holds) holding `value`.
   static PyObject* create(PyTypeObject* tp, T value) {
@@ -54,6 +87,7 @@ struct Box {
     PyObject* self = alloc(tp, 0);
     if (self == nullptr) return nullptr;
     new (&reinterpret_cast<Box*>(self)->value) T(std::move(value));
+    new (&reinterpret_cast<Box*>(self)->memo) BoxMemo<T>();
     return self;
   }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "frame/convert.hpp"
+#include "frame/names.hpp"
 #include "frame/ref.hpp"
 
 namespace zoret::py {
@@ -19,7 +20,8 @@ class DictBuilder {
   DictBuilder& add(const char* key, const V& value) {
     if (!dict_) return *this;
     Ref item = Ref::steal(to_py(value));
-    if (!item || PyDict_SetItemString(dict_.get(), key, item.get()) < 0) dict_ = Ref();
+    Ref name = item ? Ref::steal(name_to_py(key)) : Ref();
+    if (!name || PyDict_SetItem(dict_.get(), name.get(), item.get()) < 0) dict_ = Ref();
     return *this;
   }
 

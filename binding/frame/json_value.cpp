@@ -4,7 +4,9 @@
 
 #include "frame/convert.hpp"
 #include "frame/errors.hpp"
+#include "frame/names.hpp"
 #include "frame/ref.hpp"
+#include "zoret/unicode.hpp"
 
 namespace zoret::py {
 
@@ -51,7 +53,7 @@ namespace {
 bool set_entry(PyObject* dict, const std::string& key, const Json& value, std::size_t depth) {
   Ref item = Ref::steal(json_to_pyobject_depth(value, depth));
   if (!item) return false;
-  Ref py_key = Ref::steal(to_py(std::string_view(key)));
+  Ref py_key = Ref::steal(name_to_py(key));
   return py_key && PyDict_SetItem(dict, py_key.get(), item.get()) == 0;
 }
 }  // namespace
@@ -70,7 +72,7 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth) {
       return PyLong_FromUnsignedLongLong(value.get<std::uint64_t>());
     case Json::value_t::number_integer: return PyLong_FromLongLong(value.get<std::int64_t>());
     case Json::value_t::number_float: return PyFloat_FromDouble(value.get<double>());
-    case Json::value_t::string: return to_py(std::string_view(value.get_ref<const std::string&>()));
+    case Json::value_t::string: return name_to_py(value.get_ref<const std::string&>());
     case Json::value_t::array: {
       const auto& array = value.get_ref<const Json::array_t&>();
       Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(array.size())));
@@ -94,6 +96,55 @@ PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth) {
     case Json::value_t::discarded: break;
   }
   Py_RETURN_NONE;
+}
+
+bool json_converts(const Json& value, std::size_t depth) noexcept {
+  if (depth > kMaxPyDepth) return false;
+  switch (value.type()) {
+    case Json::value_t::string: return is_valid_utf8(*value.get_ptr<const Json::string_t*>());
+    case Json::value_t::array:
+      for (const auto& item : *value.get_ptr<const Json::array_t*>()) {
+        if (!json_converts(item, depth + 1)) return false;
+      }
+      return true;
+    case Json::value_t::object:
+      for (const auto& [key, item] : *value.get_ptr<const Json::object_t*>()) {
+        if (!is_valid_utf8(key) || !json_converts(item, depth + 1)) return false;
+      }
+      return true;
+    default: return true;
+  }
+}
+
+PyObject* copy_json_pyobject(PyObject* value) {
+  if (PyDict_CheckExact(value)) {
+    Ref copy = Ref::steal(PyDict_Copy(value));
+    if (!copy) return nullptr;
+    Py_ssize_t pos = 0;
+    PyObject* key = nullptr;
+    PyObject* item = nullptr;
+    while (PyDict_Next(value, &pos, &key, &item)) {
+      if (!PyDict_CheckExact(item) && !PyList_CheckExact(item)) continue;
+      Ref inner = Ref::steal(copy_json_pyobject(item));
+      if (!inner || PyDict_SetItem(copy.get(), key, inner.get()) < 0) return nullptr;
+    }
+    return copy.release();
+  }
+  if (PyList_CheckExact(value)) {
+    const Py_ssize_t size = PyList_Size(value);
+    Ref copy = Ref::steal(PyList_New(size));
+    if (!copy) return nullptr;
+    for (Py_ssize_t i = 0; i < size; ++i) {
+      PyObject* item = PyList_GetItem(value, i);
+      PyObject* inner = PyDict_CheckExact(item) || PyList_CheckExact(item)
+                            ? copy_json_pyobject(item)
+                            : Ref::borrow(item).release();
+      if (inner == nullptr) return nullptr;
+      PyList_SetItem(copy.get(), i, inner);
+    }
+    return copy.release();
+  }
+  return Ref::borrow(value).release();
 }
 
 PyObject* json_to_pydict(const Json& value) {

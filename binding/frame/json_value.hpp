@@ -32,6 +32,14 @@ bool arg(PyObject* obj, const char* name, LenientJson& target);
 inline constexpr std::size_t kMaxPyDepth = 128;
 /// JSON value -> new Python object; nesting deeper than 128 raises ValueError.
 PyObject* json_to_pyobject_depth(const Json& value, std::size_t depth);
+/// Whether `json_to_pyobject_depth(value, depth)` can succeed, short of running
+/// out of memory: nesting within the limit and every text and key valid UTF-8.
+/// Touches no Python object.
+[[nodiscard]] bool json_converts(const Json& value, std::size_t depth) noexcept;
+/// A copy of a value made by `json_to_pyobject_depth` in which every dict and list
+/// is new and everything else (immutable) is shared. Copying a dict copies its key
+/// table whole, which is much quicker than building it again.
+PyObject* copy_json_pyobject(PyObject* value);
 /// JSON object -> new dict (anything else gives an empty dict).
 PyObject* json_to_pydict(const Json& value);
 /// Compact record text -> dict, with parser failures as ValueError.

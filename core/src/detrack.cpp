@@ -1,5 +1,8 @@
 #include "zoret/detrack.hpp"
 
+#include <array>
+#include <cstddef>
+
 #include "detail/ascii.hpp"
 #include "detail/query_pairs.hpp"
 #include "url/percent_encode.hpp"
@@ -14,7 +17,9 @@ std::string clean_pairs(std::string_view query, CleanResult* result) {
   std::string kept;
   kept.reserve(query.size());
   detail::append_kept_pairs(kept, query, [&](const detail::QueryPair& pair) {
-    const bool tracking = is_tracking_param(decoded_key(pair.raw_key));
+    const bool tracking = decodes_to_itself(pair.raw_key)
+                              ? is_tracking_param(pair.raw_key)
+                              : is_tracking_param(decoded_key(pair.raw_key));
     if (result != nullptr && pair.value) {
       auto& params = tracking ? result->removed_params : result->cleaned_params;
       params.insert_or_assign(std::string(pair.raw_key), std::string(*pair.value));
@@ -24,7 +29,49 @@ std::string clean_pairs(std::string_view query, CleanResult* result) {
   return kept;
 }
 
+constexpr std::size_t kLongestTrackingParam = [] {
+  std::size_t longest = 0;
+  for (auto name : kTrackingParams) longest = name.size() > longest ? name.size() : longest;
+  return longest;
+}();
+constexpr std::size_t kMostOfOneLength = [] {
+  std::array<std::size_t, kLongestTrackingParam + 1> count{};
+  std::size_t most = 0;
+  for (auto name : kTrackingParams) most = ++count[name.size()] > most ? count[name.size()] : most;
+  return most;
+}();
+
+/// The indexes into kTrackingParams of the names of each length, then
+/// kTrackingParams.size(): a key is compared with the few names of its length only.
+constexpr auto kTrackingByLength = [] {
+  std::array<std::array<std::size_t, kMostOfOneLength + 1>, kLongestTrackingParam + 1> table{};
+  for (auto& row : table) row.fill(kTrackingParams.size());
+  for (std::size_t i = 0; i < kTrackingParams.size(); ++i) {
+    auto& row = table[kTrackingParams[i].size()];
+    std::size_t n = 0;
+    while (row[n] != kTrackingParams.size()) ++n;
+    row[n] = i;
+  }
+  return table;
+}();
+
+bool is_builtin_tracking_param(std::string_view key) noexcept {
+  if (key.size() > kLongestTrackingParam) return false;
+  for (const std::size_t i : kTrackingByLength[key.size()]) {
+    if (i == kTrackingParams.size()) return false;
+    if (ascii_iequals(key, kTrackingParams[i])) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool decodes_to_itself(std::string_view raw) noexcept {
+  for (const char c : raw) {
+    if (c == '%' || c == '+' || static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 
 std::string decoded_key(std::string_view raw) {
   std::string bytes;
@@ -36,11 +83,7 @@ std::string decoded_key(std::string_view raw) {
 }
 
 bool is_tracking_param_with(std::string_view key, std::span<const std::string> extra) noexcept {
-  // ascii_iequals compares sizes first, so almost every entry is rejected without
-  // touching its bytes.
-  for (const std::string_view name : kTrackingParams) {
-    if (ascii_iequals(key, name)) return true;
-  }
+  if (is_builtin_tracking_param(key)) return true;
   for (const std::string& name : extra) {
     if (ascii_iequals(key, name)) return true;
   }

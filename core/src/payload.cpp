@@ -3,11 +3,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace zoret {
 namespace {
@@ -390,6 +392,37 @@ Json SEOPayload::to_dict_without_jsonld() const {
   members.emplace("twitter", record_dict(twitter));
   return out;
 }
+
+namespace {
+// The six members every dictionary form has, in ascending order.
+constexpr std::string_view kAlwaysPresent[] = {"canonical", "description", "og",
+                                               "robots",    "title",       "twitter"};
+}  // namespace
+
+std::vector<std::string_view> SEOPayload::dict_keys() const {
+  std::vector<std::string_view> fixed(std::begin(kAlwaysPresent), std::end(kAlwaysPresent));
+  if (schema_jsonld) fixed.insert(fixed.begin() + 4, "schema_jsonld");
+  std::vector<std::string_view> keys;
+  keys.reserve(fixed.size() + extra.size());
+  auto next_fixed = fixed.begin();
+  for (const auto& entry : extra) {
+    const std::string_view name = entry.first;
+    if (is_known_member(name)) continue;
+    while (next_fixed != fixed.end() && *next_fixed < name) keys.push_back(*next_fixed++);
+    keys.push_back(name);
+  }
+  keys.insert(keys.end(), next_fixed, fixed.end());
+  return keys;
+}
+
+bool SEOPayload::dict_has(std::string_view name) const {
+  if (name == "schema_jsonld") return schema_jsonld.has_value();
+  if (is_known_member(name)) return true;
+  return extra.find(std::string(name)) != extra.end();
+}
+
+Json to_dict(const OGPayload& og) { return record_dict(og); }
+Json to_dict(const TwitterPayload& twitter) { return record_dict(twitter); }
 
 Result<SEOPayload> SEOPayload::from_dict(const Json& value) {
   const auto* members = value.get_ptr<const Json::object_t*>();

@@ -67,22 +67,35 @@ std::size_t find_near(std::string_view html, char c, std::size_t from) noexcept 
   return html.find(c, from);
 }
 
-/// Drops tags and skipped elements. Writes into `out`, which holds html.size()
-/// bytes, and returns the length written: text is copied and each tag shrinks to
-/// at most one space, so the output never outgrows the input. Text between tags
-/// moves in bulk; "<" and ">" are ASCII, so byte-wise search is character-exact.
-std::size_t strip_tags(std::string_view html, char* out) {
-  std::size_t w = 0;
+/// Where a walk over the tags stopped: the next byte to read, the element being
+/// skipped, and how many bytes it has written.
+struct StripState {
   std::size_t pos = 0;
   std::size_t skipping = kNotSkipping;
-  while (pos < html.size()) {
+  std::size_t written = 0;
+};
+
+/// Drops tags and skipped elements. Writes into `out`, which holds html.size()
+/// bytes, until the input ends or `state.written` reaches `limit` (checked
+/// between pieces, so a walk can be resumed where it stopped): text is copied and
+/// each tag shrinks to at most one space, so the output never outgrows the input.
+/// Text between tags moves in bulk; "<" and ">" are ASCII, so byte-wise search is
+/// character-exact.
+void strip_tags(std::string_view html, char* out, StripState& state, std::size_t limit) {
+  std::size_t w = state.written;
+  std::size_t pos = state.pos;
+  std::size_t skipping = state.skipping;
+  while (pos < html.size() && w < limit) {
     const std::size_t open = find_near(html, '<', pos);
     const std::size_t text_end = open == std::string_view::npos ? html.size() : open;
     if (skipping == kNotSkipping && text_end > pos) {
       std::memcpy(out + w, html.data() + pos, text_end - pos);
       w += text_end - pos;
     }
-    if (open == std::string_view::npos) break;
+    if (open == std::string_view::npos) {
+      pos = html.size();
+      break;
+    }
     const std::size_t close = find_near(html, '>', open + 1);
     const std::string_view tag = html.substr(
         open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
@@ -92,10 +105,9 @@ std::size_t strip_tags(std::string_view html, char* out) {
       skipping = skip_started_by(tag);
       if (skipping == kNotSkipping) out[w++] = ' ';
     }
-    if (close == std::string_view::npos) break;
-    pos = close + 1;
+    pos = close == std::string_view::npos ? html.size() : close + 1;
   }
-  return w;
+  state = {pos, skipping, w};
 }
 
 /// Whether the eight bytes of `word` come out of the collapse unchanged: ASCII
@@ -116,10 +128,12 @@ bool is_plain_word(std::uint64_t word, bool in_space) noexcept {
 
 /// Collapses White_Space runs to one space and trims, in place; returns the new
 /// length. Starting "inside a run" drops leading space, and since every run is a
-/// single U+0020 afterwards, trimming the end is dropping at most one byte.
+/// single U+0020 afterwards, trimming the end is dropping at most one byte; with
+/// `trim_end` off that byte stays, and the result of a prefix of some text is a
+/// prefix of the text's result.
 /// Plain prose moves a word at a time; the ASCII byte path for the rest is
 /// branch-free because spaces in prose come too often to predict.
-std::size_t collapse_white_space(char* buf, std::size_t size) {
+std::size_t collapse_white_space(char* buf, std::size_t size, bool trim_end = true) {
   const std::string_view text(buf, size);
   std::size_t w = 0;
   bool in_space = true;
@@ -164,7 +178,7 @@ std::size_t collapse_white_space(char* buf, std::size_t size) {
       }
     }
   }
-  if (w > 0 && buf[w - 1] == ' ') --w;
+  if (trim_end && w > 0 && buf[w - 1] == ' ') --w;
   return w;
 }
 
@@ -172,14 +186,35 @@ std::size_t collapse_white_space(char* buf, std::size_t size) {
 
 std::string html_to_text(std::string_view html) {
   std::string text(html.size(), '\0');
-  const std::size_t stripped = strip_tags(html, text.data());
-  text.resize(collapse_white_space(text.data(), stripped));
+  StripState state;
+  strip_tags(html, text.data(), state, html.size());
+  text.resize(collapse_white_space(text.data(), state.written));
   return text;
 }
 
 std::optional<std::string> build_description_snippet(std::string_view html,
                                                      std::size_t max_chars) {
-  std::string text = html_to_text(html);
+  std::string text(html.size(), '\0');
+  StripState state;
+  // A body usually holds far more text than a snippet shows. The walk first stops
+  // after enough output for max_chars + 2 characters of four bytes; when that
+  // output, collapsed, already holds max_chars + 2 characters, the whole text is
+  // longer than max_chars even after trimming its end, and its first characters
+  // are those of this prefix. Otherwise the walk goes on to the end.
+  if (max_chars < html.size()) {
+    strip_tags(html, text.data(), state, 4 * (max_chars + 2));
+    if (state.pos < html.size()) {
+      std::string head(text.data(), state.written);
+      head.resize(collapse_white_space(head.data(), head.size(), /*trim_end=*/false));
+      if (code_point_offset(head, max_chars + 1) < head.size()) {
+        head.resize(max_chars < 3 ? 0 : code_point_offset(head, max_chars - 3));
+        head += "...";
+        return head;
+      }
+    }
+  }
+  strip_tags(html, text.data(), state, html.size());
+  text.resize(collapse_white_space(text.data(), state.written));
   if (text.empty()) return std::nullopt;
   // Counting stops at the limit instead of walking a long body to its end.
   if (code_point_offset(text, max_chars) == text.size()) return text;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "test_support.hpp"
+#include "zoret/unicode.hpp"
 
 namespace zoret {
 namespace {
@@ -86,6 +89,33 @@ TEST(BuildDescriptionSnippet, CutsAtCodePointsAndIsAbsentWithoutText) {
   EXPECT_EQ(build_description_snippet(std::optional<std::string>(html), 10), "Hi");
   EXPECT_EQ(build_description_snippet(std::string_view(html), 10), "Hi");
   EXPECT_EQ(build_description_snippet("<p>Hi</p>", kDescriptionSnippetMaxChars), "Hi");
+}
+
+// The snippet may stop the tag walk early; it must equal cutting the whole text.
+// Bodies of wide characters, white-space runs, tags and skipped elements put the
+// stop, and the text's length, on both sides of every limit.
+TEST(BuildDescriptionSnippet, EarlyStopAgreesWithCuttingTheWholeText) {
+  const std::string_view units[] = {"a", "bc ", "\u00E9", "\U0001F600", " ", "\n\t \u3000",
+                                    "<b>", "</b>", "<script>x</script>", "<!-- c -->"};
+  std::mt19937 random(17);
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::string html;
+    const std::size_t pieces = random() % 120;
+    for (std::size_t i = 0; i < pieces; ++i) html += units[random() % std::size(units)];
+    if (random() % 4 == 0) html += "<unclosed";
+    const std::string text = html_to_text(html);
+    for (const std::size_t max_chars : {0, 1, 2, 3, 4, 7, 12, 30, 160}) {
+      std::optional<std::string> expected;
+      if (!text.empty()) {
+        expected = text;
+        if (code_point_offset(text, max_chars) != text.size()) {
+          expected->resize(max_chars < 3 ? 0 : code_point_offset(text, max_chars - 3));
+          *expected += "...";
+        }
+      }
+      ASSERT_EQ(build_description_snippet(html, max_chars), expected) << html << " / " << max_chars;
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@ import operator
 from collections.abc import Hashable
 
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 from payload_support import MINIMAL, RICH_OG, RICH_TWITTER, config, shaped
 from zoret import Breadcrumb, OGPayload, SEOEntity, SEOOverrides, TwitterPayload, build_seo_payload
@@ -102,3 +104,63 @@ def test_deepest_reachable_jsonld_converts():
     payload = build_seo_payload(entity, "/", config(), SEOOverrides(schema_jsonld=nested))
     assert payload.schema_jsonld[0] == payload.to_dict()["schema_jsonld"][0] == nested
     assert payload == payload.to_dict()
+
+
+class Key(str):
+    """A str subclass: looked up through the dictionary itself, not member by member."""
+
+
+names = st.sampled_from(
+    ["title", "og", "twitter", "schema_jsonld", "canonical", "s", "zz", "\ud800"]
+)
+values = st.recursive(
+    st.none() | st.booleans() | st.integers() | st.text(max_size=5),
+    lambda inner: (
+        st.lists(inner, max_size=3) | st.dictionaries(st.text(max_size=3), inner, max_size=3)
+    ),
+    max_leaves=8,
+)
+# Keys beside the required members; "schema_jsonld" takes any JSON value (null: absent).
+extra_keys = (st.sampled_from(["schema_jsonld", "s", "zz", "é"]) | st.text(max_size=4)).filter(
+    lambda key: key not in MINIMAL
+)
+extras = st.dictionaries(extra_keys, values, max_size=4)
+
+
+@settings(max_examples=150)
+@given(extras, st.lists(names | st.text(max_size=4), max_size=4))
+def test_single_key_access_agrees_with_to_dict(extra, probes):
+    payload = shaped(**extra)
+    data = payload.to_dict()
+    assert payload.keys() == list(payload) == list(data) and len(payload) == len(data)
+    for key in [*data, *probes]:
+        for probe in (key, Key(key)):
+            assert (probe in payload) == (probe in data)
+            assert payload.get(probe, "-") == data.get(probe, "-")
+            if probe in data:
+                assert payload[probe] == data[probe] and type(payload[probe]) is type(data[probe])
+            else:
+                with pytest.raises(KeyError) as info:
+                    payload[probe]
+                assert info.value.args == (probe,) and info.value.args[0] is probe
+
+
+def test_single_key_access_on_the_deepest_jsonld_and_fresh_values():
+    nested = {}
+    for _ in range(126):
+        nested = {"a": nested}
+    entity = SEOEntity("page", breadcrumbs=[Breadcrumb("Home", "/")])
+    payload = build_seo_payload(entity, "/", config(), SEOOverrides(schema_jsonld=nested))
+    assert payload["schema_jsonld"] == payload.to_dict()["schema_jsonld"]
+    # Every access gives new dicts and lists: changing what one returned changes nothing,
+    # before the dictionary form is kept (second to_dict()) and after.
+    for _ in range(3):
+        payload["og"]["type"] = "changed"
+        payload["schema_jsonld"].clear()
+        data = payload.to_dict()
+        assert payload["og"]["type"] == "website" and payload["schema_jsonld"][0] == nested
+        assert data == payload.to_dict() and data is not payload.to_dict()
+        data["schema_jsonld"][0]["a"].clear()
+        data["schema_jsonld"][1]["itemListElement"].append(None)
+        data["og"]["url"] = None
+        assert payload == payload.to_dict() and payload.to_dict()["schema_jsonld"][0] == nested

@@ -15,33 +15,73 @@
 #include "frame/bind.hpp"
 #include "frame/dict_builder.hpp"
 #include "frame/json_value.hpp"
+#include "frame/names.hpp"
 #include "types/record_slots.hpp"
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
+#include "zoret/unicode.hpp"
 
 namespace zoret::py {
 
+namespace {
+
+// The two records as the dictionary form holds them: present fields, keys sorted.
+PyObject* sorted_dict(const OGPayload& og) {
+  return DictBuilder()
+      .add_present("audio", og.audio)
+      .add_present("description", og.description)
+      .add_present("image", og.image)
+      .add_present("image_alt", og.image_alt)
+      .add_present("image_height", og.image_height)
+      .add_present("image_width", og.image_width)
+      .add_present("locale", og.locale)
+      .add_present("locale_alternate", og.locale_alternate)
+      .add_present("site_name", og.site_name)
+      .add_present("title", og.title)
+      .add("type", og.type)
+      .add_present("url", og.url)
+      .add_present("video", og.video)
+      .finish();
+}
+
+PyObject* sorted_dict(const TwitterPayload& tw) {
+  return DictBuilder()
+      .add("card", tw.card)
+      .add_present("creator", tw.creator)
+      .add_present("description", tw.description)
+      .add_present("image", tw.image)
+      .add_present("image_alt", tw.image_alt)
+      .add_present("site", tw.site)
+      .add_present("title", tw.title)
+      .finish();
+}
+
+/// The member `name` of the dictionary form as a new object; nullptr without an
+/// error set when the form has no such member.
+PyObject* member_to_py(const SEOPayload& payload, std::string_view name) {
+  if (!payload.dict_has(name)) return nullptr;
+  if (name == "title") return to_py(std::string_view(payload.title));
+  if (name == "description") return to_py(std::string_view(payload.description));
+  if (name == "canonical") return to_py(std::string_view(payload.canonical));
+  if (name == "robots") return to_py(std::string_view(payload.robots));
+  if (name == "og") return sorted_dict(payload.og);
+  if (name == "twitter") return sorted_dict(payload.twitter);
+  if (name == "schema_jsonld") return json_to_pyobject_depth(*payload.schema_jsonld, 0);
+  return json_to_pyobject_depth(payload.extra.find(std::string(name))->second, 0);
+}
+
+}  // namespace
+
+// Member by member in key order, so that a failing conversion is met where the
+// dictionary form has it; the JSON-LD is converted where it lies, never copied.
 PyObject* payload_to_pydict(const SEOPayload& payload) {
-  // The JSON-LD is most of a payload: it is converted where it lies instead of
-  // being copied into the dictionary form first, and placed at its sorted position.
-  const Json dict = payload.to_dict_without_jsonld();
   Ref out = Ref::steal(PyDict_New());
   if (!out) return nullptr;
-  constexpr std::string_view kJsonld = "schema_jsonld";
-  bool jsonld_pending = payload.schema_jsonld.has_value();
-  auto add = [&](std::string_view key, const Json& value) {
-    Ref item = Ref::steal(json_to_pyobject_depth(value, 0));
-    Ref name = Ref::steal(to_py(key));
-    return item && name && PyDict_SetItem(out.get(), name.get(), item.get()) == 0;
-  };
-  for (const auto& [key, value] : dict.get_ref<const Json::object_t&>()) {
-    if (jsonld_pending && key > kJsonld) {
-      if (!add(kJsonld, *payload.schema_jsonld)) return nullptr;
-      jsonld_pending = false;
-    }
-    if (!add(key, value)) return nullptr;
+  for (const std::string_view key : payload.dict_keys()) {
+    Ref item = Ref::steal(member_to_py(payload, key));
+    Ref name = item ? Ref::steal(name_to_py(key)) : Ref();
+    if (!name || PyDict_SetItem(out.get(), name.get(), item.get()) < 0) return nullptr;
   }
-  if (jsonld_pending && !add(kJsonld, *payload.schema_jsonld)) return nullptr;
   return out.release();
 }
 
@@ -50,7 +90,14 @@ namespace {
 using PayloadBox = Box<SEOPayload>;
 const SEOPayload& payload_of(PyObject* self) { return PayloadBox::of(self); }
 
-// --- mapping behaviour: every member computes the dictionary afresh -------------
+// --- mapping behaviour --------------------------------------------------------------
+//
+// Every member answers from the dictionary form. The form never changes, so once the
+// whole of it is known to convert into Python objects a member is converted on its
+// own. While that is not known to hold, each member builds the whole dictionary as
+// to_dict() does, so that a conversion failure surfaces exactly where and how it
+// does there. Keys that are str subclasses take that path too: the dictionary's own
+// lookup is what defines their meaning.
 
 /// A mapping key: any str, looked up as it is (a lone surrogate simply is no key).
 struct Key {
@@ -71,15 +118,74 @@ bool key_arg(PyObject* obj) {
   return arg(obj, "key", key);
 }
 
-PyObject* payload_to_dict(PyObject* self) { return payload_to_pydict(payload_of(self)); }
+bool form_converts(const SEOPayload& payload) {
+  for (const std::string* text : {&payload.title, &payload.description, &payload.canonical,
+                                  &payload.robots}) {
+    if (!is_valid_utf8(*text)) return false;
+  }
+  if (!json_converts(to_dict(payload.og), 0) || !json_converts(to_dict(payload.twitter), 0)) {
+    return false;
+  }
+  if (payload.schema_jsonld && !json_converts(*payload.schema_jsonld, 0)) return false;
+  for (const auto& [name, value] : payload.extra) {
+    if (!is_valid_utf8(name) || !json_converts(value, 0)) return false;
+  }
+  return true;
+}
+
+bool form_is_known_to_convert(PyObject* self) {
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.converts < 0) memo.converts = form_converts(payload_of(self)) ? 1 : 0;
+  return memo.converts == 1;
+}
+
+/// The key's text when one member may be converted alone for it; nullopt when the
+/// whole dictionary has to be built.
+std::optional<std::string_view> member_key(PyObject* self, PyObject* key) {
+  if (!form_is_known_to_convert(self) || !PyUnicode_CheckExact(key)) return std::nullopt;
+  Py_ssize_t size = 0;
+  const char* text = PyUnicode_AsUTF8AndSize(key, &size);
+  if (text == nullptr) {
+    PyErr_Clear();  // a lone surrogate: no key of ours, and the dictionary says so
+    return std::nullopt;
+  }
+  return std::string_view(text, static_cast<std::size_t>(size));
+}
+
+PyObject* payload_to_dict(PyObject* self) {
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.dict == nullptr) {
+    if (!memo.dict_asked || !form_is_known_to_convert(self)) {
+      memo.dict_asked = true;
+      return payload_to_pydict(payload_of(self));
+    }
+    memo.dict = payload_to_pydict(payload_of(self));
+    if (memo.dict == nullptr) return nullptr;
+  }
+  return copy_json_pyobject(memo.dict);
+}
 
 PyObject* payload_keys(PyObject* self) {
+  if (form_is_known_to_convert(self)) {
+    const auto keys = payload_of(self).dict_keys();
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(keys.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      PyObject* name = name_to_py(keys[i]);
+      if (name == nullptr) return nullptr;
+      PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), name);
+    }
+    return list.release();
+  }
   Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
   return dict ? PyDict_Keys(dict.get()) : nullptr;
 }
 
 Py_ssize_t payload_len(PyObject* self) {
   return guard<Py_ssize_t>(-1, [&]() -> Py_ssize_t {
+    if (form_is_known_to_convert(self)) {
+      return static_cast<Py_ssize_t>(payload_of(self).dict_keys().size());
+    }
     Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
     return dict ? PyDict_Size(dict.get()) : -1;
   });
@@ -92,17 +198,26 @@ PyObject* payload_iter(PyObject* self) {
   });
 }
 
+/// The value under `key`, or nullptr: with an error set, or without one when the
+/// dictionary has no such key.
+PyObject* lookup(PyObject* self, PyObject* key) {
+  if (auto name = member_key(self, key)) {
+    PyObject* kept = PayloadBox::memo_of(self).dict;
+    if (kept == nullptr) return member_to_py(payload_of(self), *name);
+    PyObject* value = PyDict_GetItemWithError(kept, key);
+    return value != nullptr ? copy_json_pyobject(value) : nullptr;
+  }
+  Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
+  if (!dict) return nullptr;
+  return Ref::borrow(PyDict_GetItemWithError(dict.get(), key)).release();
+}
+
 PyObject* payload_getitem(PyObject* self, PyObject* key) {
   return guard([&]() -> PyObject* {
     if (!key_arg(key)) return nullptr;
-    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
-    if (!dict) return nullptr;
-    PyObject* value = PyDict_GetItemWithError(dict.get(), key);
-    if (value == nullptr) {
-      if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
-      return nullptr;
-    }
-    return Ref::borrow(value).release();
+    PyObject* value = lookup(self, key);
+    if (value == nullptr && !PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+    return value;
   });
 }
 
@@ -114,17 +229,16 @@ PyObject* payload_get(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     Key key;
     PyObject* fallback = Py_None;
     if (!bind<kGetSig>(CallArgs(args, nargs, kwnames), key, fallback)) return nullptr;
-    Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
-    if (!dict) return nullptr;
-    PyObject* value = PyDict_GetItemWithError(dict.get(), key.str);
+    PyObject* value = lookup(self, key.str);
     if (value == nullptr && PyErr_Occurred()) return nullptr;
-    return Ref::borrow(value != nullptr ? value : fallback).release();
+    return value != nullptr ? value : Ref::borrow(fallback).release();
   });
 }
 
 int payload_contains(PyObject* self, PyObject* key) {
   return guard<int>(-1, [&]() -> int {
     if (!key_arg(key)) return -1;
+    if (auto name = member_key(self, key)) return payload_of(self).dict_has(*name) ? 1 : 0;
     Ref dict = Ref::steal(payload_to_pydict(payload_of(self)));
     return dict ? PyDict_Contains(dict.get(), key) : -1;
   });
@@ -195,11 +309,42 @@ PyObject* payload_reduce(PyObject* self) {
 
 // --- outputs -------------------------------------------------------------------
 
-template <auto Render>
-PyObject* text_or_display_error(PyObject* self) {
-  auto text = Render(payload_of(self));
-  if (!text) return raise_display_as_value_error(text.error());
-  return to_py(std::string_view(*text));
+// The payload never changes, so its JSON text and its hash are made once per object.
+PyObject* payload_to_json(PyObject* self) {
+  std::string& text = PayloadBox::memo_of(self).pretty_json;
+  if (text.empty()) text = to_json_pretty(payload_of(self));
+  return to_py(std::string_view(text));
+}
+
+/// The hash, made on first use; nullptr with the exception set on failure.
+const std::string* memo_hash(PyObject* self) {
+  std::string& hash = PayloadBox::memo_of(self).hash;
+  if (hash.empty()) {
+    auto made = hash_payload(payload_of(self));
+    if (!made) {
+      raise_display_as_value_error(made.error());
+      return nullptr;
+    }
+    hash = *std::move(made);
+  }
+  return &hash;
+}
+
+PyObject* payload_hash(PyObject* self) {
+  const std::string* hash = memo_hash(self);
+  return hash != nullptr ? to_py(std::string_view(*hash)) : nullptr;
+}
+
+// etag_payload() is the hash in double quotes; this is that text from the memo.
+PyObject* payload_etag(PyObject* self) {
+  const std::string* hash = memo_hash(self);
+  if (hash == nullptr) return nullptr;
+  std::string etag;
+  etag.reserve(hash->size() + 2);
+  etag += '"';
+  etag += *hash;
+  etag += '"';
+  return to_py(std::string_view(etag));
 }
 
 template <auto Render>
@@ -216,11 +361,11 @@ PyMethodDef kPayloadMethods[] = {
     fast_def("get", payload_get,
              "get($self, /, key, default=None)\n--\n\n"
              "The value under `key` in to_dict(), else `default`."),
-    fast_def("to_json", no_args<"SEOPayload.to_json", text_of<&to_json_pretty>>,
+    fast_def("to_json", no_args<"SEOPayload.to_json", payload_to_json>,
              "to_json($self, /)\n--\n\nThe payload as two-space indented JSON, fields in declaration order."),
-    fast_def("hash", no_args<"SEOPayload.hash", text_or_display_error<&hash_payload>>,
+    fast_def("hash", no_args<"SEOPayload.hash", payload_hash>,
              "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
-    fast_def("etag", no_args<"SEOPayload.etag", text_or_display_error<&etag_payload>>,
+    fast_def("etag", no_args<"SEOPayload.etag", payload_etag>,
              "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
     fast_def("render_html", no_args<"SEOPayload.render_html", text_of<&render_html>>,
              "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),

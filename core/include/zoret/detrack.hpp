@@ -24,6 +24,10 @@ inline constexpr std::array<std::string_view, 39> kTrackingParams = {
 /// UTF-8 then becomes U+FFFD per maximal subpart.
 [[nodiscard]] std::string decoded_key(std::string_view raw);
 
+/// Whether `decoded_key(raw)` is `raw` itself: ASCII text without "%" or "+", as
+/// most keys are. Callers then match `raw` directly instead of a decoded copy.
+[[nodiscard]] bool decodes_to_itself(std::string_view raw) noexcept;
+
 /// True when the decoded `key` equals a built-in tracking name or one of `extra`,
 /// comparing ASCII letters case-insensitively and every other byte exactly.
 /// Allocates nothing.

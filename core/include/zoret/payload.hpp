@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zoret/json.hpp"
@@ -67,6 +68,13 @@ struct SEOPayload {
   /// form and can read the JSON-LD from the payload rather than copy it.
   [[nodiscard]] Json to_dict_without_jsonld() const;
 
+  /// The top-level keys of `to_dict()`, in its (ascending) order, without building
+  /// any member.
+  [[nodiscard]] std::vector<std::string_view> dict_keys() const;
+
+  /// Whether `to_dict()` has a top-level member `name`, without building it.
+  [[nodiscard]] bool dict_has(std::string_view name) const;
+
   /// Reads a payload back from its dictionary form. "og" and "twitter" may also be
   /// arrays with one element per field in declaration order; unknown keys inside
   /// them are ignored, unknown top-level keys go to `extra`. Errors: Serialization
@@ -74,6 +82,11 @@ struct SEOPayload {
   /// `5`, expected a string"; a wrong type is reported before a missing field.
   [[nodiscard]] static Result<SEOPayload> from_dict(const Json& value);
 };
+
+/// The dictionary forms of the two nested records, as `to_dict()` holds them
+/// under "og" and "twitter" (keys sorted).
+[[nodiscard]] Json to_dict(const OGPayload& og);
+[[nodiscard]] Json to_dict(const TwitterPayload& twitter);
 
 /// Writes the field-by-field form (declaration order, `extra` last).
 void write_json(JsonWriter& writer, const OGPayload& og);

@@ -1,11 +1,16 @@
 #include "zoret/json/write.hpp"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "detail/ascii.hpp"
 #include "zoret/result.hpp"
@@ -34,6 +39,32 @@ constexpr bool needs_escape(std::uint64_t word) noexcept {
   const auto has_zero = [](std::uint64_t x) { return (x - kByteOnes) & ~x & kByteHighs; };
   const std::uint64_t control = (word - 0x20 * kByteOnes) & ~word & kByteHighs;
   return (control | has_zero(word ^ ('"' * kByteOnes)) | has_zero(word ^ ('\\' * kByteOnes))) != 0;
+}
+
+/// The first byte in [p, end) that must be escaped, or `end`. Sixteen bytes at a
+/// time where SSE2 is there (every x86-64), else eight; the rest byte by byte.
+const char* find_escape(const char* p, const char* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i last_control = _mm_set1_epi8(0x1F);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Unsigned bytes up to 0x1F are those that min(byte, 0x1F) leaves unchanged.
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                     _mm_cmpeq_epi8(_mm_min_epu8(bytes, last_control), bytes));
+    const int mask = _mm_movemask_epi8(hits);
+    if (mask != 0) return p + std::countr_zero(static_cast<unsigned>(mask));
+  }
+#endif
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (needs_escape(word)) break;
+  }
+  while (p != end && !kEscapeOnWrite[static_cast<unsigned char>(*p)]) ++p;
+  return p;
 }
 
 void indent(std::string& out, int level) {
@@ -68,26 +99,15 @@ void append_scalar(std::string& out, const Json& value) {
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view s) {
+  // Escapes are rare: one growth for the usual case, then the text moves in runs.
+  out.reserve(out.size() + s.size() + 2);
   out += '"';
   const char* run = s.data();
   const char* const end = s.data() + s.size();
-  const char* p = run;
-  while (p != end) {
-    // Escapes are rare: words that need none are skipped whole. The last word
-    // of a string may overlap bytes already done; a clean one ends the scan.
-    if (s.size() >= 8) {
-      const char* at = end - p >= 8 ? p : end - 8;
-      std::uint64_t word;
-      std::memcpy(&word, at, 8);
-      if (!needs_escape(word)) {
-        p = at + 8;
-        continue;
-      }
-    }
-    const auto c = static_cast<unsigned char>(*p++);
-    if (!kEscapeOnWrite[c]) continue;
-    out.append(run, p - 1);
-    run = p;
+  for (const char* p = find_escape(run, end); p != end; p = find_escape(run, end)) {
+    out.append(run, p);
+    const auto c = static_cast<unsigned char>(*p);
+    run = p + 1;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

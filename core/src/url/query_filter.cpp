@@ -31,7 +31,8 @@ std::string QueryFilter::apply(std::string_view query) const {
   std::string out;
   out.reserve(query.size());
   detail::append_kept_pairs(out, query, [&](const detail::QueryPair& pair) {
-    return !pair.raw_key.empty() && keeps(decoded_key(pair.raw_key));
+    if (pair.raw_key.empty()) return false;
+    return decodes_to_itself(pair.raw_key) ? keeps(pair.raw_key) : keeps(decoded_key(pair.raw_key));
   });
   return out;
 }

@@ -309,10 +309,92 @@ std::uint64_t serialized_length(const ParsedUrl& url) {
   return n;
 }
 
-std::optional<UrlFailure> parse_into(std::string_view input, ParsedUrl& url) {
+// Bytes that a host of the shortcut below may hold: lower-case ASCII letters,
+// digits, "-" and "." (the host parser keeps such a name as it is).
+constexpr StopTable kSimpleHostBytes = [] {
+  StopTable t{};
+  for (char c = 'a'; c <= 'z'; ++c) t[static_cast<unsigned char>(c)] = true;
+  for (char c = '0'; c <= '9'; ++c) t[static_cast<unsigned char>(c)] = true;
+  t['-'] = t['.'] = true;
+  return t;
+}();
+
+/// The end of the run of bytes from `from` that `set` leaves as they are and that
+/// are not `stop` or a backslash (a segment separator of special URLs).
+std::size_t plain_run_end(std::string_view in, std::size_t from, const detail::EncodeSet& set,
+                          char stop) {
+  std::size_t i = from;
+  while (i < in.size() && !set[static_cast<unsigned char>(in[i])] && in[i] != stop &&
+         in[i] != '\\') {
+    ++i;
+  }
+  return i;
+}
+
+/// The common case, handled in one pass without the state machine: an "http" or
+/// "https" URL spelled in lower case, a host of lower-case letters, digits, "-"
+/// and "." whose labels are not empty and whose last label begins with a letter
+/// (so it is no IPv4 address), no credentials or port, and a path, query and
+/// fragment that need no percent-encoding and hold no dot segments or
+/// backslashes. Such a URL parses to its own pieces. Returns false, leaving `url`
+/// untouched, for anything else; the general parser then decides.
+bool parse_simple(std::string_view in, ParsedUrl& url) {
+  std::size_t p = 0;
+  if (in.starts_with("https://")) {
+    p = 8;
+  } else if (in.starts_with("http://")) {
+    p = 7;
+  } else {
+    return false;
+  }
+  const std::size_t host_start = p;
+  std::size_t last_label = p;
+  for (; p < in.size() && kSimpleHostBytes[static_cast<unsigned char>(in[p])]; ++p) {
+    if (in[p] != '.') continue;
+    if (p == last_label) return false;  // an empty label
+    last_label = p + 1;
+  }
+  if (last_label >= p || !is_ascii_alpha(in[last_label])) return false;
+  if (p < in.size() && in[p] != '/' && in[p] != '?' && in[p] != '#') return false;
+  const std::size_t host_end = p;
+
+  const std::size_t path_start = p;
+  while (p < in.size() && in[p] == '/') {
+    const std::size_t end = plain_run_end(in, p + 1, detail::kPathSet, '/');
+    const std::string_view segment = in.substr(p + 1, end - p - 1);
+    if (is_single_dot(segment) || is_double_dot(segment)) return false;
+    p = end;
+  }
+  if (p < in.size() && in[p] != '?' && in[p] != '#') return false;  // a byte to encode
+  const std::size_t path_end = p;
+  std::size_t query_end = p;
+  if (p < in.size() && in[p] == '?') {
+    query_end = plain_run_end(in, p + 1, detail::kSpecialQuerySet, '#');
+    if (query_end < in.size() && in[query_end] != '#') return false;
+  }
+  if (query_end < in.size() &&
+      plain_run_end(in, query_end + 1, detail::kFragmentSet, '\0') != in.size()) {
+    return false;
+  }
+
+  url.scheme.assign(in.data(), host_start - 3);
+  url.host.emplace(in.substr(host_start, host_end - host_start));
+  if (path_end == path_start) {
+    url.path = "/";
+  } else {
+    url.path.assign(in.substr(path_start, path_end - path_start));
+  }
+  if (query_end > path_end) url.query.emplace(in.substr(path_end + 1, query_end - path_end - 1));
+  if (query_end < in.size()) url.fragment.emplace(in.substr(query_end + 1));
+  return true;
+}
+
+std::optional<UrlFailure> parse_into(std::string_view input, ParsedUrl& url, bool shortcut) {
   if (input.size() > kMaxUrlLength) return UrlFailure::Overflow;
   while (!input.empty() && is_c0_control_or_space(input.front())) input.remove_prefix(1);
   while (!input.empty() && is_c0_control_or_space(input.back())) input.remove_suffix(1);
+  // Tabs, newlines and every other control byte stop the shortcut.
+  if (shortcut && parse_simple(input, url)) return std::nullopt;
 
   // Tabs and newlines are rare, so the common case parses the caller's text in
   // place and only their presence costs a copy.
@@ -359,9 +441,17 @@ UrlResult<ParsedUrl> parse_url(std::string_view input) {
   // Built in place and returned by name: moving a ParsedUrl costs more than
   // parsing a short URL does.
   UrlResult<ParsedUrl> result(std::in_place);
-  if (auto failure = parse_into(input, *result)) result = *failure;
+  if (auto failure = parse_into(input, *result, /*shortcut=*/true)) result = *failure;
   return result;
 }
+
+namespace detail {
+UrlResult<ParsedUrl> parse_url_without_shortcut(std::string_view input) {
+  UrlResult<ParsedUrl> result(std::in_place);
+  if (auto failure = parse_into(input, *result, /*shortcut=*/false)) result = *failure;
+  return result;
+}
+}  // namespace detail
 
 UrlResult<std::string> parse_host(std::string_view input, bool is_opaque) {
   std::string out;

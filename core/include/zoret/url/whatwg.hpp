@@ -52,6 +52,12 @@ using UrlResult = Expected<T, UrlFailure>;
 /// WHATWG URL Standard, "basic URL parser" (no base URL, no state override).
 [[nodiscard]] UrlResult<ParsedUrl> parse_url(std::string_view input);
 
+namespace detail {
+/// `parse_url` without its one-pass shortcut for plain "http"/"https" URLs: the
+/// state machine alone. For checks that both give the same result.
+[[nodiscard]] UrlResult<ParsedUrl> parse_url_without_shortcut(std::string_view input);
+}  // namespace detail
+
 /// Runs the host parser on `input` (the raw text between authority delimiters) and
 /// returns the serialized host. `is_opaque` is true for non-special schemes.
 /// Hosts with only ASCII code points (after percent-decoding) are lower-cased and
