@@ -29,6 +29,9 @@ sys.path.insert(0, str(ROOT / "python"))
 import zoret  # noqa: E402  (needs the path above)
 from zoret.check import Contract  # noqa: E402
 
+sys.path.insert(0, str(ROOT / "bench"))
+from versus import zoret_config as site_config  # noqa: E402  (one site for every bench)
+
 E = zoret.SEOExpectation
 SECTIONS = [
     ("blog", "Article"), ("docs", "TechArticle"), ("products", "Product"), ("help", "FAQPage"),
@@ -70,24 +73,6 @@ def fifty_rule_contract() -> zoret.SEOContract:
         "example.com", defaults=defaults, rules=rules, exceptions=exceptions
     )
     return zoret.build_seo_contract(config)
-
-
-def site_config() -> zoret.SEOConfig:
-    return zoret.SEOConfig(
-        "example.com",
-        "https://example.com",
-        title_template="{title} | Example Journal",
-        publisher_name="Example Media",
-        publisher_logo="https://example.com/static/logo.png",
-        default_og_image=zoret.SEOImage(
-            "https://example.com/static/og-default.png",
-            width=1200,
-            height=630,
-            alt="Example Journal",
-        ),
-        site_name="Example Journal",
-        locale="en_US",
-    )
 
 
 SITE_TOML = """\

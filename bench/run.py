@@ -40,6 +40,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "python"))
 
 import versus  # noqa: E402  (needs the path above)
+from versus import zoret_config as site_config  # noqa: E402  (one site for every bench)
 
 import zoret  # noqa: E402
 
@@ -61,24 +62,6 @@ def repeat_to(unit: str, at_least: int) -> str:
     """`unit` repeated until the UTF-8 text holds at least `at_least` bytes."""
     size = len(unit.encode())
     return unit * -(-at_least // size)
-
-
-def site_config() -> zoret.SEOConfig:
-    return zoret.SEOConfig(
-        "example.com",
-        "https://example.com",
-        title_template="{title} | Example Journal",
-        publisher_name="Example Media",
-        publisher_logo="https://example.com/static/logo.png",
-        default_og_image=zoret.SEOImage(
-            "https://example.com/static/og-default.png",
-            width=1200,
-            height=630,
-            alt="Example Journal",
-        ),
-        site_name="Example Journal",
-        locale="en_US",
-    )
 
 
 def blog_page() -> tuple[zoret.SEOEntity, str]:
