@@ -18,6 +18,7 @@ LINT_DEBIAN_PACKAGES := clang-tidy
 # and the longest input tried.
 FUZZ_SECONDS ?= 60
 FUZZ_MERGE ?= 1
+FUZZ_JOBS ?= 1
 FUZZ_MAX_LEN ?= 4096
 FUZZ_TARGETS := json text url query payload public_url contract
 PY_PACKAGES := scikit-build-core cmake ninja pytest hypothesis numpy html5lib extruct mypy \
@@ -100,7 +101,7 @@ fuzz: $(VENV)/.deps
 	  $(CMAKE_ARGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORET_FUZZ_ENGINE=ON -DZORET_SANITIZE=ON \
 	  -DZORET_BUILD_PYTHON=OFF -DZORET_BUILD_TESTS=OFF
 	$(CMAKE) --build $(BUILD_FUZZ) -j$(JOBS)
-	fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
+	FUZZ_JOBS=$(FUZZ_JOBS) fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_MERGE) $(FUZZ_MAX_LEN) $(FUZZ_TARGETS)
 
 # ada, the URL parser peer, is compiled from the single-file amalgamation inside the
 # source distribution of its Python binding, fetched into build-bench/ada once.

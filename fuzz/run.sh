@@ -7,20 +7,35 @@
 # files per target. A failing target
 # leaves its crashing input in BUILD_DIR/ and makes the script fail.
 #
-#   fuzz/run.sh BUILD_DIR SECONDS MERGE MAX_LEN TARGET...
+#   [FUZZ_JOBS=N] fuzz/run.sh BUILD_DIR SECONDS MERGE MAX_LEN TARGET...
 set -uo pipefail
 build=$1 seconds=$2 merge=$3 max_len=$4
 shift 4
 root=$(cd "$(dirname "$0")" && pwd)
+jobs=${FUZZ_JOBS:-1}  # targets run side by side, one core each
 failed=()
+
+fuzz_one() {
+  local target=$1
+  "$build/fuzz/zoret_${target}_fuzz" -max_total_time="$seconds" -max_len="$max_len" \
+    -print_final_stats=1 -artifact_prefix="$build/$target-" "$build/found/$target" \
+    "$root/corpus/$target" >"$build/$target.log" 2>&1
+  echo $? >"$build/$target.status"
+}
+
+for target in "$@"; do
+  mkdir -p "$build/found/$target"
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
+  fuzz_one "$target" &
+done
+wait
+
+# Reported, and merged, in the order given.
 for target in "$@"; do
   binary="$build/fuzz/zoret_${target}_fuzz"
   found="$build/found/$target"
   log="$build/$target.log"
-  mkdir -p "$found"
-  "$binary" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \
-    -artifact_prefix="$build/$target-" "$found" "$root/corpus/$target" >"$log" 2>&1
-  status=$?
+  status=$(cat "$build/$target.status")
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   corpus=$(grep -o 'corp: [0-9]*/[0-9]*[a-zA-Z]*' "$log" | tail -1)
   printf '%-11s %10s runs in %ss  %s\n' "$target" "${runs:-?}" "$seconds" "$corpus"
