@@ -14,25 +14,15 @@
 #include "zoret/builder.hpp"
 #include "zoret/check/page_facts.hpp"
 
+#include "bench_site.hpp"
+
 namespace {
 
 using namespace zoret;
 
 constexpr std::string_view kRoute = "/blog/deterministic-metadata";
 
-SEOConfig site_config() {
-  SEOConfig config;
-  config.canonical_host = "example.com";
-  config.public_base_url = "https://example.com";
-  config.title_template = "{title} | Example Journal";
-  config.publisher_name = "Example Media";
-  config.publisher_logo = "https://example.com/static/logo.png";
-  config.default_og_image =
-      SEOImage{"https://example.com/static/og-default.png", 1200, 630, "Example Journal"};
-  config.site_name = "Example Journal";
-  config.locale = "en_US";
-  return config;
-}
+using bench::site_config;
 
 PageFacts blog_facts(const SEOConfig& config) {
   SEOEntity entity;
@@ -47,7 +37,7 @@ PageFacts blog_facts(const SEOConfig& config) {
   entity.published_at = "2026-03-14T09:30:00Z";
   entity.updated_at = "2026-03-15T10:00:00Z";
   entity.author_name = "Ada Example";
-  auto payload = build_seo_payload_with_overrides(entity, kRoute, config, nullptr);
+  auto payload = build_seo_payload(entity, kRoute, config, nullptr);
   PageFacts facts = facts_from_payload(payload ? *payload : SEOPayload{}, kRoute);
   facts.url = "https://example.com" + std::string(kRoute);
   facts.status = 200;

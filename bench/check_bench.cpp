@@ -19,6 +19,8 @@
 #include "zoret/check/route_pattern.hpp"
 #include "zoret/contract/builder.hpp"
 
+#include "bench_site.hpp"
+
 // Every allocation is counted, so that the benchmarks can report how many a
 // check makes (the goal: none on a passing page beyond what the site
 // configuration's URL resolution needs).
@@ -54,19 +56,7 @@ void counting_allocations(benchmark::State& state, Body&& body) {
 
 constexpr std::string_view kBlogRoute = "/blog/deterministic-metadata";
 
-SEOConfig site_config() {
-  SEOConfig config;
-  config.canonical_host = "example.com";
-  config.public_base_url = "https://example.com";
-  config.title_template = "{title} | Example Journal";
-  config.publisher_name = "Example Media";
-  config.publisher_logo = "https://example.com/static/logo.png";
-  config.default_og_image =
-      SEOImage{"https://example.com/static/og-default.png", 1200, 630, "Example Journal"};
-  config.site_name = "Example Journal";
-  config.locale = "en_US";
-  return config;
-}
+using bench::site_config;
 
 // The blog post of core_bench.cpp, without its long body (the checks never
 // read the body; the payload's excerpt is the description).

@@ -18,6 +18,8 @@
 #include "zoret/text.hpp"
 #include "zoret/url/public_url.hpp"
 
+#include "bench_site.hpp"
+
 namespace {
 
 using namespace zoret;
@@ -50,19 +52,7 @@ std::string repeat_to(std::string_view unit, std::size_t at_least) {
   return out;
 }
 
-SEOConfig site_config() {
-  SEOConfig config;
-  config.canonical_host = "example.com";
-  config.public_base_url = "https://example.com";
-  config.title_template = "{title} | Example Journal";
-  config.publisher_name = "Example Media";
-  config.publisher_logo = "https://example.com/static/logo.png";
-  config.default_og_image =
-      SEOImage{"https://example.com/static/og-default.png", 1200, 630, "Example Journal"};
-  config.site_name = "Example Journal";
-  config.locale = "en_US";
-  return config;
-}
+using bench::site_config;
 
 SEOEntity blog_entity() {
   SEOEntity entity;
