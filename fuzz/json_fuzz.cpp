@@ -2,7 +2,8 @@
 // of any input exactly as a byte-by-byte escaper does, at every alignment.
 // Any text the parser accepts must survive the compact and the pretty writer
 // unchanged in value, and writing is stable: the compact text of what the
-// compact text reads back to is that same text.
+// compact text reads back to is that same text. The compact text, re-indented,
+// is the pretty text at every starting level.
 
 #include <cstddef>
 #include <cstdint>
@@ -54,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::string compact = zoret::to_json_compact(*value);
+  for (int level = 0; level < 3; ++level) {
+    std::string pretty = "x";
+    std::string reindented = "x";
+    zoret::append_json_pretty(pretty, *value, level);
+    zoret::append_json_reindented(reindented, compact, level);
+    ZORET_FUZZ_CHECK(reindented == pretty);
+  }
   for (const std::string& text : {compact, zoret::to_json_pretty_text(*value)}) {
     const auto again = zoret::parse_json(text);
     ZORET_FUZZ_CHECK(again.has_value());

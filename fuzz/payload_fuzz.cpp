@@ -1,6 +1,7 @@
 // The payload reader on arbitrary JSON. A payload it accepts comes back equal
 // from its dictionary form (what hooks see) and from its JSON text (what is
-// stored and hashed), hashes equal whichever way it was read, and renders.
+// stored and hashed), hashes equal whichever way it was read, and renders. The
+// outputs made from the JSON-LD written once equal those that walk the value.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "fuzz_check.hpp"
+#include "zoret/hashing.hpp"
 #include "zoret/json.hpp"
 #include "zoret/payload.hpp"
 #include "zoret/payload_output.hpp"
@@ -26,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ZORET_FUZZ_CHECK(from_dict && *from_dict == *payload);
 
   const std::string text = zoret::to_json_pretty(*payload);
+  std::string walked;
+  zoret::JsonWriter writer(walked, /*pretty=*/true);
+  zoret::write_json(writer, *payload);
+  ZORET_FUZZ_CHECK(walked == text);
   const auto reread = zoret::parse_json(text);
   ZORET_FUZZ_CHECK(reread.has_value());
   const auto from_text = zoret::SEOPayload::from_dict(*reread);
@@ -35,6 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto hash = zoret::hash_payload(*payload);
   const auto hash_again = zoret::hash_payload(*from_text);
   ZORET_FUZZ_CHECK(hash && hash_again && *hash == *hash_again);
+  std::string compact_walked;
+  zoret::JsonWriter compact_writer(compact_walked, /*pretty=*/false);
+  zoret::write_json(compact_writer, *payload);
+  ZORET_FUZZ_CHECK(*hash == *zoret::sha256_hex(compact_walked));
 
   // The head snippet holds the JSON-LD element exactly when there is JSON-LD.
   const std::string html = zoret::render_html(*payload);

@@ -159,15 +159,4 @@ PyObject* to_py(const std::vector<std::string>& items) {
   return list.release();
 }
 
-PyObject* to_py(const std::map<std::string, std::string>& map) {
-  Ref dict = Ref::steal(PyDict_New());
-  if (!dict) return nullptr;
-  for (const auto& [key, value] : map) {
-    Ref k = Ref::steal(to_py(std::string_view(key)));
-    Ref v = Ref::steal(to_py(std::string_view(value)));
-    if (!k || !v || PyDict_SetItem(dict.get(), k.get(), v.get()) < 0) return nullptr;
-  }
-  return dict.release();
-}
-
 }  // namespace zoret::py

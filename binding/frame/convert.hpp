@@ -134,7 +134,8 @@ PyObject* to_py(std::uint32_t value);
 PyObject* to_py(std::int32_t value);
 PyObject* to_py(std::uint64_t value);
 PyObject* to_py(const std::vector<std::string>& items);
-PyObject* to_py(const std::map<std::string, std::string>& map);
+/// A new reference to an object made already.
+inline PyObject* to_py(const Ref& object) { return Ref::borrow(object.get()).release(); }
 template <class T>
 PyObject* to_py(const std::optional<T>& value) {
   if (!value) Py_RETURN_NONE;

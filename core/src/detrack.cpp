@@ -1,7 +1,9 @@
 #include "zoret/detrack.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <utility>
 
 #include "detail/ascii.hpp"
 #include "detail/query_pairs.hpp"
@@ -11,22 +13,35 @@
 namespace zoret {
 namespace {
 
-/// One walk serves both operations, so the kept query and the two maps can never
-/// disagree about which pair is tracking. `result` may be null (clean_query).
-std::string clean_pairs(std::string_view query, CleanResult* result) {
+/// One walk serves both operations, so the kept query and the pairs can never
+/// disagree about which pair is tracking. `params` may be null (clean_query).
+std::string clean_pairs(std::string_view query, std::vector<CleanParam>* params) {
   std::string kept;
   kept.reserve(query.size());
   detail::append_kept_pairs(kept, query, [&](const detail::QueryPair& pair) {
     const bool tracking = decodes_to_itself(pair.raw_key)
                               ? is_tracking_param(pair.raw_key)
                               : is_tracking_param(decoded_key(pair.raw_key));
-    if (result != nullptr && pair.value) {
-      auto& params = tracking ? result->removed_params : result->cleaned_params;
-      params.insert_or_assign(std::string(pair.raw_key), std::string(*pair.value));
-    }
+    if (params != nullptr && pair.value) params->push_back({pair.raw_key, *pair.value, tracking});
     return !tracking;
   });
   return kept;
+}
+
+/// Orders `params` by key bytes and keeps the last pair of each key, as
+/// assigning them one by one into a map would.
+void settle(std::vector<CleanParam>& params) {
+  std::stable_sort(params.begin(), params.end(),
+                   [](const CleanParam& a, const CleanParam& b) { return a.key < b.key; });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    if (kept > 0 && params[kept - 1].key == params[i].key) {
+      params[kept - 1] = params[i];
+    } else {
+      params[kept++] = params[i];
+    }
+  }
+  params.resize(kept);
 }
 
 constexpr std::size_t kLongestTrackingParam = [] {
@@ -97,18 +112,29 @@ std::string clean_query(std::string_view query) {
   return clean_pairs(query, nullptr);
 }
 
-CleanResult clean_url(std::string_view url) {
-  CleanResult result;
+CleanView clean_url_view(std::string_view url) {
+  CleanView result;
   const std::size_t question = url.find('?');
   if (question == std::string_view::npos) {
     result.url = url;
     return result;
   }
-  const std::string kept = clean_pairs(url.substr(question + 1), &result);
+  const std::string kept = clean_pairs(url.substr(question + 1), &result.params);
+  settle(result.params);
   // Keep the "?" only when something follows it.
   result.url.reserve(question + 1 + kept.size());
   result.url = url.substr(0, kept.empty() ? question : question + 1);
   result.url += kept;
+  return result;
+}
+
+CleanResult clean_url(std::string_view url) {
+  CleanView view = clean_url_view(url);
+  CleanResult result{.url = std::move(view.url), .removed_params = {}, .cleaned_params = {}};
+  for (const CleanParam& param : view.params) {
+    auto& params = param.tracking ? result.removed_params : result.cleaned_params;
+    params.emplace_hint(params.end(), param.key, param.value);
+  }
   return result;
 }
 

@@ -357,7 +357,11 @@ void write_json(JsonWriter& writer, const TwitterPayload& twitter) {
   writer.end_object();
 }
 
-void write_json(JsonWriter& writer, const SEOPayload& payload) {
+namespace {
+
+// `write_jsonld()` writes the "schema_jsonld" member when there is one.
+template <class WriteJsonld>
+void write_payload(JsonWriter& writer, const SEOPayload& payload, WriteJsonld&& write_jsonld) {
   writer.begin_object();
   writer.field("title", payload.title);
   writer.field("description", payload.description);
@@ -365,11 +369,25 @@ void write_json(JsonWriter& writer, const SEOPayload& payload) {
   writer.field("robots", payload.robots);
   writer.field("og", payload.og);
   writer.field("twitter", payload.twitter);
-  writer.field("schema_jsonld", payload.schema_jsonld);
+  write_jsonld();
   for (const auto& [name, value] : payload.extra) {
     if (!is_known_member(name)) writer.field(name, value);
   }
   writer.end_object();
+}
+
+}  // namespace
+
+void write_json(JsonWriter& writer, const SEOPayload& payload) {
+  write_payload(writer, payload, [&] { writer.field("schema_jsonld", payload.schema_jsonld); });
+}
+
+void write_json(JsonWriter& writer, const SEOPayload& payload, std::string_view jsonld) {
+  write_payload(writer, payload, [&] {
+    if (!payload.schema_jsonld) return;
+    writer.key("schema_jsonld");
+    writer.compact_value(jsonld);
+  });
 }
 
 Json SEOPayload::to_dict() const {

@@ -14,19 +14,31 @@ constexpr std::size_t kCompactReserve = 128;
 
 }  // namespace
 
+std::string jsonld_text(const SEOPayload& payload) {
+  return payload.schema_jsonld ? to_json_compact(*payload.schema_jsonld) : std::string();
+}
+
 std::string to_json_pretty(const SEOPayload& payload) {
+  return to_json_pretty(payload, jsonld_text(payload));
+}
+
+std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
   std::string out;
-  out.reserve(512);
+  out.reserve(512 + jsonld.size() + jsonld.size() / 2);
   JsonWriter writer(out, /*pretty=*/true);
-  write_json(writer, payload);
+  write_json(writer, payload, jsonld);
   return out;
 }
 
 Result<std::string> hash_payload(const SEOPayload& payload) {
+  return hash_payload(payload, jsonld_text(payload));
+}
+
+Result<std::string> hash_payload(const SEOPayload& payload, std::string_view jsonld) {
   std::string compact;
-  compact.reserve(kCompactReserve);
+  compact.reserve(kCompactReserve + jsonld.size());
   JsonWriter writer(compact, /*pretty=*/false);
-  write_json(writer, payload);
+  write_json(writer, payload, jsonld);
   return sha256_hex(compact);
 }
 

@@ -6,6 +6,7 @@
 
 #include "detail/ascii.hpp"
 #include "zoret/json.hpp"
+#include "zoret/payload_output.hpp"
 
 namespace zoret {
 namespace {
@@ -163,8 +164,13 @@ std::string render_twitter(const SEOPayload& payload) {
 }
 
 std::string render_jsonld(const SEOPayload& payload) {
+  return render_jsonld(payload, jsonld_text(payload));
+}
+
+std::string render_jsonld(const SEOPayload& payload, std::string_view jsonld) {
   if (!payload.schema_jsonld) return std::string();
-  const std::string json = to_json_pretty_text(*payload.schema_jsonld);
+  std::string json;
+  append_json_reindented(json, jsonld);
   std::string out;
   out.reserve(kScriptOpen.size() + json.size() + kScriptClose.size() + 16);
   append_script(out, json);
@@ -172,8 +178,12 @@ std::string render_jsonld(const SEOPayload& payload) {
 }
 
 std::string render_html(const SEOPayload& payload) {
+  return render_html(payload, jsonld_text(payload));
+}
+
+std::string render_html(const SEOPayload& payload, std::string_view jsonld) {
   std::string json;
-  if (payload.schema_jsonld) json = to_json_pretty_text(*payload.schema_jsonld);
+  if (payload.schema_jsonld) append_json_reindented(json, jsonld);
 
   std::string out;
   out.reserve(text_size(payload.title) + text_size(payload.description) +

@@ -30,6 +30,11 @@ std::string appended(void (*append)(std::string&, T), T value) {
 }
 std::string double_text(double value) { return appended(append_json_double, value); }
 std::string string_text(std::string_view s) { return appended(append_json_string, s); }
+std::string reindented(std::string_view compact, int level = 0) {
+  std::string out;
+  append_json_reindented(out, compact, level);
+  return out;
+}
 
 TEST(AppendJsonDouble, ShortestDigitsAndNotation) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -98,10 +103,30 @@ TEST(JsonText, CompactAndPrettyLayouts) {
   for (const auto& [value, compact, pretty] : cases) {
     EXPECT_EQ(to_json_compact(value), compact);
     EXPECT_EQ(to_json_pretty_text(value), pretty);
+    EXPECT_EQ(reindented(compact), pretty);
   }
   std::string out = "x";
   append_json_pretty(out, Json::array({json_uint(1)}), 2);
   EXPECT_EQ(out, "x[\n      1\n    ]");
+  EXPECT_EQ("x" + reindented("[1]", 2), out);
+}
+
+// Structural characters and escapes inside strings stay as they are; a string
+// ending in an escaped backslash still ends there.
+TEST(JsonText, ReindentingReadsStringsWhole) {
+  const Json value = *parse_exact(
+      R"({"a\\":"{,:}[]\"","\"k":["\\","\u0001:",{}],)"
+      R"("long":"0123456789abcdef\"{0123456789abcdef:,","n":[-1.5e+300,0,false]})");
+  const std::string compact = to_json_compact(value);
+  for (int level = 0; level < 4; ++level) {
+    std::string pretty;
+    append_json_pretty(pretty, value, level);
+    EXPECT_EQ(reindented(compact, level), pretty) << level;
+  }
+  // Deep enough that the indentation outgrows the room made ahead.
+  Json deep = Json::array({"leaf"});
+  for (int i = 0; i < 100; ++i) deep = Json::array({std::move(deep), json_uint(1)});
+  EXPECT_EQ(reindented(to_json_compact(deep)), to_json_pretty_text(deep));
 }
 
 TEST(JsonWriter, MatchesValueWriters) {
@@ -116,7 +141,7 @@ TEST(JsonWriter, MatchesValueWriters) {
     w.field("c", record["c"]);
     w.key("d"); w.begin_array(); w.uint(7); w.integer(-7); w.boolean(true); w.null();
     w.string("s\n"); w.begin_object(); w.key("inner"); w.value(Json::array()); w.end_object();
-    w.value(Json::array({0.5})); w.end_array();
+    w.compact_value("[0.5]"); w.end_array();
     w.field("absent", std::optional<std::int32_t>());
     w.field("e", std::string_view()); w.end_object();
     EXPECT_EQ(out, "prefix" + (pretty ? to_json_pretty_text(record) : to_json_compact(record)));

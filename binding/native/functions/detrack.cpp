@@ -27,11 +27,23 @@ PyObject* clean_url_fn(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
   return guard([&]() -> PyObject* {
     std::string_view url;
     if (!bind<kCleanUrlSig>(CallArgs(args, nargs, kwnames), url)) return nullptr;
-    const CleanResult result = clean_url(url);
+    // The two dicts are filled straight from views into the argument's text.
+    const CleanView result = clean_url_view(url);
+    Ref removed = Ref::steal(PyDict_New());
+    Ref cleaned = Ref::steal(PyDict_New());
+    if (!removed || !cleaned) return nullptr;
+    for (const CleanParam& param : result.params) {
+      Ref key = Ref::steal(to_py(param.key));
+      Ref value = key ? Ref::steal(to_py(param.value)) : Ref();
+      if (!value ||
+          PyDict_SetItem((param.tracking ? removed : cleaned).get(), key.get(), value.get()) < 0) {
+        return nullptr;
+      }
+    }
     return DictBuilder()
         .add("url", result.url)
-        .add("removed_params", result.removed_params)
-        .add("cleaned_params", result.cleaned_params)
+        .add("removed_params", removed)
+        .add("cleaned_params", cleaned)
         .finish();
   });
 }

@@ -309,10 +309,20 @@ PyObject* payload_reduce(PyObject* self) {
 
 // --- outputs -------------------------------------------------------------------
 
-// The payload never changes, so its JSON text and its hash are made once per object.
+// The payload never changes, so its JSON-LD text, its JSON text and its hash are
+// made once per object.
+std::string_view memo_jsonld(PyObject* self) {
+  auto& memo = PayloadBox::memo_of(self);
+  if (!memo.jsonld_written) {
+    memo.jsonld = jsonld_text(payload_of(self));
+    memo.jsonld_written = true;
+  }
+  return memo.jsonld;
+}
+
 PyObject* payload_to_json(PyObject* self) {
   std::string& text = PayloadBox::memo_of(self).pretty_json;
-  if (text.empty()) text = to_json_pretty(payload_of(self));
+  if (text.empty()) text = to_json_pretty(payload_of(self), memo_jsonld(self));
   return to_py(std::string_view(text));
 }
 
@@ -320,7 +330,7 @@ PyObject* payload_to_json(PyObject* self) {
 const std::string* memo_hash(PyObject* self) {
   std::string& hash = PayloadBox::memo_of(self).hash;
   if (hash.empty()) {
-    auto made = hash_payload(payload_of(self));
+    auto made = hash_payload(payload_of(self), memo_jsonld(self));
     if (!made) {
       raise_display_as_value_error(made.error());
       return nullptr;
@@ -352,6 +362,11 @@ PyObject* text_of(PyObject* self) {
   return to_py(std::string_view(Render(payload_of(self))));
 }
 
+template <std::string (*Render)(const SEOPayload&, std::string_view)>
+PyObject* text_with_jsonld(PyObject* self) {
+  return to_py(std::string_view(Render(payload_of(self), memo_jsonld(self))));
+}
+
 PyMethodDef kPayloadMethods[] = {
     reduce_def<"SEOPayload.__reduce__", payload_reduce>(),
     fast_def("to_dict", no_args<"SEOPayload.to_dict", payload_to_dict>,
@@ -367,13 +382,13 @@ PyMethodDef kPayloadMethods[] = {
              "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
     fast_def("etag", no_args<"SEOPayload.etag", payload_etag>,
              "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
-    fast_def("render_html", no_args<"SEOPayload.render_html", text_of<&render_html>>,
+    fast_def("render_html", no_args<"SEOPayload.render_html", text_with_jsonld<&render_html>>,
              "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),
     fast_def("render_opengraph", no_args<"SEOPayload.render_opengraph", text_of<&render_opengraph>>,
              "render_opengraph($self, /)\n--\n\nThe Open Graph meta tags, one per line."),
     fast_def("render_twitter", no_args<"SEOPayload.render_twitter", text_of<&render_twitter>>,
              "render_twitter($self, /)\n--\n\nThe Twitter Card meta tags, one per line."),
-    fast_def("render_jsonld", no_args<"SEOPayload.render_jsonld", text_of<&render_jsonld>>,
+    fast_def("render_jsonld", no_args<"SEOPayload.render_jsonld", text_with_jsonld<&render_jsonld>>,
              "render_jsonld($self, /)\n--\n\nThe JSON-LD script element, or '' without JSON-LD."),
     {},
 };

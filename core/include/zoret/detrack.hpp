@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zoret {
 
@@ -55,5 +56,21 @@ struct CleanResult {
 /// query is everything after the first "?", fragment included ("#" is not
 /// special). The "?" is dropped when nothing remains of the query.
 [[nodiscard]] CleanResult clean_url(std::string_view url);
+
+/// One entry of `CleanResult`'s maps, as views into the URL it came from.
+struct CleanParam {
+  std::string_view key;
+  std::string_view value;
+  bool tracking = false;
+};
+
+/// `clean_url` without copying the pairs: `params` holds the entries of both maps
+/// (`tracking` tells which), in their order, each raw key once.
+struct CleanView {
+  std::string url;
+  std::vector<CleanParam> params;
+};
+
+[[nodiscard]] CleanView clean_url_view(std::string_view url);
 
 }  // namespace zoret

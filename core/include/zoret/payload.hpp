@@ -92,5 +92,8 @@ struct SEOPayload {
 void write_json(JsonWriter& writer, const OGPayload& og);
 void write_json(JsonWriter& writer, const TwitterPayload& twitter);
 void write_json(JsonWriter& writer, const SEOPayload& payload);
+/// The same with the JSON-LD given as compact text, `jsonld_text(payload)`
+/// (payload_output.hpp), written before.
+void write_json(JsonWriter& writer, const SEOPayload& payload, std::string_view jsonld);
 
 }  // namespace zoret

@@ -1,20 +1,31 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "zoret/payload.hpp"
 #include "zoret/result.hpp"
 
 namespace zoret {
 
+/// The payload's JSON-LD as compact JSON text, empty when it has none. Every
+/// output below holds the JSON-LD, and each has a form that takes this text
+/// instead of writing the value again: a caller asking for several outputs of
+/// one payload writes it once. Those forms expect exactly this function's text
+/// for the same payload.
+[[nodiscard]] std::string jsonld_text(const SEOPayload& payload);
+
 /// The field-by-field form as indented JSON (two spaces per level, no final
 /// newline).
 [[nodiscard]] std::string to_json_pretty(const SEOPayload& payload);
+[[nodiscard]] std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld);
 
 /// SHA-256 of the field-by-field form written compactly, as 64 lower-case hex
 /// digits. Equal payloads hash equally; 1 and 1.0 in the JSON-LD do not.
 /// Errors: Serialization from the digest (only when libcrypto fails).
 [[nodiscard]] Result<std::string> hash_payload(const SEOPayload& payload);
+[[nodiscard]] Result<std::string> hash_payload(const SEOPayload& payload,
+                                               std::string_view jsonld);
 
 /// `hash_payload` in double quotes: a strong entity tag (RFC 9110, 8.8.3).
 /// Errors: those of `hash_payload`.

@@ -28,10 +28,14 @@ void append_escaped_html(std::string& out, std::string_view text);
 /// HTML parser never enters its "script data double escaped" state, in which the
 /// real end tag would no longer close the element (HTML Standard, tokenization).
 [[nodiscard]] std::string render_jsonld(const SEOPayload& payload);
+/// The same from `jsonld_text(payload)` (payload_output.hpp), written before.
+[[nodiscard]] std::string render_jsonld(const SEOPayload& payload, std::string_view jsonld);
 
 /// The whole head snippet: title, description (when not empty), canonical link,
 /// robots, the Open Graph and Twitter tags and the JSON-LD element, one tag per
 /// line, ending with a newline.
 [[nodiscard]] std::string render_html(const SEOPayload& payload);
+/// The same from `jsonld_text(payload)` (payload_output.hpp), written before.
+[[nodiscard]] std::string render_html(const SEOPayload& payload, std::string_view jsonld);
 
 }  // namespace zoret

@@ -1,5 +1,6 @@
 #include "zoret/json/write.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -71,6 +72,36 @@ void indent(std::string& out, int level) {
   out += '\n';
   out.append(static_cast<std::size_t>(level) * 2, ' ');
 }
+
+/// The closing quote of the string whose first content byte is at `p`, or `end`
+/// for a string left open. Sixteen bytes at a time, as find_escape.
+const char* string_end(const char* p, const char* end) noexcept {
+  for (;;) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; end - p >= 16; p += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const int mask = _mm_movemask_epi8(
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+      if (mask != 0) {
+        p += std::countr_zero(static_cast<unsigned>(mask));
+        break;
+      }
+    }
+#endif
+    while (p != end && *p != '"' && *p != '\\') ++p;
+    if (p == end || *p == '"') return p;
+    // A backslash and the byte it escapes; \uXXXX has no quote in its digits.
+    p = end - p > 2 ? p + 2 : end;
+  }
+}
+
+constexpr std::array<bool, 256> kStructural = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {'{', '}', '[', ']', ',', ':', '"'}) table[c] = true;
+  return table;
+}();
 
 void append_scalar(std::string& out, const Json& value) {
   switch (value.type()) {
@@ -248,6 +279,95 @@ void append_json_pretty(std::string& out, const Json& value, int level) {
   }
 }
 
+void append_json_reindented(std::string& out, std::string_view compact, int level) {
+  // Written through a pointer into room made ahead: appending piece by piece
+  // would spend more on the string's bookkeeping than on the bytes. Every piece
+  // asks for its size first; a line break needs 1 + 2 * level bytes.
+  const std::size_t start = out.size();
+  out.resize(start + compact.size() + compact.size() / 2 + 64);
+  char* w = out.data() + start;
+  const auto room = [&](std::size_t n) {
+    if (static_cast<std::size_t>(out.data() + out.size() - w) >= n) return;
+    const auto at = static_cast<std::size_t>(w - out.data());
+    out.resize(std::max(out.size() * 2, at + n + compact.size()));
+    w = out.data() + at;
+  };
+  const auto line_break = [&](int depth) {
+    const auto spaces = static_cast<std::size_t>(depth) * 2;
+    room(spaces + 1 + 16);
+    *w++ = '\n';
+    // Indentation is short: whole blocks of spaces, the excess overwritten later.
+#if defined(__SSE2__)
+    const __m128i blanks = _mm_set1_epi8(' ');
+    for (std::size_t i = 0; i < spaces; i += 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(w + i), blanks);
+    }
+#else
+    std::memset(w, ' ', spaces);
+#endif
+    w += spaces;
+  };
+  const char* p = compact.data();
+  const char* const end = p + compact.size();
+  while (p != end) {
+    switch (*p) {
+      case '"': {
+        const char* close = string_end(p + 1, end);
+        const char* next = close == end ? end : close + 1;
+        const auto size = static_cast<std::size_t>(next - p);
+        room(size + 2);
+        std::memcpy(w, p, size);
+        w += size;
+        p = next;
+        // A member name: its colon follows at once, without a trip round the loop.
+        if (p != end && *p == ':') {
+          *w++ = ':';
+          *w++ = ' ';
+          ++p;
+        }
+        break;
+      }
+      case '{':
+      case '[':
+        room(2);
+        *w++ = *p++;
+        if (p != end && (*p == '}' || *p == ']')) {
+          *w++ = *p++;
+          break;
+        }
+        line_break(++level);
+        break;
+      case '}':
+      case ']':
+        line_break(--level);
+        room(1);
+        *w++ = *p++;
+        break;
+      case ',':
+        room(1);
+        *w++ = ',';
+        ++p;
+        line_break(level);
+        break;
+      case ':':
+        room(2);
+        *w++ = ':';
+        *w++ = ' ';
+        ++p;
+        break;
+      default: {
+        const char* run = p;
+        while (p != end && !kStructural[static_cast<unsigned char>(*p)]) ++p;
+        const auto size = static_cast<std::size_t>(p - run);
+        room(size);
+        std::memcpy(w, run, size);
+        w += size;
+      }
+    }
+  }
+  out.resize(static_cast<std::size_t>(w - out.data()));
+}
+
 std::string to_json_pretty_text(const Json& value) {
   std::string out;
   append_json_pretty(out, value, 0);
@@ -332,6 +452,15 @@ void JsonWriter::uint(std::uint64_t v) {
 void JsonWriter::integer(std::int64_t v) {
   before_value();
   append_decimal(out_, v);
+}
+
+void JsonWriter::compact_value(std::string_view compact) {
+  before_value();
+  if (pretty_) {
+    append_json_reindented(out_, compact, level_);
+  } else {
+    out_ += compact;
+  }
 }
 
 void JsonWriter::value(const Json& v) {

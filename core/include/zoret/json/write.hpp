@@ -31,6 +31,13 @@ void append_json_compact(std::string& out, const Json& value);
 void append_json_pretty(std::string& out, const Json& value, int level = 0);
 [[nodiscard]] std::string to_json_pretty_text(const Json& value);
 
+/// Appends `compact`, text that `append_json_compact` wrote, in the layout
+/// `append_json_pretty(out, value, level)` gives the same value, byte for byte.
+/// A value written once can so be handed out in both layouts; walking text
+/// costs far less than walking the value a second time. Other input (any
+/// whitespace outside strings) is copied through, not checked.
+void append_json_reindented(std::string& out, std::string_view compact, int level = 0);
+
 /// Streams a record field by field (declaration order, not sorted) in either the
 /// compact or the pretty layout, so that records need not be built as `Json`
 /// values first. Keys must be written before each member value.
@@ -50,6 +57,8 @@ class JsonWriter {
   void uint(std::uint64_t v);
   void integer(std::int64_t v);
   void value(const Json& v);
+  /// A value given as compact text (see `append_json_reindented`).
+  void compact_value(std::string_view compact);
 
   /// One member of a record written field by field: texts as strings, integers,
   /// booleans, lists as arrays, JSON values as they are, and records through their
