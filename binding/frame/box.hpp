@@ -25,8 +25,8 @@ struct BoxMemo<SEOPayload> {
   /// Whether every member of the dictionary form converts into Python objects:
   /// -1 until first asked, then 0 or 1.
   signed char converts = -1;
-  /// The JSON-LD as compact text, which every output holds; written at the first
-  /// output asked for.
+  /// The JSON-LD as compact text, which every output holds; written by the first
+  /// head snippet asked for.
   std::string jsonld;
   bool jsonld_written = false;
   /// The two JSON products, empty until first asked for.

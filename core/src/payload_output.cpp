@@ -19,7 +19,11 @@ std::string jsonld_text(const SEOPayload& payload) {
 }
 
 std::string to_json_pretty(const SEOPayload& payload) {
-  return to_json_pretty(payload, jsonld_text(payload));
+  std::string out;
+  out.reserve(512);
+  JsonWriter writer(out, /*pretty=*/true);
+  write_json(writer, payload);
+  return out;
 }
 
 std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
@@ -31,7 +35,11 @@ std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
 }
 
 Result<std::string> hash_payload(const SEOPayload& payload) {
-  return hash_payload(payload, jsonld_text(payload));
+  std::string compact;
+  compact.reserve(kCompactReserve);
+  JsonWriter writer(compact, /*pretty=*/false);
+  write_json(writer, payload);
+  return sha256_hex(compact);
 }
 
 Result<std::string> hash_payload(const SEOPayload& payload, std::string_view jsonld) {

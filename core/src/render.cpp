@@ -6,7 +6,6 @@
 
 #include "detail/ascii.hpp"
 #include "zoret/json.hpp"
-#include "zoret/payload_output.hpp"
 
 namespace zoret {
 namespace {
@@ -120,6 +119,37 @@ void append_script(std::string& out, std::string_view json) {
   out += kScriptClose;
 }
 
+std::string script_element(std::string_view json) {
+  std::string out;
+  out.reserve(kScriptOpen.size() + json.size() + kScriptClose.size() + 16);
+  append_script(out, json);
+  return out;
+}
+
+// `json` is the JSON-LD in its indented layout, read only when there is JSON-LD.
+std::string head_snippet(const SEOPayload& payload, std::string_view json) {
+  std::string out;
+  out.reserve(text_size(payload.title) + text_size(payload.description) +
+              text_size(payload.canonical) + text_size(payload.robots) +
+              og_size(payload.og) + twitter_size(payload.twitter) +
+              (payload.schema_jsonld ? kScriptOpen.size() + json.size() + 32 : 0));
+  out += "<title>";
+  append_escaped_html(out, payload.title);
+  out += "</title>\n";
+  if (!payload.description.empty()) {
+    append_tag(out, R"(<meta name="description" content=")", payload.description);
+  }
+  append_tag(out, R"(<link rel="canonical" href=")", payload.canonical);
+  append_tag(out, R"(<meta name="robots" content=")", payload.robots);
+  append_opengraph_lines(out, payload.og);
+  append_twitter_lines(out, payload.twitter);
+  if (payload.schema_jsonld) {
+    append_script(out, json);
+    out += '\n';
+  }
+  return out;
+}
+
 }  // namespace
 
 void append_escaped_html(std::string& out, std::string_view text) {
@@ -164,47 +194,26 @@ std::string render_twitter(const SEOPayload& payload) {
 }
 
 std::string render_jsonld(const SEOPayload& payload) {
-  return render_jsonld(payload, jsonld_text(payload));
+  if (!payload.schema_jsonld) return std::string();
+  return script_element(to_json_pretty_text(*payload.schema_jsonld));
 }
 
 std::string render_jsonld(const SEOPayload& payload, std::string_view jsonld) {
   if (!payload.schema_jsonld) return std::string();
   std::string json;
   append_json_reindented(json, jsonld);
-  std::string out;
-  out.reserve(kScriptOpen.size() + json.size() + kScriptClose.size() + 16);
-  append_script(out, json);
-  return out;
+  return script_element(json);
 }
 
 std::string render_html(const SEOPayload& payload) {
-  return render_html(payload, jsonld_text(payload));
+  return head_snippet(payload,
+                      payload.schema_jsonld ? to_json_pretty_text(*payload.schema_jsonld) : "");
 }
 
 std::string render_html(const SEOPayload& payload, std::string_view jsonld) {
   std::string json;
   if (payload.schema_jsonld) append_json_reindented(json, jsonld);
-
-  std::string out;
-  out.reserve(text_size(payload.title) + text_size(payload.description) +
-              text_size(payload.canonical) + text_size(payload.robots) +
-              og_size(payload.og) + twitter_size(payload.twitter) +
-              (payload.schema_jsonld ? kScriptOpen.size() + json.size() + 32 : 0));
-  out += "<title>";
-  append_escaped_html(out, payload.title);
-  out += "</title>\n";
-  if (!payload.description.empty()) {
-    append_tag(out, R"(<meta name="description" content=")", payload.description);
-  }
-  append_tag(out, R"(<link rel="canonical" href=")", payload.canonical);
-  append_tag(out, R"(<meta name="robots" content=")", payload.robots);
-  append_opengraph_lines(out, payload.og);
-  append_twitter_lines(out, payload.twitter);
-  if (payload.schema_jsonld) {
-    append_script(out, json);
-    out += '\n';
-  }
-  return out;
+  return head_snippet(payload, json);
 }
 
 }  // namespace zoret

@@ -37,6 +37,19 @@ def test_a_hook_that_changes_nothing_keeps_the_payload(entity, route, extra, tem
         assert hooked == plain and hooked.hash() == plain.hash()
 
 
+
+@given(entities, paths, overrides)
+def test_outputs_agree_whichever_is_asked_first(entity, route, extra):
+    # A head snippet keeps the JSON-LD's compact text, which to_json() and hash()
+    # then reuse; a payload asked in the other order walks the value instead.
+    def outputs(payload, order):
+        return {name: getattr(payload, name)() for name in order}
+
+    names = ("to_json", "etag", "render_html", "render_jsonld")
+    first = outputs(z.build_seo_payload(entity, route, config(), extra), names)
+    assert outputs(z.build_seo_payload(entity, route, config(), extra), names[::-1]) == first
+
+
 policies = st.builds(
     z.URLPolicy, lowercase_paths=st.booleans(), collapse_duplicate_slashes=st.booleans(),
     trailing_slash=st.sampled_from(["always", "never", "preserve"]),

@@ -310,7 +310,9 @@ PyObject* payload_reduce(PyObject* self) {
 // --- outputs -------------------------------------------------------------------
 
 // The payload never changes, so its JSON-LD text, its JSON text and its hash are
-// made once per object.
+// made once per object. The head snippets, which need the JSON-LD in a layout of
+// their own, keep its compact text; to_json() and hash() use that text when it is
+// there and otherwise walk the value, which is cheaper for one output.
 std::string_view memo_jsonld(PyObject* self) {
   auto& memo = PayloadBox::memo_of(self);
   if (!memo.jsonld_written) {
@@ -321,23 +323,27 @@ std::string_view memo_jsonld(PyObject* self) {
 }
 
 PyObject* payload_to_json(PyObject* self) {
-  std::string& text = PayloadBox::memo_of(self).pretty_json;
-  if (text.empty()) text = to_json_pretty(payload_of(self), memo_jsonld(self));
-  return to_py(std::string_view(text));
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.pretty_json.empty()) {
+    memo.pretty_json = memo.jsonld_written ? to_json_pretty(payload_of(self), memo.jsonld)
+                                           : to_json_pretty(payload_of(self));
+  }
+  return to_py(std::string_view(memo.pretty_json));
 }
 
 /// The hash, made on first use; nullptr with the exception set on failure.
 const std::string* memo_hash(PyObject* self) {
-  std::string& hash = PayloadBox::memo_of(self).hash;
-  if (hash.empty()) {
-    auto made = hash_payload(payload_of(self), memo_jsonld(self));
+  auto& memo = PayloadBox::memo_of(self);
+  if (memo.hash.empty()) {
+    auto made = memo.jsonld_written ? hash_payload(payload_of(self), memo.jsonld)
+                                    : hash_payload(payload_of(self));
     if (!made) {
       raise_display_as_value_error(made.error());
       return nullptr;
     }
-    hash = *std::move(made);
+    memo.hash = *std::move(made);
   }
-  return &hash;
+  return &memo.hash;
 }
 
 PyObject* payload_hash(PyObject* self) {

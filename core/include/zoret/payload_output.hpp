@@ -9,10 +9,11 @@
 namespace zoret {
 
 /// The payload's JSON-LD as compact JSON text, empty when it has none. Every
-/// output below holds the JSON-LD, and each has a form that takes this text
-/// instead of writing the value again: a caller asking for several outputs of
-/// one payload writes it once. Those forms expect exactly this function's text
-/// for the same payload.
+/// output below (and render_html) holds the JSON-LD, and each has a form that
+/// takes this text instead of writing the value again: a caller asking for
+/// several outputs of one payload writes it once. Those forms expect exactly this
+/// function's text for the same payload and give the same bytes as the forms that
+/// walk the value, which are cheaper for a single output.
 [[nodiscard]] std::string jsonld_text(const SEOPayload& payload);
 
 /// The field-by-field form as indented JSON (two spaces per level, no final
