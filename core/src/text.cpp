@@ -75,10 +75,11 @@ struct StripState {
   std::size_t written = 0;
 };
 
-/// Drops tags and skipped elements. Writes into `out`, which holds html.size()
-/// bytes, until the input ends or `state.written` reaches `limit` (checked
-/// between pieces, so a walk can be resumed where it stopped): text is copied and
-/// each tag shrinks to at most one space, so the output never outgrows the input.
+/// Drops tags and skipped elements. Writes into `out`, which holds `limit` bytes,
+/// until the input ends or the output would outgrow `limit`: a run of text that
+/// reaches it is cut at the last character boundary before it, and the walk
+/// stops there, ready to be resumed. Text is copied and each tag shrinks to at
+/// most one space, so with a limit of html.size() the walk never stops early.
 /// Text between tags moves in bulk; "<" and ">" are ASCII, so byte-wise search is
 /// character-exact.
 void strip_tags(std::string_view html, char* out, StripState& state, std::size_t limit) {
@@ -89,8 +90,21 @@ void strip_tags(std::string_view html, char* out, StripState& state, std::size_t
     const std::size_t open = find_near(html, '<', pos);
     const std::size_t text_end = open == std::string_view::npos ? html.size() : open;
     if (skipping == kNotSkipping && text_end > pos) {
-      std::memcpy(out + w, html.data() + pos, text_end - pos);
-      w += text_end - pos;
+      std::size_t run = text_end - pos;
+      // Reaching the limit leaves no room for the space of a tag after the run.
+      if (w + run >= limit) {
+        run = limit - w;
+        while (pos + run < html.size() && run > 0 &&
+               (static_cast<unsigned char>(html[pos + run]) & 0xC0) == 0x80) {
+          --run;
+        }
+        std::memcpy(out + w, html.data() + pos, run);
+        w += run;
+        pos += run;
+        break;
+      }
+      std::memcpy(out + w, html.data() + pos, run);
+      w += run;
     }
     if (open == std::string_view::npos) {
       pos = html.size();
@@ -194,18 +208,20 @@ std::string html_to_text(std::string_view html) {
 
 std::optional<std::string> build_description_snippet(std::string_view html,
                                                      std::size_t max_chars) {
-  std::string text(html.size(), '\0');
-  StripState state;
   // A body usually holds far more text than a snippet shows. The walk first stops
   // after enough output for max_chars + 2 characters of four bytes; when that
   // output, collapsed, already holds max_chars + 2 characters, the whole text is
   // longer than max_chars even after trimming its end, and its first characters
-  // are those of this prefix. Otherwise the walk goes on to the end.
-  if (max_chars < html.size()) {
-    strip_tags(html, text.data(), state, 4 * (max_chars + 2));
+  // are those of this prefix. Otherwise the whole body is walked. The prefix needs
+  // a small buffer only; a buffer for the whole body (a large allocation, which
+  // also makes the allocator sort its free lists) is made only for that walk.
+  const std::size_t prefix_limit = 4 * (max_chars + 2);
+  if (max_chars < html.size() && prefix_limit < html.size()) {
+    std::string head(prefix_limit, '\0');
+    StripState state;
+    strip_tags(html, head.data(), state, prefix_limit);
     if (state.pos < html.size()) {
-      std::string head(text.data(), state.written);
-      head.resize(collapse_white_space(head.data(), head.size(), /*trim_end=*/false));
+      head.resize(collapse_white_space(head.data(), state.written, /*trim_end=*/false));
       if (code_point_offset(head, max_chars + 1) < head.size()) {
         head.resize(max_chars < 3 ? 0 : code_point_offset(head, max_chars - 3));
         head += "...";
@@ -213,6 +229,8 @@ std::optional<std::string> build_description_snippet(std::string_view html,
       }
     }
   }
+  std::string text(html.size(), '\0');
+  StripState state;
   strip_tags(html, text.data(), state, html.size());
   text.resize(collapse_white_space(text.data(), state.written));
   if (text.empty()) return std::nullopt;
