@@ -1,5 +1,7 @@
 #include "zoret/jsonld/breadcrumbs.hpp"
 
+#include "jsonld/members.hpp"
+
 #include "zoret/url/public_url.hpp"
 
 namespace zoret {
@@ -15,16 +17,16 @@ Result<Json> build_breadcrumb_list(const std::vector<Breadcrumb>& breadcrumbs,
     auto url = resolver.resolve(crumb.url);
     if (!url) return std::move(url).error();
     Json::object_t item;
-    item.emplace("@type", "ListItem");
-    item.emplace("position", json_uint(++position));
-    item.emplace("name", crumb.name);
-    item.emplace("item", *std::move(url));
+    detail::add_last(item, "@type", "ListItem");
+    detail::add_last(item, "item", *std::move(url));
+    detail::add_last(item, "name", crumb.name);
+    detail::add_last(item, "position", json_uint(++position));
     items.emplace_back(std::move(item));
   }
   Json::object_t list;
-  list.emplace("@context", "https://schema.org");
-  list.emplace("@type", "BreadcrumbList");
-  list.emplace("itemListElement", std::move(items));
+  detail::add_last(list, "@context", "https://schema.org");
+  detail::add_last(list, "@type", "BreadcrumbList");
+  detail::add_last(list, "itemListElement", std::move(items));
   return Json(std::move(list));
 }
 

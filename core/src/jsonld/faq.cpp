@@ -1,5 +1,7 @@
 #include "zoret/jsonld/faq.hpp"
 
+#include "jsonld/members.hpp"
+
 namespace zoret {
 
 Json build_faq_page(const SchemaContext& context) {
@@ -10,12 +12,12 @@ Json build_faq_page(const SchemaContext& context) {
     // Built member by member, like base_schema: no temporary pair arrays.
     for (const FAQItem& item : *items) {
       Json::object_t answer;
-      answer.emplace("@type", "Answer");
-      answer.emplace("text", item.answer);
+      detail::add_last(answer, "@type", "Answer");
+      detail::add_last(answer, "text", item.answer);
       Json::object_t question;
-      question.emplace("@type", "Question");
-      question.emplace("name", item.question);
-      question.emplace("acceptedAnswer", std::move(answer));
+      detail::add_last(question, "@type", "Question");
+      detail::add_last(question, "acceptedAnswer", std::move(answer));
+      detail::add_last(question, "name", item.question);
       questions.emplace_back(std::move(question));
     }
     out["mainEntity"] = std::move(questions);

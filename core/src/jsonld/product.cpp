@@ -1,5 +1,7 @@
 #include "zoret/jsonld/product.hpp"
 
+#include "jsonld/members.hpp"
+
 namespace zoret {
 
 Json build_product(const SchemaContext& context) {
@@ -8,11 +10,13 @@ Json build_product(const SchemaContext& context) {
   if (entity.sku) out["sku"] = *entity.sku;
   if (entity.price || entity.price_currency || entity.availability) {
     Json::object_t offer;
-    offer.emplace("@type", "Offer");
+    detail::add_last(offer, "@type", "Offer");
+    if (entity.availability) {
+      detail::add_last(offer, "availability", "https://schema.org/" + *entity.availability);
+    }
     // The price stays text: "19.90" must not lose its trailing zero.
-    if (entity.price) offer.emplace("price", *entity.price);
-    if (entity.price_currency) offer.emplace("priceCurrency", *entity.price_currency);
-    if (entity.availability) offer.emplace("availability", "https://schema.org/" + *entity.availability);
+    if (entity.price) detail::add_last(offer, "price", *entity.price);
+    if (entity.price_currency) detail::add_last(offer, "priceCurrency", *entity.price_currency);
     out["offers"] = std::move(offer);
   }
   return out;

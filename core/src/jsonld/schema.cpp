@@ -1,5 +1,7 @@
 #include "zoret/jsonld/schema.hpp"
 
+#include "jsonld/members.hpp"
+
 #include <mutex>
 #include <utility>
 
@@ -103,30 +105,31 @@ Json base_schema(std::string_view type, const SchemaContext& context) {
   // Members are emplaced into the maps directly, here and in the type builders:
   // Json::object({...}) first makes each key-value pair an array of its own,
   // which cost more than the rest of a page build.
+  using detail::add_last;
   Json::object_t out;
-  out.emplace("@context", "https://schema.org");
-  out.emplace("@type", std::string(type));
-  out.emplace("name", std::string(context.name));
-  out.emplace("url", std::string(context.url));
-  if (context.description) out.emplace("description", std::string(*context.description));
-  if (context.image) out.emplace("image", absolutize_schema_url(*context.image, config));
-  if (entity.published_at) out.emplace("datePublished", *entity.published_at);
-  if (entity.updated_at) out.emplace("dateModified", *entity.updated_at);
+  add_last(out, "@context", "https://schema.org");
+  add_last(out, "@type", std::string(type));
   if (entity.author_name) {
     Json::object_t author;
-    author.emplace("@type", "Person");
-    author.emplace("name", *entity.author_name);
-    out.emplace("author", std::move(author));
+    add_last(author, "@type", "Person");
+    add_last(author, "name", *entity.author_name);
+    add_last(out, "author", std::move(author));
   }
+  if (entity.updated_at) add_last(out, "dateModified", *entity.updated_at);
+  if (entity.published_at) add_last(out, "datePublished", *entity.published_at);
+  if (context.description) add_last(out, "description", std::string(*context.description));
+  if (context.image) add_last(out, "image", absolutize_schema_url(*context.image, config));
+  add_last(out, "name", std::string(context.name));
   if (config.publisher_name) {
     Json::object_t publisher;
-    publisher.emplace("@type", "Organization");
-    publisher.emplace("name", *config.publisher_name);
+    add_last(publisher, "@type", "Organization");
     if (config.publisher_logo) {
-      publisher.emplace("logo", absolutize_schema_url(*config.publisher_logo, config));
+      add_last(publisher, "logo", absolutize_schema_url(*config.publisher_logo, config));
     }
-    out.emplace("publisher", std::move(publisher));
+    add_last(publisher, "name", *config.publisher_name);
+    add_last(out, "publisher", std::move(publisher));
   }
+  add_last(out, "url", std::string(context.url));
   return Json(std::move(out));
 }
 
