@@ -4,6 +4,7 @@
 
 #include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "frame/ref.hpp"
@@ -85,12 +86,15 @@ struct Box {
   static T& of(PyObject* obj) { return reinterpret_cast<Box*>(obj)->value; }
   static BoxMemo<T>& memo_of(PyObject* obj) { return reinterpret_cast<Box*>(obj)->memo; }
 
-  /// A new instance of `tp` (a class for which `is_class` holds) holding `value`.
-  static PyObject* create(PyTypeObject* tp, T value) {
+  /// A new instance of `tp` (a class for which `is_class` holds) holding `value`,
+  /// copied or moved straight into place: a payload is a large record.
+  template <class U>
+    requires std::is_same_v<std::remove_cvref_t<U>, T>
+  static PyObject* create(PyTypeObject* tp, U&& value) {
     auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(tp, Py_tp_alloc));
     PyObject* self = alloc(tp, 0);
     if (self == nullptr) return nullptr;
-    new (&reinterpret_cast<Box*>(self)->value) T(std::move(value));
+    new (&reinterpret_cast<Box*>(self)->value) T(std::forward<U>(value));
     new (&reinterpret_cast<Box*>(self)->memo) BoxMemo<T>();
     return self;
   }
@@ -98,10 +102,12 @@ struct Box {
   /// A new instance of the class that `module` defines for `T`. The class is read
   /// from the module's namespace at each call, so a function or method makes objects
   /// of its own module's classes, whichever import or interpreter it belongs to.
-  static PyObject* create_in(PyObject* module, T value) {
+  template <class U>
+    requires std::is_same_v<std::remove_cvref_t<U>, T>
+  static PyObject* create_in(PyObject* module, U&& value) {
     Ref cls = class_in(module);
     if (!cls) return nullptr;
-    return create(reinterpret_cast<PyTypeObject*>(cls.get()), std::move(value));
+    return create(reinterpret_cast<PyTypeObject*>(cls.get()), std::forward<U>(value));
   }
 
  private:

@@ -28,7 +28,7 @@ PyObject* run_build(PyObject* module, Output output, const SEOEntity& entity, st
   ConfigBorrow borrow(config_obj);
   auto built = build_seo_payload(entity, route, config, overrides);
   if (!built) return raise_by_kind(built.error());
-  SEOPayload payload = *std::move(built);
+  SEOPayload& payload = *built;
   if (!apply_schema_registry(module, payload, entity, config_obj) ||
       !apply_hooks(module, payload, entity, config_obj) || !emit_warnings(payload, config))
     return nullptr;
