@@ -31,8 +31,18 @@ std::string clean_pairs(std::string_view query, std::vector<CleanParam>* params)
 /// Orders `params` by key bytes and keeps the last pair of each key, as
 /// assigning them one by one into a map would.
 void settle(std::vector<CleanParam>& params) {
-  std::stable_sort(params.begin(), params.end(),
-                   [](const CleanParam& a, const CleanParam& b) { return a.key < b.key; });
+  const auto by_key = [](const CleanParam& a, const CleanParam& b) { return a.key < b.key; };
+  // A URL has a handful of pairs: sorted in place, stably, without the buffer that
+  // stable_sort allocates; many pairs go to stable_sort.
+  if (params.size() <= 16) {
+    for (std::size_t i = 1; i < params.size(); ++i) {
+      for (std::size_t j = i; j > 0 && by_key(params[j], params[j - 1]); --j) {
+        std::swap(params[j], params[j - 1]);
+      }
+    }
+  } else {
+    std::stable_sort(params.begin(), params.end(), by_key);
+  }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (kept > 0 && params[kept - 1].key == params[i].key) {
