@@ -37,7 +37,6 @@ def test_a_hook_that_changes_nothing_keeps_the_payload(entity, route, extra, tem
         assert hooked == plain and hooked.hash() == plain.hash()
 
 
-
 @given(entities, paths, overrides)
 def test_outputs_agree_whichever_is_asked_first(entity, route, extra):
     # A head snippet keeps the JSON-LD's compact text, which to_json() and hash()
