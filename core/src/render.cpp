@@ -126,13 +126,32 @@ std::string script_element(std::string_view json) {
   return out;
 }
 
-// `json` is the JSON-LD in its indented layout, read only when there is JSON-LD.
-std::string head_snippet(const SEOPayload& payload, std::string_view json) {
+/// Appends the script element of `compact`, the JSON-LD's compact text, indented.
+/// Without a "<" there is nothing to escape, and the text is re-indented straight
+/// into place rather than into a copy that is then scanned.
+void append_script_from_compact(std::string& out, std::string_view compact) {
+  if (compact.find('<') == std::string_view::npos) {
+    out += kScriptOpen;
+    append_json_reindented(out, compact);
+    out += kScriptClose;
+    return;
+  }
+  std::string json;
+  append_json_reindented(json, compact);
+  append_script(out, json);
+}
+
+/// The head snippet; `jsonld_size` bounds the JSON-LD's indented text and
+/// `append_jsonld(out)` appends its script element (both used only when there is
+/// JSON-LD).
+template <class AppendJsonld>
+std::string head_snippet(const SEOPayload& payload, std::size_t jsonld_size,
+                         AppendJsonld&& append_jsonld) {
   std::string out;
   out.reserve(text_size(payload.title) + text_size(payload.description) +
               text_size(payload.canonical) + text_size(payload.robots) +
               og_size(payload.og) + twitter_size(payload.twitter) +
-              (payload.schema_jsonld ? kScriptOpen.size() + json.size() + 32 : 0));
+              (payload.schema_jsonld ? kScriptOpen.size() + jsonld_size + 32 : 0));
   out += "<title>";
   append_escaped_html(out, payload.title);
   out += "</title>\n";
@@ -144,7 +163,7 @@ std::string head_snippet(const SEOPayload& payload, std::string_view json) {
   append_opengraph_lines(out, payload.og);
   append_twitter_lines(out, payload.twitter);
   if (payload.schema_jsonld) {
-    append_script(out, json);
+    append_jsonld(out);
     out += '\n';
   }
   return out;
@@ -200,20 +219,24 @@ std::string render_jsonld(const SEOPayload& payload) {
 
 std::string render_jsonld(const SEOPayload& payload, std::string_view jsonld) {
   if (!payload.schema_jsonld) return std::string();
-  std::string json;
-  append_json_reindented(json, jsonld);
-  return script_element(json);
+  std::string out;
+  out.reserve(kScriptOpen.size() + jsonld.size() * 2 + kScriptClose.size());
+  append_script_from_compact(out, jsonld);
+  return out;
 }
 
 std::string render_html(const SEOPayload& payload) {
-  return head_snippet(payload,
-                      payload.schema_jsonld ? to_json_pretty_text(*payload.schema_jsonld) : "");
+  std::string json;
+  if (payload.schema_jsonld) json = to_json_pretty_text(*payload.schema_jsonld);
+  return head_snippet(payload, json.size(),
+                      [&](std::string& out) { append_script(out, json); });
 }
 
 std::string render_html(const SEOPayload& payload, std::string_view jsonld) {
-  std::string json;
-  if (payload.schema_jsonld) append_json_reindented(json, jsonld);
-  return head_snippet(payload, json);
+  // The indented text is at most twice the compact one for the usual shallow
+  // JSON-LD; a deeper one grows the string once more.
+  return head_snippet(payload, jsonld.size() * 2,
+                      [&](std::string& out) { append_script_from_compact(out, jsonld); });
 }
 
 }  // namespace zoret
