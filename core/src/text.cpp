@@ -144,13 +144,15 @@ bool is_plain_word(std::uint64_t word, bool in_space) noexcept {
 /// length. Starting "inside a run" drops leading space, and since every run is a
 /// single U+0020 afterwards, trimming the end is dropping at most one byte; with
 /// `trim_end` off that byte stays, and the result of a prefix of some text is a
-/// prefix of the text's result.
+/// prefix of the text's result. A text collapsed piece by piece gives that same
+/// result when each piece after the first starts with `in_space` telling whether
+/// the result so far ends in a space.
 /// Plain prose moves a word at a time; the ASCII byte path for the rest is
 /// branch-free because spaces in prose come too often to predict.
-std::size_t collapse_white_space(char* buf, std::size_t size, bool trim_end = true) {
+std::size_t collapse_white_space(char* buf, std::size_t size, bool trim_end = true,
+                                 bool in_space = true) {
   const std::string_view text(buf, size);
   std::size_t w = 0;
-  bool in_space = true;
   std::size_t r = 0;
   while (r < size) {
     // The word test takes the first byte in memory as the lowest.
@@ -209,24 +211,34 @@ std::string html_to_text(std::string_view html) {
 std::optional<std::string> build_description_snippet(std::string_view html,
                                                      std::size_t max_chars) {
   // A body usually holds far more text than a snippet shows. The walk first stops
-  // after enough output for max_chars + 2 characters of four bytes; when that
-  // output, collapsed, already holds max_chars + 2 characters, the whole text is
-  // longer than max_chars even after trimming its end, and its first characters
-  // are those of this prefix. Otherwise the whole body is walked. The prefix needs
-  // a small buffer only; a buffer for the whole body (a large allocation, which
-  // also makes the allocator sort its free lists) is made only for that walk.
-  const std::size_t prefix_limit = 4 * (max_chars + 2);
-  if (max_chars < html.size() && prefix_limit < html.size()) {
-    std::string head(prefix_limit, '\0');
+  // after a little more output than max_chars + 2 characters of one byte each and
+  // collapses it; when that already holds max_chars + 2 characters, the whole
+  // text is longer than max_chars even after trimming its end, and its first
+  // characters are those of this prefix. Otherwise the walk goes on in doubling
+  // rounds, each collapsed onto the last, up to room for max_chars + 2 characters
+  // of four bytes; after that the whole body is walked afresh. The prefix needs a
+  // small buffer only; a buffer for the whole body (a large allocation, which also
+  // makes the allocator sort its free lists) is made only for that walk.
+  const std::size_t prefix_room = 4 * (max_chars + 2);
+  if (max_chars < html.size() && prefix_room < html.size()) {
+    std::string head(prefix_room, '\0');
     StripState state;
-    strip_tags(html, head.data(), state, prefix_limit);
-    if (state.pos < html.size()) {
-      head.resize(collapse_white_space(head.data(), state.written, /*trim_end=*/false));
-      if (code_point_offset(head, max_chars + 1) < head.size()) {
-        head.resize(max_chars < 3 ? 0 : code_point_offset(head, max_chars - 3));
+    std::size_t collapsed = 0;
+    std::size_t limit = std::min(prefix_room, max_chars + 2 + max_chars / 4 + 16);
+    for (;;) {
+      strip_tags(html, head.data(), state, limit);
+      const bool in_space = collapsed == 0 || head[collapsed - 1] == ' ';
+      collapsed += collapse_white_space(head.data() + collapsed, state.written - collapsed,
+                                        /*trim_end=*/false, in_space);
+      state.written = collapsed;
+      const std::string_view text(head.data(), collapsed);
+      if (code_point_offset(text, max_chars + 1) < text.size()) {
+        head.resize(max_chars < 3 ? 0 : code_point_offset(text, max_chars - 3));
         head += "...";
         return head;
       }
+      if (state.pos >= html.size() || limit == prefix_room) break;
+      limit = std::min(prefix_room, 2 * limit);
     }
   }
   std::string text(html.size(), '\0');
