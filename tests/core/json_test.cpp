@@ -73,14 +73,21 @@ TEST(AppendJsonString, EscapesOnlyWhatJsonRequires) {
 TEST(AppendJsonString, FindsEscapesAtEveryOffset) {
   const std::pair<char, std::string> specials[] = {
       {'"', R"(\")"}, {'\\', R"(\\)"}, {'\n', R"(\n)"}, {'\0', R"(\u0000)"}, {'\x1f', R"(\u001f)"}};
-  for (const std::string filler :
-       {"abcdefghijklmnopqrstu", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\x80 !~"}) {
-    for (const auto& [special, escaped] : specials) {
-      for (std::size_t at = 0; at < filler.size(); ++at) {
-        std::string input = filler, expected = "\"" + filler + "\"";
-        input[at] = special;
-        expected.replace(at + 1, 1, escaped);
-        EXPECT_EQ(string_text(input), expected) << "offset " << at;
+  // Every length up to past two wide loads, with the special at every offset: the
+  // short, overlapping and block-wise scans each meet it in every lane.
+  for (const std::string_view fillers :
+       {"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOP",
+        "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\x80 !~\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xFF\x80 !~"}) {
+    for (std::size_t size = 1; size <= fillers.size(); ++size) {
+      const std::string filler(fillers.substr(0, size));
+      EXPECT_EQ(string_text(filler), "\"" + filler + "\"");
+      for (const auto& [special, escaped] : specials) {
+        for (std::size_t at = 0; at < size; ++at) {
+          std::string input = filler, expected = "\"" + filler + "\"";
+          input[at] = special;
+          expected.replace(at + 1, 1, escaped);
+          EXPECT_EQ(string_text(input), expected) << "size " << size << " offset " << at;
+        }
       }
     }
   }

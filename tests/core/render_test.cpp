@@ -24,6 +24,26 @@ TEST(EscapeHtml, ReplacesTheFiveSpecialCharacters) {
   for (const auto& [in, out] : cases) EXPECT_EQ(escape_html(in), out) << in;
 }
 
+// Every length up to past two wide loads, with a special character at every offset.
+TEST(EscapeHtml, FindsSpecialsAtEveryOffset) {
+  const std::string_view fillers = "abcdefghijklmnopqrstuvwxyz\xC3\xA9\xE2\x80\x94/=`0123456789";
+  const std::pair<char, std::string_view> specials[] = {
+      {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#x27;"}};
+  for (std::size_t size = 1; size <= fillers.size(); ++size) {
+    const std::string filler(fillers.substr(0, size));
+    EXPECT_EQ(escape_html(filler), filler);
+    for (const auto& [special, escaped] : specials) {
+      for (std::size_t at = 0; at < size; ++at) {
+        std::string input = filler;
+        std::string expected = filler;
+        input[at] = special;
+        expected.replace(at, 1, escaped);
+        EXPECT_EQ(escape_html(input), expected) << "size " << size << " offset " << at;
+      }
+    }
+  }
+}
+
 TEST(RenderHtml, MinimalPayloadIsFiveLines) {
   EXPECT_EQ(render_html(minimal()),
             "<title>T</title>\n"
