@@ -4,10 +4,12 @@
 #include <unicode/uloc.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "test_support.hpp"
 
@@ -53,6 +55,25 @@ TEST(ToLowerFull, AppliesTheFullDefaultMappingWhateverTheDefaultLocale) {
     EXPECT_EQ(to_lower_full(in), out) << in;
   }
   uloc_setDefault(saved.c_str(), &err);
+}
+
+// Offsets are found eight bytes at a time where a word allows; they must be those
+// of walking byte by byte, for mixed, wide and ill-formed text at every count.
+TEST(CodePoints, OffsetsAgreeWithAByteWalk) {
+  const std::string_view pieces[] = {"a", "bc", "\u00E4", "\u20AC", "\U0001F600", "\x80", "\xFF"};
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 400; ++trial) {
+    std::string s;
+    const std::size_t count = random() % 40;
+    for (std::size_t i = 0; i < count; ++i) s += pieces[random() % std::size(pieces)];
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) starts.push_back(i);
+    }
+    for (std::size_t n = 0; n <= starts.size() + 1; ++n) {
+      EXPECT_EQ(code_point_offset(s, n), n < starts.size() ? starts[n] : s.size()) << s << " / " << n;
+    }
+  }
 }
 
 TEST(CodePoints, CountOffsetsAndNext) {
