@@ -464,7 +464,8 @@ void JsonWriter::key(std::string_view name) {
   first_in_container_ = false;
   if (pretty_) newline_indent();
   append_json_string(out_, name);
-  out_ += pretty_ ? ": " : ":";
+  out_ += ':';
+  if (pretty_) out_ += ' ';
   after_key_ = true;
 }
 
