@@ -13,10 +13,17 @@
 namespace zoret {
 
 Result<std::string> sha256_hex(std::string_view bytes) {
+  return sha256_hex(std::span<const std::string_view>(&bytes, 1));
+}
+
+Result<std::string> sha256_hex(std::span<const std::string_view> parts) {
   unsigned char digest[SHA256_DIGEST_LENGTH];
   SHA256_CTX context;
-  if (SHA256_Init(&context) != 1 || SHA256_Update(&context, bytes.data(), bytes.size()) != 1 ||
-      SHA256_Final(digest, &context) != 1) {
+  bool ok = SHA256_Init(&context) == 1;
+  for (const std::string_view part : parts) {
+    ok = ok && SHA256_Update(&context, part.data(), part.size()) == 1;
+  }
+  if (!ok || SHA256_Final(digest, &context) != 1) {
     return ZoretError(ErrorKind::Serialization, "SHA-256 digest failed");
   }
   std::string hex;

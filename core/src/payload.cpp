@@ -382,6 +382,18 @@ void write_json(JsonWriter& writer, const SEOPayload& payload) {
   write_payload(writer, payload, [&] { writer.field("schema_jsonld", payload.schema_jsonld); });
 }
 
+std::size_t write_compact_around_jsonld(std::string& out, const SEOPayload& payload) {
+  JsonWriter writer(out, /*pretty=*/false);
+  std::size_t at = std::string::npos;
+  write_payload(writer, payload, [&] {
+    if (!payload.schema_jsonld) return;
+    writer.key("schema_jsonld");
+    at = out.size();
+    writer.compact_value({});
+  });
+  return at;
+}
+
 void write_json(JsonWriter& writer, const SEOPayload& payload, std::string_view jsonld) {
   write_payload(writer, payload, [&] {
     if (!payload.schema_jsonld) return;

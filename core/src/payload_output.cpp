@@ -1,5 +1,7 @@
 #include "zoret/payload_output.hpp"
 
+#include <atomic>
+#include <cstddef>
 #include <utility>
 
 #include "zoret/hashing.hpp"
@@ -8,26 +10,44 @@
 namespace zoret {
 namespace {
 
-// A minimal payload's compact text is a little under 128 bytes, so most pages
-// need at most a few doublings.
-constexpr std::size_t kCompactReserve = 128;
-// A page's JSON-LD text is mostly between a few hundred bytes and a few
-// kilobytes; growing to that from nothing took half a dozen reallocations.
-constexpr std::size_t kJsonldReserve = 1024;
+/// How much to reserve for the next text of one kind: the size of the last one,
+/// up to a bound. The pages of a site are alike, so a text is mostly written
+/// without the doublings (each a reallocation and a copy) that growing from
+/// nothing takes; a text larger than the last grows as usual.
+class SizeHint {
+ public:
+  explicit SizeHint(std::size_t first) : last_(first) {}
+  [[nodiscard]] std::size_t next() const noexcept {
+    return last_.load(std::memory_order_relaxed) + kMargin;
+  }
+  void saw(std::size_t size) noexcept {
+    last_.store(size < kBound ? size : kBound, std::memory_order_relaxed);
+  }
+
+ private:
+  static constexpr std::size_t kMargin = 64;
+  static constexpr std::size_t kBound = std::size_t{16} << 10;
+  std::atomic<std::size_t> last_;
+};
+
+SizeHint jsonld_size(1024);
+SizeHint compact_size(2048);
+SizeHint around_jsonld_size(1024);
 
 }  // namespace
 
 std::string jsonld_text(const SEOPayload& payload) {
   std::string out;
   if (!payload.schema_jsonld) return out;
-  out.reserve(kJsonldReserve);
+  out.reserve(jsonld_size.next());
   append_json_compact(out, *payload.schema_jsonld);
+  jsonld_size.saw(out.size());
   return out;
 }
 
 std::string to_json_pretty(const SEOPayload& payload) {
   std::string out;
-  out.reserve(512 + (payload.schema_jsonld ? kJsonldReserve * 2 : 0));
+  out.reserve(512);
   JsonWriter writer(out, /*pretty=*/true);
   write_json(writer, payload);
   return out;
@@ -43,18 +63,23 @@ std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
 
 Result<std::string> hash_payload(const SEOPayload& payload) {
   std::string compact;
-  compact.reserve(kCompactReserve + (payload.schema_jsonld ? kJsonldReserve : 0));
+  compact.reserve(compact_size.next());
   JsonWriter writer(compact, /*pretty=*/false);
   write_json(writer, payload);
+  compact_size.saw(compact.size());
   return sha256_hex(compact);
 }
 
 Result<std::string> hash_payload(const SEOPayload& payload, std::string_view jsonld) {
-  std::string compact;
-  compact.reserve(kCompactReserve + jsonld.size());
-  JsonWriter writer(compact, /*pretty=*/false);
-  write_json(writer, payload, jsonld);
-  return sha256_hex(compact);
+  // The JSON-LD text is hashed where it lies, between the text before and after it.
+  std::string around;
+  around.reserve(around_jsonld_size.next());
+  const std::size_t at = write_compact_around_jsonld(around, payload);
+  around_jsonld_size.saw(around.size());
+  if (at == std::string::npos) return sha256_hex(around);
+  const std::string_view text(around);
+  const std::string_view parts[] = {text.substr(0, at), jsonld, text.substr(at)};
+  return sha256_hex(parts);
 }
 
 Result<std::string> etag_payload(const SEOPayload& payload) {

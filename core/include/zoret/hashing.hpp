@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,8 @@ namespace zoret {
 /// Errors: Serialization ("SHA-256 digest failed") if libcrypto reports a failure,
 /// which only happens when it cannot allocate or is misconfigured.
 [[nodiscard]] Result<std::string> sha256_hex(std::string_view bytes);
+
+/// `sha256_hex` of the concatenation of `parts`, without making it.
+[[nodiscard]] Result<std::string> sha256_hex(std::span<const std::string_view> parts);
 
 }  // namespace zoret

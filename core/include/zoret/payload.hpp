@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -95,5 +96,9 @@ void write_json(JsonWriter& writer, const SEOPayload& payload);
 /// The same with the JSON-LD given as compact text, `jsonld_text(payload)`
 /// (payload_output.hpp), written before.
 void write_json(JsonWriter& writer, const SEOPayload& payload, std::string_view jsonld);
+/// The compact form with the JSON-LD's value left out, appended to `out`; returns
+/// where in `out` that value belongs (npos without JSON-LD), for a caller that has
+/// its text apart.
+[[nodiscard]] std::size_t write_compact_around_jsonld(std::string& out, const SEOPayload& payload);
 
 }  // namespace zoret
