@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace zoret {
 namespace {
@@ -32,6 +33,12 @@ TEST(Sha256Hex, MatchesKnownDigests) {
     const Result<std::string> digest = sha256_hex(row.input);
     ASSERT_TRUE(digest.has_value()) << digest.error().display();
     EXPECT_EQ(*digest, row.digest);
+    // In pieces, at every split and with empty pieces around it, the same digest.
+    const std::string_view text(row.input);
+    for (std::size_t at = 0; at <= text.size() && at < 130; ++at) {
+      const std::string_view parts[] = {"", text.substr(0, at), "", text.substr(at)};
+      EXPECT_EQ(*sha256_hex(parts), *digest) << at;
+    }
   }
 }
 

@@ -42,6 +42,10 @@ TEST(HashPayload, EveryVisibleChangeChangesTheHash) {
     const std::string digest = hash(changed);
     for (const auto& other : seen) EXPECT_NE(digest, other) << c.name;
     seen.push_back(digest);
+    // The forms that take the JSON-LD text written before give the same bytes.
+    const std::string jsonld = jsonld_text(changed);
+    EXPECT_EQ(testing::value_of(hash_payload(changed, jsonld)), digest) << c.name;
+    EXPECT_EQ(to_json_pretty(changed, jsonld), to_json_pretty(changed)) << c.name;
   }
 }
 
