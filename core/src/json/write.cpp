@@ -248,30 +248,102 @@ void append_json_double(std::string& out, double value) {
   }
 }
 
-void append_json_compact(std::string& out, const Json& value) {
+namespace {
+
+/// Writes into a string through a position, in room made ahead (the string is
+/// resized, never appended to, while a cursor is open): the compact layout is
+/// mostly short pieces, and appending each one spent more on the string's
+/// bookkeeping than on the bytes. `close` cuts the string back to what was written.
+class Cursor {
+ public:
+  explicit Cursor(std::string& out) : out_(out), at_(out.size()), limit_(at_) {}
+
+  /// Makes room for `n` more bytes; the puts after it may then write them.
+  void room(std::size_t n) {
+    if (limit_ - at_ >= n) return;
+    // Room the string has already reserved is taken first.
+    out_.resize(std::max({out_.capacity(), out_.size() * 2, at_ + n + 256}));
+    limit_ = out_.size();
+  }
+  void put(char c) noexcept { out_[at_++] = c; }
+  void put(std::string_view text) noexcept {
+    std::memcpy(out_.data() + at_, text.data(), text.size());
+    at_ += text.size();
+  }
+  /// The string, cut back to what was written, for a writer that appends; `resume`
+  /// then goes on after whatever that writer added.
+  std::string& appender() {
+    out_.resize(at_);
+    limit_ = at_;
+    return out_;
+  }
+  void resume() { at_ = limit_ = out_.size(); }
+  void close() { out_.resize(at_); }
+
+ private:
+  std::string& out_;
+  std::size_t at_;
+  std::size_t limit_;
+};
+
+void put_string(Cursor& cursor, std::string_view s) {
+  if (find_escape(s.data(), s.data() + s.size()) != s.data() + s.size()) {
+    append_json_string(cursor.appender(), s);
+    cursor.resume();
+    return;
+  }
+  cursor.room(s.size() + 2);
+  cursor.put('"');
+  cursor.put(s);
+  cursor.put('"');
+}
+
+void put_compact(Cursor& cursor, const Json& value) {
   if (const auto* members = value.get_ptr<const Json::object_t*>()) {
-    out += '{';
+    cursor.room(2);
+    cursor.put('{');
     bool first = true;
     for (const auto& [name, member] : *members) {
-      if (!first) out += ',';
+      if (!first) {
+        cursor.room(1);
+        cursor.put(',');
+      }
       first = false;
-      append_json_string(out, name);
-      out += ':';
-      append_json_compact(out, member);
+      put_string(cursor, name);
+      cursor.room(1);
+      cursor.put(':');
+      put_compact(cursor, member);
     }
-    out += '}';
+    cursor.room(1);
+    cursor.put('}');
   } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
-    out += '[';
+    cursor.room(2);
+    cursor.put('[');
     bool first = true;
     for (const auto& item : *items) {
-      if (!first) out += ',';
+      if (!first) {
+        cursor.room(1);
+        cursor.put(',');
+      }
       first = false;
-      append_json_compact(out, item);
+      put_compact(cursor, item);
     }
-    out += ']';
+    cursor.room(1);
+    cursor.put(']');
+  } else if (const auto* text = value.get_ptr<const Json::string_t*>()) {
+    put_string(cursor, *text);
   } else {
-    append_scalar(out, value);
+    append_scalar(cursor.appender(), value);
+    cursor.resume();
   }
+}
+
+}  // namespace
+
+void append_json_compact(std::string& out, const Json& value) {
+  Cursor cursor(out);
+  put_compact(cursor, value);
+  cursor.close();
 }
 
 std::string to_json_compact(const Json& value) {
