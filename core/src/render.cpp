@@ -176,10 +176,9 @@ void append_script_from_compact(std::string& out, std::string_view compact) {
 /// `append_jsonld(out)` appends its script element (both used only when there is
 /// JSON-LD).
 template <class AppendJsonld>
-std::string head_snippet(const SEOPayload& payload, std::size_t jsonld_size,
+void append_head_snippet(std::string& out, const SEOPayload& payload, std::size_t jsonld_size,
                          AppendJsonld&& append_jsonld) {
-  std::string out;
-  out.reserve(text_size(payload.title) + text_size(payload.description) +
+  out.reserve(out.size() + text_size(payload.title) + text_size(payload.description) +
               text_size(payload.canonical) + text_size(payload.robots) +
               og_size(payload.og) + twitter_size(payload.twitter) +
               (payload.schema_jsonld ? kScriptOpen.size() + jsonld_size + 32 : 0));
@@ -197,7 +196,6 @@ std::string head_snippet(const SEOPayload& payload, std::size_t jsonld_size,
     append_jsonld(out);
     out += '\n';
   }
-  return out;
 }
 
 }  // namespace
@@ -258,15 +256,23 @@ std::string render_jsonld(const SEOPayload& payload, std::string_view jsonld) {
 std::string render_html(const SEOPayload& payload) {
   std::string json;
   if (payload.schema_jsonld) json = to_json_pretty_text(*payload.schema_jsonld);
-  return head_snippet(payload, json.size(),
-                      [&](std::string& out) { append_script(out, json); });
+  std::string out;
+  append_head_snippet(out, payload, json.size(),
+                      [&](std::string& text) { append_script(text, json); });
+  return out;
 }
 
 std::string render_html(const SEOPayload& payload, std::string_view jsonld) {
+  std::string out;
+  append_html(out, payload, jsonld);
+  return out;
+}
+
+void append_html(std::string& out, const SEOPayload& payload, std::string_view jsonld) {
   // The indented text is at most twice the compact one for the usual shallow
   // JSON-LD; a deeper one grows the string once more.
-  return head_snippet(payload, jsonld.size() * 2,
-                      [&](std::string& out) { append_script_from_compact(out, jsonld); });
+  append_head_snippet(out, payload, jsonld.size() * 2,
+                      [&](std::string& text) { append_script_from_compact(text, jsonld); });
 }
 
 }  // namespace zoret

@@ -373,6 +373,19 @@ PyObject* text_with_jsonld(PyObject* self) {
   return to_py(std::string_view(Render(payload_of(self), memo_jsonld(self))));
 }
 
+// The snippet is copied into a str at once, so it is written into a buffer kept by
+// the thread instead of a string made and freed on every call; a buffer that grew
+// past the usual page is let go.
+PyObject* payload_render_html(PyObject* self) {
+  constexpr std::size_t kKeptBuffer = std::size_t{64} << 10;
+  thread_local std::string buffer;
+  buffer.clear();
+  append_html(buffer, payload_of(self), memo_jsonld(self));
+  PyObject* text = to_py(std::string_view(buffer));
+  if (buffer.capacity() > kKeptBuffer) std::string().swap(buffer);
+  return text;
+}
+
 PyMethodDef kPayloadMethods[] = {
     reduce_def<"SEOPayload.__reduce__", payload_reduce>(),
     fast_def("to_dict", no_args<"SEOPayload.to_dict", payload_to_dict>,
@@ -388,7 +401,7 @@ PyMethodDef kPayloadMethods[] = {
              "hash($self, /)\n--\n\nSHA-256 of the compact JSON text, as 64 lower-case hex digits."),
     fast_def("etag", no_args<"SEOPayload.etag", payload_etag>,
              "etag($self, /)\n--\n\nThe hash as a strong HTTP entity tag (in double quotes)."),
-    fast_def("render_html", no_args<"SEOPayload.render_html", text_with_jsonld<&render_html>>,
+    fast_def("render_html", no_args<"SEOPayload.render_html", payload_render_html>,
              "render_html($self, /)\n--\n\nThe <head> snippet: one tag per line, ending with a newline."),
     fast_def("render_opengraph", no_args<"SEOPayload.render_opengraph", text_of<&render_opengraph>>,
              "render_opengraph($self, /)\n--\n\nThe Open Graph meta tags, one per line."),

@@ -37,5 +37,7 @@ void append_escaped_html(std::string& out, std::string_view text);
 [[nodiscard]] std::string render_html(const SEOPayload& payload);
 /// The same from `jsonld_text(payload)` (payload_output.hpp), written before.
 [[nodiscard]] std::string render_html(const SEOPayload& payload, std::string_view jsonld);
+/// That text appended to `out`, for a caller that keeps a buffer.
+void append_html(std::string& out, const SEOPayload& payload, std::string_view jsonld);
 
 }  // namespace zoret
