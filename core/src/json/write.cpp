@@ -541,6 +541,18 @@ void JsonWriter::key(std::string_view name) {
   after_key_ = true;
 }
 
+void JsonWriter::plain_key(std::string_view name) {
+  ZORET_ASSERT(level_ > 0 && !after_key_);
+  ZORET_ASSERT(find_escape(name.data(), name.data() + name.size()) == name.data() + name.size());
+  if (!first_in_container_) out_ += ',';
+  first_in_container_ = false;
+  if (pretty_) newline_indent();
+  out_ += '"';
+  out_ += name;
+  out_ += pretty_ ? std::string_view("\": ") : std::string_view("\":");
+  after_key_ = true;
+}
+
 void JsonWriter::null() {
   before_value();
   out_ += "null";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +51,8 @@ class JsonWriter {
   void begin_array();
   void end_array();
   void key(std::string_view name);
+  /// `key` for a name known to need no escaping (checked in debug builds).
+  void plain_key(std::string_view name);
 
   void null();
   void boolean(bool v);
@@ -65,6 +68,15 @@ class JsonWriter {
   /// `write_json` overload. An absent optional member is left out, never null.
   template <class T>
   void field(std::string_view name, const T& v);
+  /// The same for a member name written in the source: such names need no
+  /// escaping, so the key is written without looking for any.
+  template <std::size_t N, class T>
+  void field(const char (&name)[N], const T& v) {
+    plain_field(std::string_view(name, N - 1), v);
+  }
+  /// `field` for a name known to need no escaping (checked in debug builds).
+  template <class T>
+  void plain_field(std::string_view name, const T& v);
 
  private:
   void before_value();
@@ -117,6 +129,16 @@ void JsonWriter::field(std::string_view name, const T& v) {
     if (v) field(name, *v);
   } else {
     key(name);
+    detail::write_field_value(*this, v);
+  }
+}
+
+template <class T>
+void JsonWriter::plain_field(std::string_view name, const T& v) {
+  if constexpr (detail::IsOptional<T>::value) {
+    if (v) plain_field(name, *v);
+  } else {
+    plain_key(name);
     detail::write_field_value(*this, v);
   }
 }
