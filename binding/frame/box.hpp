@@ -30,8 +30,10 @@ struct BoxMemo<SEOPayload> {
   /// head snippet asked for.
   std::string jsonld;
   bool jsonld_written = false;
-  /// The two JSON products, empty until first asked for.
-  std::string pretty_json;
+  /// The JSON text as the str handed out (owned; str is immutable, so every
+  /// to_json() returns it), null until first asked for.
+  PyObject* pretty_json = nullptr;
+  /// The hash, empty until first asked for.
   std::string hash;
   /// The dictionary form converted once, only ever handed out as copies; owned.
   /// Made at the second to_dict(): a payload asked once needs no copy of it.
@@ -41,7 +43,10 @@ struct BoxMemo<SEOPayload> {
   BoxMemo() = default;
   BoxMemo(const BoxMemo&) = delete;
   BoxMemo& operator=(const BoxMemo&) = delete;
-  ~BoxMemo() { Py_XDECREF(dict); }
+  ~BoxMemo() {
+    Py_XDECREF(dict);
+    Py_XDECREF(pretty_json);
+  }
 };
 
 /// Name of the Python class that holds a `T`; specialised next to each class. It is

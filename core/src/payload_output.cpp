@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "zoret/detail/scratch_text.hpp"
 #include "zoret/hashing.hpp"
 #include "zoret/json.hpp"
 
@@ -31,8 +32,6 @@ class SizeHint {
 };
 
 SizeHint jsonld_size(1024);
-SizeHint compact_size(2048);
-SizeHint around_jsonld_size(1024);
 
 }  // namespace
 
@@ -45,37 +44,43 @@ std::string jsonld_text(const SEOPayload& payload) {
   return out;
 }
 
+void append_json_pretty(std::string& out, const SEOPayload& payload) {
+  JsonWriter writer(out, /*pretty=*/true);
+  write_json(writer, payload);
+}
+
+void append_json_pretty(std::string& out, const SEOPayload& payload, std::string_view jsonld) {
+  JsonWriter writer(out, /*pretty=*/true);
+  write_json(writer, payload, jsonld);
+}
+
 std::string to_json_pretty(const SEOPayload& payload) {
   std::string out;
   out.reserve(512);
-  JsonWriter writer(out, /*pretty=*/true);
-  write_json(writer, payload);
+  append_json_pretty(out, payload);
   return out;
 }
 
 std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
   std::string out;
   out.reserve(512 + jsonld.size() + jsonld.size() / 2);
-  JsonWriter writer(out, /*pretty=*/true);
-  write_json(writer, payload, jsonld);
+  append_json_pretty(out, payload, jsonld);
   return out;
 }
 
+// The compact text is only hashed, so it is written into the thread's scratch text.
 Result<std::string> hash_payload(const SEOPayload& payload) {
-  std::string compact;
-  compact.reserve(compact_size.next());
-  JsonWriter writer(compact, /*pretty=*/false);
+  detail::ScratchText scratch;
+  JsonWriter writer(scratch.text(), /*pretty=*/false);
   write_json(writer, payload);
-  compact_size.saw(compact.size());
-  return sha256_hex(compact);
+  return sha256_hex(scratch.text());
 }
 
 Result<std::string> hash_payload(const SEOPayload& payload, std::string_view jsonld) {
   // The JSON-LD text is hashed where it lies, between the text before and after it.
-  std::string around;
-  around.reserve(around_jsonld_size.next());
+  detail::ScratchText scratch;
+  std::string& around = scratch.text();
   const std::size_t at = write_compact_around_jsonld(around, payload);
-  around_jsonld_size.saw(around.size());
   if (at == std::string::npos) return sha256_hex(around);
   const std::string_view text(around);
   const std::string_view parts[] = {text.substr(0, at), jsonld, text.substr(at)};

@@ -7,6 +7,7 @@
 
 #include "payload_samples.hpp"
 #include "test_support.hpp"
+#include "zoret/detail/scratch_text.hpp"
 #include "zoret/hashing.hpp"
 
 namespace zoret {
@@ -21,6 +22,34 @@ TEST(HashPayload, DigestOfTheCompactText) {
   EXPECT_EQ(hash(minimal()), digest);
   EXPECT_EQ(testing::value_of(sha256_hex(testing::compact_json(minimal()))), digest);
   EXPECT_EQ(testing::value_of(etag_payload(minimal())), "\"" + digest + "\"");
+}
+
+// The hash is written in the thread's scratch text; a caller already writing in it
+// (as the binding does for its snippets) keeps its text, and each gets the same hash.
+TEST(HashPayload, ScratchTextHeldByTheCallerIsLeftAlone) {
+  const std::string alone = hash(minimal());
+  std::string seen_inside;
+  {
+    detail::ScratchText outer;
+    outer.text() = "caller's text";
+    EXPECT_EQ(hash(minimal()), alone);
+    {
+      detail::ScratchText inner;
+      EXPECT_TRUE(inner.text().empty());
+      inner.text() = "inner";
+      seen_inside = outer.text();
+    }
+    EXPECT_EQ(outer.text(), "caller's text");
+  }
+  EXPECT_EQ(seen_inside, "caller's text");
+  {
+    detail::ScratchText again;
+    EXPECT_TRUE(again.text().empty());
+    again.text().assign(std::size_t{1} << 20, 'x');
+  }
+  detail::ScratchText after_huge;
+  EXPECT_LT(after_huge.text().capacity(), std::size_t{1} << 20);
+  EXPECT_EQ(hash(minimal()), alone);
 }
 
 TEST(HashPayload, EveryVisibleChangeChangesTheHash) {

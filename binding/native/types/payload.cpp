@@ -17,6 +17,7 @@
 #include "frame/json_value.hpp"
 #include "frame/names.hpp"
 #include "types/record_slots.hpp"
+#include "zoret/detail/scratch_text.hpp"
 #include "zoret/payload_output.hpp"
 #include "zoret/render.hpp"
 #include "zoret/unicode.hpp"
@@ -322,13 +323,20 @@ std::string_view memo_jsonld(PyObject* self) {
   return memo.jsonld;
 }
 
+// The text goes straight into its str, written in the thread's scratch text.
 PyObject* payload_to_json(PyObject* self) {
   auto& memo = PayloadBox::memo_of(self);
-  if (memo.pretty_json.empty()) {
-    memo.pretty_json = memo.jsonld_written ? to_json_pretty(payload_of(self), memo.jsonld)
-                                           : to_json_pretty(payload_of(self));
+  if (memo.pretty_json == nullptr) {
+    detail::ScratchText scratch;
+    if (memo.jsonld_written) {
+      append_json_pretty(scratch.text(), payload_of(self), memo.jsonld);
+    } else {
+      append_json_pretty(scratch.text(), payload_of(self));
+    }
+    memo.pretty_json = to_py(std::string_view(scratch.text()));
+    if (memo.pretty_json == nullptr) return nullptr;
   }
-  return to_py(std::string_view(memo.pretty_json));
+  return Py_NewRef(memo.pretty_json);
 }
 
 /// The hash, made on first use; nullptr with the exception set on failure.
@@ -377,13 +385,10 @@ PyObject* text_with_jsonld(PyObject* self) {
 // the thread instead of a string made and freed on every call; a buffer that grew
 // past the usual page is let go.
 PyObject* payload_render_html(PyObject* self) {
-  constexpr std::size_t kKeptBuffer = std::size_t{64} << 10;
-  thread_local std::string buffer;
-  buffer.clear();
-  append_html(buffer, payload_of(self), memo_jsonld(self));
-  PyObject* text = to_py(std::string_view(buffer));
-  if (buffer.capacity() > kKeptBuffer) std::string().swap(buffer);
-  return text;
+  const std::string_view jsonld = memo_jsonld(self);
+  detail::ScratchText scratch;
+  append_html(scratch.text(), payload_of(self), jsonld);
+  return to_py(std::string_view(scratch.text()));
 }
 
 PyMethodDef kPayloadMethods[] = {

@@ -18,6 +18,8 @@ namespace zoret {
 
 /// The field-by-field form as indented JSON (two spaces per level, no final
 /// newline).
+void append_json_pretty(std::string& out, const SEOPayload& payload);
+void append_json_pretty(std::string& out, const SEOPayload& payload, std::string_view jsonld);
 [[nodiscard]] std::string to_json_pretty(const SEOPayload& payload);
 [[nodiscard]] std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld);
 

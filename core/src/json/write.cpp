@@ -138,30 +138,6 @@ constexpr std::array<bool, 256> kStructural = [] {
   return table;
 }();
 
-void append_scalar(std::string& out, const Json& value) {
-  switch (value.type()) {
-    case Json::value_t::boolean:
-      out += *value.get_ptr<const Json::boolean_t*>() ? "true" : "false";
-      return;
-    case Json::value_t::number_unsigned:
-      append_decimal(out, *value.get_ptr<const Json::number_unsigned_t*>());
-      return;
-    case Json::value_t::number_integer:
-      append_decimal(out, *value.get_ptr<const Json::number_integer_t*>());
-      return;
-    case Json::value_t::number_float:
-      append_json_double(out, *value.get_ptr<const Json::number_float_t*>());
-      return;
-    case Json::value_t::string:
-      append_json_string(out, *value.get_ptr<const Json::string_t*>());
-      return;
-    default:
-      // null, and the library's binary/discarded kinds, which no JSON text has.
-      out += "null";
-      return;
-  }
-}
-
 }  // namespace
 
 void append_json_string(std::string& out, std::string_view s) {
@@ -270,6 +246,18 @@ class Cursor {
     std::memcpy(out_.data() + at_, text.data(), text.size());
     at_ += text.size();
   }
+  /// A line break and the indentation of `level`, room made for them first.
+  void line_break(int level) {
+    const auto spaces = static_cast<std::size_t>(level) * 2;
+    room(spaces + 1);
+    if (spaces < kBreakAndSpaces.size()) {
+      put(kBreakAndSpaces.substr(0, spaces + 1));
+      return;
+    }
+    put('\n');
+    std::memset(out_.data() + at_, ' ', spaces);
+    at_ += spaces;
+  }
   /// The string, cut back to what was written, for a writer that appends; `resume`
   /// then goes on after whatever that writer added.
   std::string& appender() {
@@ -296,6 +284,45 @@ void put_string(Cursor& cursor, std::string_view s) {
   cursor.put('"');
   cursor.put(s);
   cursor.put('"');
+}
+
+// Scalars other than strings, without cutting the string back: an appender would
+// make the next room() fill the whole reserve with zeros again.
+void put_scalar(Cursor& cursor, const Json& value) {
+  char digits[24];
+  std::to_chars_result made{};
+  switch (value.type()) {
+    case Json::value_t::boolean:
+      cursor.room(5);
+      cursor.put(*value.get_ptr<const Json::boolean_t*>() ? std::string_view("true")
+                                                          : std::string_view("false"));
+      return;
+    case Json::value_t::number_unsigned:
+      made = std::to_chars(digits, digits + sizeof digits,
+                           *value.get_ptr<const Json::number_unsigned_t*>());
+      break;
+    case Json::value_t::number_integer:
+      made = std::to_chars(digits, digits + sizeof digits,
+                           *value.get_ptr<const Json::number_integer_t*>());
+      break;
+    case Json::value_t::string:
+      put_string(cursor, *value.get_ptr<const Json::string_t*>());
+      return;
+    case Json::value_t::number_float: {
+      std::string text;
+      append_json_double(text, *value.get_ptr<const Json::number_float_t*>());
+      cursor.room(text.size());
+      cursor.put(text);
+      return;
+    }
+    default:
+      cursor.room(4);
+      cursor.put("null");
+      return;
+  }
+  const auto size = static_cast<std::size_t>(made.ptr - digits);
+  cursor.room(size);
+  cursor.put(std::string_view(digits, size));
 }
 
 void put_compact(Cursor& cursor, const Json& value) {
@@ -330,11 +357,58 @@ void put_compact(Cursor& cursor, const Json& value) {
     }
     cursor.room(1);
     cursor.put(']');
-  } else if (const auto* text = value.get_ptr<const Json::string_t*>()) {
-    put_string(cursor, *text);
   } else {
-    append_scalar(cursor.appender(), value);
-    cursor.resume();
+    put_scalar(cursor, value);
+  }
+}
+
+// The two-space layout, through a cursor for the same reason as put_compact.
+void put_pretty(Cursor& cursor, const Json& value, int level) {
+  if (const auto* members = value.get_ptr<const Json::object_t*>()) {
+    cursor.room(2);
+    cursor.put('{');
+    if (members->empty()) {
+      cursor.put('}');
+      return;
+    }
+    bool first = true;
+    for (const auto& [name, member] : *members) {
+      if (!first) {
+        cursor.room(1);
+        cursor.put(',');
+      }
+      first = false;
+      cursor.line_break(level + 1);
+      put_string(cursor, name);
+      cursor.room(2);
+      cursor.put(": ");
+      put_pretty(cursor, member, level + 1);
+    }
+    cursor.line_break(level);
+    cursor.room(1);
+    cursor.put('}');
+  } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
+    cursor.room(2);
+    cursor.put('[');
+    if (items->empty()) {
+      cursor.put(']');
+      return;
+    }
+    bool first = true;
+    for (const auto& item : *items) {
+      if (!first) {
+        cursor.room(1);
+        cursor.put(',');
+      }
+      first = false;
+      cursor.line_break(level + 1);
+      put_pretty(cursor, item, level + 1);
+    }
+    cursor.line_break(level);
+    cursor.room(1);
+    cursor.put(']');
+  } else {
+    put_scalar(cursor, value);
   }
 }
 
@@ -353,41 +427,9 @@ std::string to_json_compact(const Json& value) {
 }
 
 void append_json_pretty(std::string& out, const Json& value, int level) {
-  if (const auto* members = value.get_ptr<const Json::object_t*>()) {
-    if (members->empty()) {
-      out += "{}";
-      return;
-    }
-    out += '{';
-    bool first = true;
-    for (const auto& [name, member] : *members) {
-      if (!first) out += ',';
-      first = false;
-      indent(out, level + 1);
-      append_json_string(out, name);
-      out += ": ";
-      append_json_pretty(out, member, level + 1);
-    }
-    indent(out, level);
-    out += '}';
-  } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
-    if (items->empty()) {
-      out += "[]";
-      return;
-    }
-    out += '[';
-    bool first = true;
-    for (const auto& item : *items) {
-      if (!first) out += ',';
-      first = false;
-      indent(out, level + 1);
-      append_json_pretty(out, item, level + 1);
-    }
-    indent(out, level);
-    out += ']';
-  } else {
-    append_scalar(out, value);
-  }
+  Cursor cursor(out);
+  put_pretty(cursor, value, level);
+  cursor.close();
 }
 
 void append_json_reindented(std::string& out, std::string_view compact, int level) {

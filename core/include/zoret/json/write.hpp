@@ -67,7 +67,9 @@ class JsonWriter {
   /// booleans, lists as arrays, JSON values as they are, and records through their
   /// `write_json` overload. An absent optional member is left out, never null.
   template <class T>
-  void field(std::string_view name, const T& v);
+  void field(std::string_view name, const T& v) {
+    member<false>(name, v);
+  }
   /// The same for a member name written in the source: such names need no
   /// escaping, so the key is written without looking for any.
   template <std::size_t N, class T>
@@ -76,9 +78,14 @@ class JsonWriter {
   }
   /// `field` for a name known to need no escaping (checked in debug builds).
   template <class T>
-  void plain_field(std::string_view name, const T& v);
+  void plain_field(std::string_view name, const T& v) {
+    member<true>(name, v);
+  }
 
  private:
+  /// `field` and `plain_field`: `Plain` says whether the name skips the escape scan.
+  template <bool Plain, class T>
+  void member(std::string_view name, const T& v);
   void before_value();
   void newline_indent();
 
@@ -123,22 +130,16 @@ void write_field_value(JsonWriter& w, const T& v) {
 
 }  // namespace detail
 
-template <class T>
-void JsonWriter::field(std::string_view name, const T& v) {
+template <bool Plain, class T>
+void JsonWriter::member(std::string_view name, const T& v) {
   if constexpr (detail::IsOptional<T>::value) {
-    if (v) field(name, *v);
+    if (v) member<Plain>(name, *v);
   } else {
-    key(name);
-    detail::write_field_value(*this, v);
-  }
-}
-
-template <class T>
-void JsonWriter::plain_field(std::string_view name, const T& v) {
-  if constexpr (detail::IsOptional<T>::value) {
-    if (v) plain_field(name, *v);
-  } else {
-    plain_key(name);
+    if constexpr (Plain) {
+      plain_key(name);
+    } else {
+      key(name);
+    }
     detail::write_field_value(*this, v);
   }
 }
