@@ -2,7 +2,13 @@
 
 #include <cstdint>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
+
+#include "zoret/json/allocator.hpp"
 
 namespace zoret {
 
@@ -10,7 +16,9 @@ namespace zoret {
 /// iterate in ascending byte order. Numbers are held as exactly one of: unsigned
 /// 64-bit (every non-negative integer), signed 64-bit (negative integers only) or
 /// double. Build integers with `json_int` / `json_uint` to keep that invariant.
-using Json = nlohmann::json;
+/// Its parts are allocated through JsonAllocator.
+using Json = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t,
+                                  std::uint64_t, double, JsonAllocator>;
 
 [[nodiscard]] Json json_uint(std::uint64_t value);
 /// A negative value is held signed, any other value unsigned.
