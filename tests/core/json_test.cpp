@@ -69,6 +69,18 @@ TEST(AppendJsonString, EscapesOnlyWhatJsonRequires) {
   for (const auto& [input, text] : cases) EXPECT_EQ(string_text(input), text) << text;
 }
 
+// The value writers copy a clean string while scanning it and fall back to
+// append_json_string at the first escape: as a value, as a member name and after
+// text already written, they must give its bytes.
+void expect_value_writers_agree(const std::string& input, const std::string& quoted) {
+  EXPECT_EQ(to_json_compact(Json(input)), quoted);
+  EXPECT_EQ(to_json_pretty_text(Json(input)), quoted);
+  EXPECT_EQ(to_json_compact(Json::object({{input, json_uint(1)}})), "{" + quoted + ":1}");
+  EXPECT_EQ(to_json_compact(Json::array({"x", input, input})),
+            "[\"x\"," + quoted + "," + quoted + "]");
+  EXPECT_EQ(to_json_pretty_text(Json::array({input})), "[\n  " + quoted + "\n]");
+}
+
 // Escapes must be found at every offset of a word-at-a-time scan, next to high bytes too.
 TEST(AppendJsonString, FindsEscapesAtEveryOffset) {
   const std::pair<char, std::string> specials[] = {
@@ -81,12 +93,14 @@ TEST(AppendJsonString, FindsEscapesAtEveryOffset) {
     for (std::size_t size = 1; size <= fillers.size(); ++size) {
       const std::string filler(fillers.substr(0, size));
       EXPECT_EQ(string_text(filler), "\"" + filler + "\"");
+      expect_value_writers_agree(filler, "\"" + filler + "\"");
       for (const auto& [special, escaped] : specials) {
         for (std::size_t at = 0; at < size; ++at) {
           std::string input = filler, expected = "\"" + filler + "\"";
           input[at] = special;
           expected.replace(at + 1, 1, escaped);
           EXPECT_EQ(string_text(input), expected) << "size " << size << " offset " << at;
+          expect_value_writers_agree(input, expected);
         }
       }
     }

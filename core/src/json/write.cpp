@@ -47,6 +47,23 @@ constexpr bool needs_escape(std::uint64_t word) noexcept {
 /// first cleared in wide, overlapping loads without a byte loop: sixteen bytes at
 /// a time where SSE2 is there (every x86-64), else eight, the last load ending at
 /// `end`. Only a text with a hit is walked byte by byte, from where the hit was.
+#if defined(__SSE2__)
+__m128i load16(const char* at) noexcept {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+
+/// A bit for each of the sixteen bytes kEscapeOnWrite marks.
+unsigned escape_hits(__m128i bytes) noexcept {
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i last_control = _mm_set1_epi8(0x1F);
+  // Unsigned bytes up to 0x1F are those that min(byte, 0x1F) leaves unchanged.
+  return static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                   _mm_cmpeq_epi8(_mm_min_epu8(bytes, last_control), bytes))));
+}
+#endif
+
 const char* find_escape(const char* p, const char* end) noexcept {
   const auto byte_walk = [](const char* from, const char* to) noexcept {
     while (from != to && !kEscapeOnWrite[static_cast<unsigned char>(*from)]) ++from;
@@ -55,16 +72,7 @@ const char* find_escape(const char* p, const char* end) noexcept {
   const auto size = static_cast<std::size_t>(end - p);
 #if defined(__SSE2__)
   if (size >= 16) {
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i last_control = _mm_set1_epi8(0x1F);
-    // Unsigned bytes up to 0x1F are those that min(byte, 0x1F) leaves unchanged.
-    const auto hits = [&](const char* at) noexcept {
-      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-          _mm_cmpeq_epi8(_mm_min_epu8(bytes, last_control), bytes))));
-    };
+    const auto hits = [](const char* at) noexcept { return escape_hits(load16(at)); };
     for (; end - p > 16; p += 16) {
       if (const unsigned mask = hits(p); mask != 0) return p + std::countr_zero(mask);
     }
@@ -92,6 +100,57 @@ const char* find_escape(const char* p, const char* end) noexcept {
     if (!needs_escape((std::uint64_t{head} << 32) | tail)) return end;
   }
   return byte_walk(p, end);
+}
+
+/// Copies the `size` bytes at `from` to `to` unless one of them must be escaped,
+/// and says whether it did; `to` has room for `size` bytes, and on false holds
+/// some of them. The loads of find_escape, each stored as soon as it is cleared:
+/// one pass, and no library call for the short texts most of a document is.
+bool copy_if_clean(char* to, const char* from, std::size_t size) noexcept {
+#if defined(__SSE2__)
+  if (size >= 16) {
+    const auto move = [&](std::size_t at) noexcept {
+      const __m128i bytes = load16(from + at);
+      if (escape_hits(bytes) != 0) return false;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + at), bytes);
+      return true;
+    };
+    for (std::size_t at = 0; size - at > 16; at += 16) {
+      if (!move(at)) return false;
+    }
+    // The last sixteen bytes, overlapping what was copied.
+    return move(size - 16);
+  }
+#endif
+  if (size >= 8) {
+    const auto move = [&](std::size_t at) noexcept {
+      std::uint64_t word;
+      std::memcpy(&word, from + at, 8);
+      if (needs_escape(word)) return false;
+      std::memcpy(to + at, &word, 8);
+      return true;
+    };
+    for (std::size_t at = 0; size - at > 8; at += 8) {
+      if (!move(at)) return false;
+    }
+    return move(size - 8);
+  }
+  if (size >= 4) {
+    // Two four-byte halves, overlapping when fewer than eight bytes are there.
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    if (needs_escape((std::uint64_t{head} << 32) | tail)) return false;
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+    return true;
+  }
+  for (std::size_t at = 0; at < size; ++at) {
+    if (kEscapeOnWrite[static_cast<unsigned char>(from[at])]) return false;
+    to[at] = from[at];
+  }
+  return true;
 }
 
 // A line break and the indentation of the usual levels, appended in one piece.
@@ -242,6 +301,10 @@ class Cursor {
     limit_ = out_.size();
   }
   void put(char c) noexcept { out_[at_++] = c; }
+  /// Where the next byte goes, for a writer that fills room made ahead itself;
+  /// `advance` then counts what it wrote.
+  [[nodiscard]] char* here() noexcept { return out_.data() + at_; }
+  void advance(std::size_t n) noexcept { at_ += n; }
   void put(std::string_view text) noexcept {
     std::memcpy(out_.data() + at_, text.data(), text.size());
     at_ += text.size();
@@ -275,14 +338,14 @@ class Cursor {
 };
 
 void put_string(Cursor& cursor, std::string_view s) {
-  if (find_escape(s.data(), s.data() + s.size()) != s.data() + s.size()) {
+  cursor.room(s.size() + 2);
+  if (!copy_if_clean(cursor.here() + 1, s.data(), s.size())) {
     append_json_string(cursor.appender(), s);
     cursor.resume();
     return;
   }
-  cursor.room(s.size() + 2);
   cursor.put('"');
-  cursor.put(s);
+  cursor.advance(s.size());
   cursor.put('"');
 }
 
