@@ -64,7 +64,7 @@ struct Releaser {
         FreeBlock* block = kept.head[c];
         ZORET_UNPOISON(block, (c + 1) * kGranule);
         kept.head[c] = block->next;
-        ::operator delete(block, (c + 1) * kGranule);
+        ::operator delete(block);
       }
       kept.count[c] = 0;
     }
@@ -93,13 +93,13 @@ void* take_json_block(std::size_t bytes) {
 void give_json_block(void* block, std::size_t bytes) noexcept {
   if (block == nullptr) return;
   if (bytes == 0 || bytes > kLargestKept) {
-    ::operator delete(block, bytes);
+    ::operator delete(block);
     return;
   }
   const std::size_t c = class_of(bytes);
   KeptBlocks& kept = kept_blocks;
   if (kept.count[c] == kKeptPerClass || kept.gone) {
-    ::operator delete(block, (c + 1) * kGranule);
+    ::operator delete(block);
     return;
   }
   if (!kept.releaser_made) {

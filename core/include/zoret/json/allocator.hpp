@@ -23,9 +23,12 @@ void give_json_block(void* block, std::size_t bytes) noexcept;
 /// Stateless: any instance frees what any other made, on any thread.
 template <class T>
 struct JsonAllocator {
+  // The member names the standard's allocator requirements use.
+  // NOLINTBEGIN(readability-identifier-naming)
   using value_type = T;
   using is_always_equal = std::true_type;
   using propagate_on_container_move_assignment = std::true_type;
+  // NOLINTEND(readability-identifier-naming)
 
   JsonAllocator() noexcept = default;
   template <class U>
