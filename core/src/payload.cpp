@@ -388,7 +388,7 @@ std::size_t write_compact_around_jsonld(std::string& out, const SEOPayload& payl
   write_payload(writer, payload, [&] {
     if (!payload.schema_jsonld) return;
     writer.key("schema_jsonld");
-    at = out.size();
+    at = writer.size();
     writer.compact_value({});
   });
   return at;

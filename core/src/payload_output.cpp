@@ -71,8 +71,7 @@ std::string to_json_pretty(const SEOPayload& payload, std::string_view jsonld) {
 // The compact text is only hashed, so it is written into the thread's scratch text.
 Result<std::string> hash_payload(const SEOPayload& payload) {
   detail::ScratchText scratch;
-  JsonWriter writer(scratch.text(), /*pretty=*/false);
-  write_json(writer, payload);
+  append_record_json(scratch.text(), payload, /*pretty=*/false);
   return sha256_hex(scratch.text());
 }
 

@@ -165,11 +165,13 @@ TEST(JsonWriter, MatchesValueWriters) {
     w.compact_value("[0.5]"); w.end_array();
     w.field("absent", std::optional<std::int32_t>());
     w.field("e", std::string_view()); w.end_object();
+    w.close();
     EXPECT_EQ(out, "prefix" + (pretty ? to_json_pretty_text(record) : to_json_compact(record)));
 
     std::string empty;
     JsonWriter top(empty, pretty);
     top.begin_object(); top.end_object();
+    top.close();
     EXPECT_EQ(empty, "{}");
   }
 }

@@ -40,8 +40,7 @@ inline std::string repeat(std::string_view unit, std::size_t n) {
 template <class Record>
 std::string compact_json(const Record& record) {
   std::string out;
-  JsonWriter writer(out, /*pretty=*/false);
-  write_json(writer, record);
+  append_record_json(out, record, /*pretty=*/false);
   return out;
 }
 

@@ -149,8 +149,7 @@ int registry_setter(PyObject* self, PyObject* value, void*) {
 
 PyObject* config_to_dict(PyObject* self) {
   std::string text;
-  JsonWriter writer(text, false);
-  write_json(writer, config_record(self));
+  append_record_json(text, config_record(self), /*pretty=*/false);
   return record_text_to_pydict(text);
 }
 

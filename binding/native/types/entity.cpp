@@ -269,8 +269,7 @@ PyObject* entity_type_getter(PyObject* self, void*) {
 
 PyObject* entity_to_dict(PyObject* self) {
   std::string text;
-  JsonWriter writer(text, false);
-  write_json(writer, Box<SEOEntity>::of(self));
+  append_record_json(text, Box<SEOEntity>::of(self), /*pretty=*/false);
   return record_text_to_pydict(text);
 }
 

@@ -17,6 +17,7 @@ Issue to_issue(const SEOIssue& finding) {
   writer.begin_object();
   for (const auto& [key, value] : finding.details) writer.field(key, value);
   writer.end_object();
+  writer.close();
   return Issue{finding.rule_id, std::string(severity_text(finding.severity)),
                finding.message, finding.url, std::move(details)};
 }

@@ -108,8 +108,7 @@ Result<SnapshotLine> snapshot_manifest_line(const SEOConfig& config, std::string
   if (!built) return std::move(built).error();
   std::string payload;
   payload.reserve(512);
-  JsonWriter writer(payload, /*pretty=*/false);
-  write_json(writer, built->payload);
+  append_record_json(payload, built->payload, /*pretty=*/false);
   auto hash = sha256_hex(payload);
   if (!hash) return std::move(hash).error();
   SnapshotLine out{.route = std::move(built->route), .hash = *std::move(hash), .text = {}};

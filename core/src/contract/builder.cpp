@@ -23,8 +23,7 @@ namespace {
 
 std::string serialise(const SEOContract& contract, bool pretty) {
   std::string out;
-  JsonWriter writer(out, pretty);
-  write_json(writer, contract);
+  append_record_json(out, contract, pretty);
   return out;
 }
 

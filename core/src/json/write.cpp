@@ -153,20 +153,6 @@ bool copy_if_clean(char* to, const char* from, std::size_t size) noexcept {
   return true;
 }
 
-// A line break and the indentation of the usual levels, appended in one piece.
-constexpr std::string_view kBreakAndSpaces =
-    "\n                                                                ";
-
-void indent(std::string& out, int level) {
-  const auto spaces = static_cast<std::size_t>(level) * 2;
-  if (spaces < kBreakAndSpaces.size()) {
-    out.append(kBreakAndSpaces.data(), spaces + 1);
-    return;
-  }
-  out += '\n';
-  out.append(spaces, ' ');
-}
-
 /// The closing quote of the string whose first content byte is at `p`, or `end`
 /// for a string left open. Sixteen bytes at a time, as find_escape.
 const char* string_end(const char* p, const char* end) noexcept {
@@ -285,57 +271,28 @@ void append_json_double(std::string& out, double value) {
 
 namespace {
 
-/// Writes into a string through a position, in room made ahead (the string is
-/// resized, never appended to, while a cursor is open): the compact layout is
-/// mostly short pieces, and appending each one spent more on the string's
-/// bookkeeping than on the bytes. `close` cuts the string back to what was written.
-class Cursor {
- public:
-  explicit Cursor(std::string& out) : out_(out), at_(out.size()), limit_(at_) {}
+using Cursor = detail::TextCursor;
 
-  /// Makes room for `n` more bytes; the puts after it may then write them.
-  void room(std::size_t n) {
-    if (limit_ - at_ >= n) return;
-    // Room the string has already reserved is taken first.
-    out_.resize(std::max({out_.capacity(), out_.size() * 2, at_ + n + 256}));
-    limit_ = out_.size();
-  }
-  void put(char c) noexcept { out_[at_++] = c; }
-  /// Where the next byte goes, for a writer that fills room made ahead itself;
-  /// `advance` then counts what it wrote.
-  [[nodiscard]] char* here() noexcept { return out_.data() + at_; }
-  void advance(std::size_t n) noexcept { at_ += n; }
-  void put(std::string_view text) noexcept {
-    std::memcpy(out_.data() + at_, text.data(), text.size());
-    at_ += text.size();
-  }
-  /// A line break and the indentation of `level`, room made for them first.
-  void line_break(int level) {
-    const auto spaces = static_cast<std::size_t>(level) * 2;
-    room(spaces + 1);
-    if (spaces < kBreakAndSpaces.size()) {
-      put(kBreakAndSpaces.substr(0, spaces + 1));
-      return;
-    }
-    put('\n');
-    std::memset(out_.data() + at_, ' ', spaces);
-    at_ += spaces;
-  }
-  /// The string, cut back to what was written, for a writer that appends; `resume`
-  /// then goes on after whatever that writer added.
-  std::string& appender() {
-    out_.resize(at_);
-    limit_ = at_;
-    return out_;
-  }
-  void resume() { at_ = limit_ = out_.size(); }
-  void close() { out_.resize(at_); }
+// A line break and the indentation of the usual levels, copied whole (a copy of a
+// size known here is a few vector moves, not a library call) and then counted to
+// the length the level takes.
+constexpr std::string_view kBreakAndSpaces =
+    "\n                                                               ";
+static_assert(kBreakAndSpaces.size() == 64);
 
- private:
-  std::string& out_;
-  std::size_t at_;
-  std::size_t limit_;
-};
+void put_line_break(Cursor& cursor, int level) {
+  const auto spaces = static_cast<std::size_t>(level) * 2;
+  if (spaces < kBreakAndSpaces.size()) {
+    cursor.room(kBreakAndSpaces.size());
+    std::memcpy(cursor.here(), kBreakAndSpaces.data(), kBreakAndSpaces.size());
+    cursor.advance(spaces + 1);
+    return;
+  }
+  cursor.room(spaces + 1);
+  cursor.put('\n');
+  std::memset(cursor.here(), ' ', spaces);
+  cursor.advance(spaces);
+}
 
 void put_string(Cursor& cursor, std::string_view s) {
   cursor.room(s.size() + 2);
@@ -349,11 +306,18 @@ void put_string(Cursor& cursor, std::string_view s) {
   cursor.put('"');
 }
 
+/// An integer's digits, formatted where they go.
+template <class Integer>
+void put_number(Cursor& cursor, Integer value) {
+  constexpr std::size_t kLongest = 20;  // 18446744073709551615, -9223372036854775808
+  cursor.room(kLongest);
+  const auto made = std::to_chars(cursor.here(), cursor.here() + kLongest, value);
+  cursor.advance(static_cast<std::size_t>(made.ptr - cursor.here()));
+}
+
 // Scalars other than strings, without cutting the string back: an appender would
 // make the next room() fill the whole reserve with zeros again.
 void put_scalar(Cursor& cursor, const Json& value) {
-  char digits[24];
-  std::to_chars_result made{};
   switch (value.type()) {
     case Json::value_t::boolean:
       cursor.room(5);
@@ -361,13 +325,11 @@ void put_scalar(Cursor& cursor, const Json& value) {
                                                           : std::string_view("false"));
       return;
     case Json::value_t::number_unsigned:
-      made = std::to_chars(digits, digits + sizeof digits,
-                           *value.get_ptr<const Json::number_unsigned_t*>());
-      break;
+      put_number(cursor, *value.get_ptr<const Json::number_unsigned_t*>());
+      return;
     case Json::value_t::number_integer:
-      made = std::to_chars(digits, digits + sizeof digits,
-                           *value.get_ptr<const Json::number_integer_t*>());
-      break;
+      put_number(cursor, *value.get_ptr<const Json::number_integer_t*>());
+      return;
     case Json::value_t::string:
       put_string(cursor, *value.get_ptr<const Json::string_t*>());
       return;
@@ -383,9 +345,6 @@ void put_scalar(Cursor& cursor, const Json& value) {
       cursor.put("null");
       return;
   }
-  const auto size = static_cast<std::size_t>(made.ptr - digits);
-  cursor.room(size);
-  cursor.put(std::string_view(digits, size));
 }
 
 void put_compact(Cursor& cursor, const Json& value) {
@@ -441,13 +400,13 @@ void put_pretty(Cursor& cursor, const Json& value, int level) {
         cursor.put(',');
       }
       first = false;
-      cursor.line_break(level + 1);
+      put_line_break(cursor, level + 1);
       put_string(cursor, name);
       cursor.room(2);
       cursor.put(": ");
       put_pretty(cursor, member, level + 1);
     }
-    cursor.line_break(level);
+    put_line_break(cursor, level);
     cursor.room(1);
     cursor.put('}');
   } else if (const auto* items = value.get_ptr<const Json::array_t*>()) {
@@ -464,10 +423,10 @@ void put_pretty(Cursor& cursor, const Json& value, int level) {
         cursor.put(',');
       }
       first = false;
-      cursor.line_break(level + 1);
+      put_line_break(cursor, level + 1);
       put_pretty(cursor, item, level + 1);
     }
-    cursor.line_break(level);
+    put_line_break(cursor, level);
     cursor.room(1);
     cursor.put(']');
   } else {
@@ -591,113 +550,118 @@ std::string to_json_pretty_text(const Json& value) {
 }
 
 
+void JsonWriter::open_item(std::size_t extra) {
+  if (!first_in_container_) {
+    cursor_.room(1);
+    cursor_.put(',');
+  }
+  first_in_container_ = false;
+  if (pretty_ && level_ > 0) put_line_break(cursor_, level_);
+  cursor_.room(extra);
+}
+
 void JsonWriter::before_value() {
   if (after_key_) {
     after_key_ = false;
     return;
   }
-  if (!first_in_container_) out_ += ',';
-  if (pretty_ && level_ > 0) newline_indent();
-  first_in_container_ = false;
+  open_item(0);
 }
-
-void JsonWriter::newline_indent() { indent(out_, level_); }
 
 void JsonWriter::begin_object() {
   before_value();
-  out_ += '{';
+  cursor_.room(1);
+  cursor_.put('{');
   ++level_;
   first_in_container_ = true;
 }
 
 // An empty container closes on its own line only when something was written
 // into it; otherwise it stays "{}" / "[]" as the value writers print it.
-void JsonWriter::end_object() {
+void JsonWriter::close_container(char bracket) {
   ZORET_ASSERT(level_ > 0 && !after_key_);
   --level_;
-  if (pretty_ && !first_in_container_) newline_indent();
-  out_ += '}';
+  if (pretty_ && !first_in_container_) put_line_break(cursor_, level_);
+  cursor_.room(1);
+  cursor_.put(bracket);
   first_in_container_ = false;
 }
 
+void JsonWriter::end_object() { close_container('}'); }
+
 void JsonWriter::begin_array() {
   before_value();
-  out_ += '[';
+  cursor_.room(1);
+  cursor_.put('[');
   ++level_;
   first_in_container_ = true;
 }
 
-void JsonWriter::end_array() {
-  ZORET_ASSERT(level_ > 0 && !after_key_);
-  --level_;
-  if (pretty_ && !first_in_container_) newline_indent();
-  out_ += ']';
-  first_in_container_ = false;
-}
+void JsonWriter::end_array() { close_container(']'); }
 
 void JsonWriter::key(std::string_view name) {
   ZORET_ASSERT(level_ > 0 && !after_key_);
-  if (!first_in_container_) out_ += ',';
-  first_in_container_ = false;
-  if (pretty_) newline_indent();
-  append_json_string(out_, name);
-  out_ += ':';
-  if (pretty_) out_ += ' ';
+  open_item(0);
+  put_string(cursor_, name);
+  cursor_.room(2);
+  cursor_.put(pretty_ ? std::string_view(": ") : std::string_view(":"));
   after_key_ = true;
 }
 
 void JsonWriter::plain_key(std::string_view name) {
   ZORET_ASSERT(level_ > 0 && !after_key_);
   ZORET_ASSERT(find_escape(name.data(), name.data() + name.size()) == name.data() + name.size());
-  if (!first_in_container_) out_ += ',';
-  first_in_container_ = false;
-  if (pretty_) newline_indent();
-  out_ += '"';
-  out_ += name;
-  out_ += pretty_ ? std::string_view("\": ") : std::string_view("\":");
+  open_item(name.size() + 4);
+  cursor_.put('"');
+  cursor_.put(name);
+  cursor_.put(pretty_ ? std::string_view("\": ") : std::string_view("\":"));
   after_key_ = true;
 }
 
 void JsonWriter::null() {
   before_value();
-  out_ += "null";
+  cursor_.room(4);
+  cursor_.put("null");
 }
 
 void JsonWriter::boolean(bool v) {
   before_value();
-  out_ += v ? "true" : "false";
+  cursor_.room(5);
+  cursor_.put(v ? std::string_view("true") : std::string_view("false"));
 }
 
 void JsonWriter::string(std::string_view v) {
   before_value();
-  append_json_string(out_, v);
+  put_string(cursor_, v);
 }
 
 void JsonWriter::uint(std::uint64_t v) {
   before_value();
-  append_decimal(out_, v);
+  put_number(cursor_, v);
 }
 
 void JsonWriter::integer(std::int64_t v) {
   before_value();
-  append_decimal(out_, v);
+  put_number(cursor_, v);
 }
 
 void JsonWriter::compact_value(std::string_view compact) {
   before_value();
   if (pretty_) {
-    append_json_reindented(out_, compact, level_);
+    append_json_reindented(cursor_.appender(), compact, level_);
+    cursor_.resume();
   } else {
-    out_ += compact;
+    cursor_.room(compact.size());
+    cursor_.put(compact);
   }
 }
 
 void JsonWriter::value(const Json& v) {
   before_value();
   if (pretty_) {
-    append_json_pretty(out_, v, level_);
+    put_pretty(cursor_, v, level_);
   } else {
-    append_json_compact(out_, v);
+    put_compact(cursor_, v);
   }
 }
 

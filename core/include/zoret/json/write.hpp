@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "zoret/detail/text_cursor.hpp"
 #include "zoret/json/value.hpp"
 
 namespace zoret {
@@ -41,10 +42,20 @@ void append_json_reindented(std::string& out, std::string_view compact, int leve
 
 /// Streams a record field by field (declaration order, not sorted) in either the
 /// compact or the pretty layout, so that records need not be built as `Json`
-/// values first. Keys must be written before each member value.
+/// values first. Keys must be written before each member value. The writer holds
+/// unwritten room at the end of `out` while it lives: `out` is whole again once
+/// the writer is gone or `close` is called (see `append_record_json`).
 class JsonWriter {
  public:
-  JsonWriter(std::string& out, bool pretty) : out_(out), pretty_(pretty) {}
+  JsonWriter(std::string& out, bool pretty) noexcept : cursor_(out), pretty_(pretty) {}
+  JsonWriter(const JsonWriter&) = delete;
+  JsonWriter& operator=(const JsonWriter&) = delete;
+  ~JsonWriter() { cursor_.close(); }
+
+  /// Cuts `out` back to what was written, so that it may be read; writing may go on.
+  void close() { cursor_.close(); }
+  /// The length `out` has once closed: where the next byte goes.
+  [[nodiscard]] std::size_t size() const noexcept { return cursor_.size(); }
 
   void begin_object();
   void end_object();
@@ -87,9 +98,12 @@ class JsonWriter {
   template <bool Plain, class T>
   void member(std::string_view name, const T& v);
   void before_value();
-  void newline_indent();
+  /// The comma before all but the first item of a container, and in the pretty
+  /// layout the line break and indentation of the item; `extra` more bytes of room.
+  void open_item(std::size_t extra);
+  void close_container(char bracket);
 
-  std::string& out_;
+  detail::TextCursor cursor_;
   bool pretty_;
   int level_ = 0;
   bool first_in_container_ = true;
@@ -129,6 +143,13 @@ void write_field_value(JsonWriter& w, const T& v) {
 }
 
 }  // namespace detail
+
+/// Appends `record`'s text as its `write_json` overload streams it.
+template <class Record>
+void append_record_json(std::string& out, const Record& record, bool pretty) {
+  JsonWriter writer(out, pretty);
+  write_json(writer, record);
+}
 
 template <bool Plain, class T>
 void JsonWriter::member(std::string_view name, const T& v) {
