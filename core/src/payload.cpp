@@ -347,13 +347,13 @@ bool operator==(const SEOPayload& a, const SEOPayload& b) {
 
 void write_json(JsonWriter& writer, const OGPayload& og) {
   writer.begin_object();
-  visit_fields(og, [&](std::string_view name, const auto& v) { writer.plain_field(name, v); });
+  visit_fields(og, [&](std::string_view name, const auto& v) { writer.field(name, v); });
   writer.end_object();
 }
 
 void write_json(JsonWriter& writer, const TwitterPayload& twitter) {
   writer.begin_object();
-  visit_fields(twitter, [&](std::string_view name, const auto& v) { writer.plain_field(name, v); });
+  visit_fields(twitter, [&](std::string_view name, const auto& v) { writer.field(name, v); });
   writer.end_object();
 }
 

@@ -79,6 +79,17 @@ void expect_value_writers_agree(const std::string& input, const std::string& quo
   EXPECT_EQ(to_json_compact(Json::array({"x", input, input})),
             "[\"x\"," + quoted + "," + quoted + "]");
   EXPECT_EQ(to_json_pretty_text(Json::array({input})), "[\n  " + quoted + "\n]");
+  for (const bool pretty : {false, true}) {
+    std::string out = "x";
+    {
+      JsonWriter w(out, pretty);
+      w.begin_object();
+      w.key(input);
+      w.string(input);
+      w.end_object();
+    }
+    EXPECT_EQ(out, pretty ? "x{\n  " + quoted + ": " + quoted + "\n}" : "x{" + quoted + ":" + quoted + "}");
+  }
 }
 
 // Escapes must be found at every offset of a word-at-a-time scan, next to high bytes too.
@@ -174,6 +185,17 @@ TEST(JsonWriter, MatchesValueWriters) {
     top.close();
     EXPECT_EQ(empty, "{}");
   }
+  // Past the indentation copied whole (32 levels), lines are indented space by space.
+  Json deep = json_uint(1);
+  for (int level = 0; level < 40; ++level) deep = Json::array({std::move(deep)});
+  std::string streamed;
+  {
+    JsonWriter w(streamed, /*pretty=*/true);
+    for (int level = 0; level < 20; ++level) w.begin_array();
+    w.value(deep[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]);
+    for (int level = 0; level < 20; ++level) w.end_array();
+  }
+  EXPECT_EQ(streamed, to_json_pretty_text(deep));
 }
 
 TEST(JsonEqual, NumbersCompareByKindAndValue) {

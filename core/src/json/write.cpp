@@ -296,14 +296,57 @@ void put_line_break(Cursor& cursor, int level) {
 
 void put_string(Cursor& cursor, std::string_view s) {
   cursor.room(s.size() + 2);
-  if (!copy_if_clean(cursor.here() + 1, s.data(), s.size())) {
+  char* const at = cursor.here();
+  if (!copy_if_clean(at + 1, s.data(), s.size())) {
     append_json_string(cursor.appender(), s);
     cursor.resume();
     return;
   }
-  cursor.put('"');
-  cursor.advance(s.size());
-  cursor.put('"');
+  at[0] = '"';
+  at[s.size() + 1] = '"';
+  cursor.advance(s.size() + 2);
+}
+
+/// What goes before a member's value: the comma after the member before it, in
+/// the indented layout a line break and the indentation of `level`, the quoted
+/// name and its colon. One room check serves them all while the indentation is
+/// one put_line_break copies whole, and the bytes are placed through a local
+/// pointer rather than the cursor's position in memory.
+void put_member_name(Cursor& cursor, std::string_view name, bool first, bool pretty, int level) {
+  const auto spaces = static_cast<std::size_t>(level) * 2;
+  const std::string_view colon = pretty ? std::string_view(": ") : std::string_view(":");
+  if (pretty && spaces >= kBreakAndSpaces.size()) {
+    if (!first) {
+      cursor.room(1);
+      cursor.put(',');
+    }
+    put_line_break(cursor, level);
+    put_string(cursor, name);
+    cursor.room(colon.size());
+    cursor.put(colon);
+    return;
+  }
+  cursor.room(1 + kBreakAndSpaces.size() + name.size() + 4);
+  char* const start = cursor.here();
+  char* at = start;
+  if (!first) *at++ = ',';
+  if (pretty) {
+    std::memcpy(at, kBreakAndSpaces.data(), kBreakAndSpaces.size());
+    at += spaces + 1;
+  }
+  if (!copy_if_clean(at + 1, name.data(), name.size())) {
+    cursor.advance(static_cast<std::size_t>(at - start));
+    put_string(cursor, name);
+    cursor.room(colon.size());
+    cursor.put(colon);
+    return;
+  }
+  at[0] = '"';
+  at += name.size() + 1;
+  *at++ = '"';
+  *at++ = ':';
+  if (pretty) *at++ = ' ';
+  cursor.advance(static_cast<std::size_t>(at - start));
 }
 
 /// An integer's digits, formatted where they go.
@@ -353,14 +396,8 @@ void put_compact(Cursor& cursor, const Json& value) {
     cursor.put('{');
     bool first = true;
     for (const auto& [name, member] : *members) {
-      if (!first) {
-        cursor.room(1);
-        cursor.put(',');
-      }
+      put_member_name(cursor, name, first, /*pretty=*/false, 0);
       first = false;
-      put_string(cursor, name);
-      cursor.room(1);
-      cursor.put(':');
       put_compact(cursor, member);
     }
     cursor.room(1);
@@ -395,15 +432,8 @@ void put_pretty(Cursor& cursor, const Json& value, int level) {
     }
     bool first = true;
     for (const auto& [name, member] : *members) {
-      if (!first) {
-        cursor.room(1);
-        cursor.put(',');
-      }
+      put_member_name(cursor, name, first, /*pretty=*/true, level + 1);
       first = false;
-      put_line_break(cursor, level + 1);
-      put_string(cursor, name);
-      cursor.room(2);
-      cursor.put(": ");
       put_pretty(cursor, member, level + 1);
     }
     put_line_break(cursor, level);
@@ -550,22 +580,17 @@ std::string to_json_pretty_text(const Json& value) {
 }
 
 
-void JsonWriter::open_item(std::size_t extra) {
+void JsonWriter::before_value() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
   if (!first_in_container_) {
     cursor_.room(1);
     cursor_.put(',');
   }
   first_in_container_ = false;
   if (pretty_ && level_ > 0) put_line_break(cursor_, level_);
-  cursor_.room(extra);
-}
-
-void JsonWriter::before_value() {
-  if (after_key_) {
-    after_key_ = false;
-    return;
-  }
-  open_item(0);
 }
 
 void JsonWriter::begin_object() {
@@ -601,20 +626,8 @@ void JsonWriter::end_array() { close_container(']'); }
 
 void JsonWriter::key(std::string_view name) {
   ZORET_ASSERT(level_ > 0 && !after_key_);
-  open_item(0);
-  put_string(cursor_, name);
-  cursor_.room(2);
-  cursor_.put(pretty_ ? std::string_view(": ") : std::string_view(":"));
-  after_key_ = true;
-}
-
-void JsonWriter::plain_key(std::string_view name) {
-  ZORET_ASSERT(level_ > 0 && !after_key_);
-  ZORET_ASSERT(find_escape(name.data(), name.data() + name.size()) == name.data() + name.size());
-  open_item(name.size() + 4);
-  cursor_.put('"');
-  cursor_.put(name);
-  cursor_.put(pretty_ ? std::string_view("\": ") : std::string_view("\":"));
+  put_member_name(cursor_, name, first_in_container_, pretty_, level_);
+  first_in_container_ = false;
   after_key_ = true;
 }
 

@@ -62,8 +62,6 @@ class JsonWriter {
   void begin_array();
   void end_array();
   void key(std::string_view name);
-  /// `key` for a name known to need no escaping (checked in debug builds).
-  void plain_key(std::string_view name);
 
   void null();
   void boolean(bool v);
@@ -78,29 +76,12 @@ class JsonWriter {
   /// booleans, lists as arrays, JSON values as they are, and records through their
   /// `write_json` overload. An absent optional member is left out, never null.
   template <class T>
-  void field(std::string_view name, const T& v) {
-    member<false>(name, v);
-  }
-  /// The same for a member name written in the source: such names need no
-  /// escaping, so the key is written without looking for any.
-  template <std::size_t N, class T>
-  void field(const char (&name)[N], const T& v) {
-    plain_field(std::string_view(name, N - 1), v);
-  }
-  /// `field` for a name known to need no escaping (checked in debug builds).
-  template <class T>
-  void plain_field(std::string_view name, const T& v) {
-    member<true>(name, v);
-  }
+  void field(std::string_view name, const T& v);
 
  private:
-  /// `field` and `plain_field`: `Plain` says whether the name skips the escape scan.
-  template <bool Plain, class T>
-  void member(std::string_view name, const T& v);
+  /// The comma before all but the first item of a container and, in the pretty
+  /// layout, the line break and indentation of the item (nothing after a key).
   void before_value();
-  /// The comma before all but the first item of a container, and in the pretty
-  /// layout the line break and indentation of the item; `extra` more bytes of room.
-  void open_item(std::size_t extra);
   void close_container(char bracket);
 
   detail::TextCursor cursor_;
@@ -151,16 +132,12 @@ void append_record_json(std::string& out, const Record& record, bool pretty) {
   write_json(writer, record);
 }
 
-template <bool Plain, class T>
-void JsonWriter::member(std::string_view name, const T& v) {
+template <class T>
+void JsonWriter::field(std::string_view name, const T& v) {
   if constexpr (detail::IsOptional<T>::value) {
-    if (v) member<Plain>(name, *v);
+    if (v) field(name, *v);
   } else {
-    if constexpr (Plain) {
-      plain_key(name);
-    } else {
-      key(name);
-    }
+    key(name);
     detail::write_field_value(*this, v);
   }
 }
