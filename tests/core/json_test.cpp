@@ -1,4 +1,5 @@
 #include "zoret/json.hpp"
+#include "zoret/detail/text_cursor.hpp"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,24 @@ TEST(JsonWriter, MatchesValueWriters) {
     for (int level = 0; level < 20; ++level) w.end_array();
   }
   EXPECT_EQ(streamed, to_json_pretty_text(deep));
+}
+
+// Room is zero-filled as it is made, so a buffer kept from a long text must not be
+// filled whole again for every short text written into it after.
+TEST(TextCursor, RoomGrowsWithTheTextNotTheCapacity) {
+  std::string kept;
+  kept.reserve(std::size_t{1} << 20);
+  detail::TextCursor cursor(kept);
+  cursor.room(10);
+  EXPECT_LE(kept.size(), std::size_t{8} << 10);
+  for (int piece = 0; piece < 1000; ++piece) {
+    cursor.room(10);
+    cursor.put("0123456789");
+  }
+  EXPECT_LE(kept.size(), std::size_t{32} << 10);
+  cursor.close();
+  EXPECT_EQ(kept.size(), 10000U);
+  EXPECT_EQ(kept.substr(9990), "0123456789");
 }
 
 TEST(JsonEqual, NumbersCompareByKindAndValue) {

@@ -49,11 +49,17 @@ class TextCursor {
   }
 
  private:
+  // Growing zero-fills the new room (std::string has no other way to lengthen),
+  // so room doubles from what the text needs instead of taking the whole
+  // capacity at once: a buffer kept from one long text would otherwise be filled
+  // whole again for every short text written into it after.
   void grow(std::size_t n) {
-    // Room the string has already reserved is taken first.
-    out_.resize(std::max({out_.capacity(), out_.size() * 2, at_ + n + 256}));
+    const std::size_t doubled = std::min(out_.capacity(), std::max(out_.size() * 2, kFirstRoom));
+    out_.resize(std::max(doubled, at_ + n + 256));
     limit_ = out_.size();
   }
+
+  static constexpr std::size_t kFirstRoom = 4096;
 
   std::string& out_;
   std::size_t at_;
