@@ -187,16 +187,23 @@ TEST(JsonWriter, MatchesValueWriters) {
     EXPECT_EQ(empty, "{}");
   }
   // Past the indentation copied whole (32 levels), lines are indented space by space.
+  // Members too, with a name to escape and one after another at every level.
   Json deep = json_uint(1);
-  for (int level = 0; level < 40; ++level) deep = Json::array({std::move(deep)});
+  for (int level = 0; level < 40; ++level) {
+    deep = level % 2 == 0 ? Json::array({std::move(deep), nullptr})
+                          : Json(Json::object_t{{"a\"", std::move(deep)}, {"b", true}});
+  }
   std::string streamed;
   {
     JsonWriter w(streamed, /*pretty=*/true);
     for (int level = 0; level < 20; ++level) w.begin_array();
-    w.value(deep[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]);
+    w.value(deep);
     for (int level = 0; level < 20; ++level) w.end_array();
   }
-  EXPECT_EQ(streamed, to_json_pretty_text(deep));
+  Json wrapped = deep;
+  for (int level = 0; level < 20; ++level) wrapped = Json::array({std::move(wrapped)});
+  EXPECT_EQ(streamed, to_json_pretty_text(wrapped));
+  EXPECT_EQ(reindented(to_json_compact(wrapped)), streamed);
 }
 
 // Room is zero-filled as it is made, so a buffer kept from a long text must not be

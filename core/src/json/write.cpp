@@ -358,8 +358,8 @@ void put_number(Cursor& cursor, Integer value) {
   cursor.advance(static_cast<std::size_t>(made.ptr - cursor.here()));
 }
 
-// Scalars other than strings, without cutting the string back: an appender would
-// make the next room() fill the whole reserve with zeros again.
+// Scalars other than strings, without cutting the string back: after an appender
+// the next room() would zero-fill its room again.
 void put_scalar(Cursor& cursor, const Json& value) {
   switch (value.type()) {
     case Json::value_t::boolean:
