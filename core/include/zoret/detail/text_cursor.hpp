@@ -24,6 +24,8 @@ class TextCursor {
   }
   void put(char c) noexcept { out_[at_++] = c; }
   void put(std::string_view text) noexcept {
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (text.empty()) return;
     std::memcpy(out_.data() + at_, text.data(), text.size());
     at_ += text.size();
   }
