@@ -39,8 +39,7 @@ class TextCursor {
   /// The string, cut back to what was written, for a writer that appends; `resume`
   /// then goes on after whatever that writer added.
   std::string& appender() {
-    out_.resize(at_);
-    limit_ = at_;
+    close();
     return out_;
   }
   void resume() noexcept { at_ = limit_ = out_.size(); }
