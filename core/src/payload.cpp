@@ -402,6 +402,10 @@ void write_json(JsonWriter& writer, const SEOPayload& payload, std::string_view 
   });
 }
 
+SEOPayload::~SEOPayload() {
+  if (schema_jsonld) empty_from_leaves(*schema_jsonld);
+}
+
 Json SEOPayload::to_dict() const {
   Json out = to_dict_without_jsonld();
   if (schema_jsonld) out.get_ptr<Json::object_t*>()->emplace("schema_jsonld", *schema_jsonld);

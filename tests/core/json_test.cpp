@@ -7,12 +7,14 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <tuple>
 #include <utility>
 
 #include "test_support.hpp"
+#include "zoret/payload.hpp"
 
 namespace zoret {
 namespace {
@@ -238,6 +240,38 @@ TEST(JsonEqual, NumbersCompareByKindAndValue) {
     EXPECT_EQ(json_equal(*parse_exact(a), *parse_exact(b)), equal) << a << " vs " << b;
     EXPECT_EQ(json_equal(*parse_exact(b), *parse_exact(a)), equal) << b << " vs " << a;
   }
+}
+
+TEST(EmptyFromLeaves, EmptiesContainersAndLeavesScalars) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"a":[1,{"b":"text","c":[[],{}]}],"d":{"e":null}})", "{}"},
+      {R"([[1],[2,[3,{"f":[true]}]]])", "[]"},
+      {R"("text")", R"("text")"},
+      {"12", "12"},
+  };
+  for (const auto& [text, emptied] : cases) {
+    Json value = *parse_exact(text);
+    empty_from_leaves(value);
+    EXPECT_EQ(to_json_compact(value), emptied) << text;
+  }
+}
+
+// A payload empties its JSON-LD before destroying it, recursing only to a bound:
+// a hook may hand back a value nested deeper than the call stack has frames.
+TEST(EmptyFromLeaves, APayloadWithDeeplyNestedJsonLdIsDestroyed) {
+  auto payload = std::make_unique<SEOPayload>();
+  payload->schema_jsonld = Json::object();
+  Json* at = &*payload->schema_jsonld;
+  for (int level = 0; level < 300'000; ++level) {
+    if (level % 2 == 0) {
+      at = &((*at)["next"] = Json::array());
+    } else {
+      at->push_back(Json::object({{"name", "level"}}));
+      at = &at->back();
+    }
+  }
+  payload.reset();
+  SUCCEED();
 }
 
 TEST(ParseJson, ReadsValuesWithNumberKinds) {

@@ -49,6 +49,14 @@ struct TwitterPayload {
 /// none of the known fields (only payloads read back by `from_dict` have any); an
 /// entry named like a known member is left out of both JSON forms.
 struct SEOPayload {
+  SEOPayload() = default;
+  SEOPayload(const SEOPayload&) = default;
+  SEOPayload(SEOPayload&&) noexcept = default;
+  SEOPayload& operator=(const SEOPayload&) = default;
+  SEOPayload& operator=(SEOPayload&&) noexcept = default;
+  /// Empties the JSON-LD from the leaves up first; see `empty_from_leaves`.
+  ~SEOPayload();
+
   std::string title;
   std::string description;
   std::string canonical;

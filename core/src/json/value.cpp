@@ -27,7 +27,31 @@ bool is_integer_kind(Json::value_t t) {
   return t == Json::value_t::number_integer || t == Json::value_t::number_unsigned;
 }
 
+// Within this depth emptying recurses; a deeper value is cleared by the library,
+// which needs no call stack for it.
+constexpr int kEmptyingDepth = 48;
+
+void empty_below(Json& value, int depth) noexcept {
+  if (auto* object = value.get_ptr<Json::object_t*>()) {
+    if (depth < kEmptyingDepth) {
+      for (auto& member : *object) {
+        if (member.second.is_structured()) empty_below(member.second, depth + 1);
+      }
+    }
+    object->clear();
+  } else if (auto* array = value.get_ptr<Json::array_t*>()) {
+    if (depth < kEmptyingDepth) {
+      for (Json& element : *array) {
+        if (element.is_structured()) empty_below(element, depth + 1);
+      }
+    }
+    array->clear();
+  }
+}
+
 }  // namespace
+
+void empty_from_leaves(Json& value) noexcept { empty_below(value, 0); }
 
 Json json_uint(std::uint64_t value) { return Json(value); }
 

@@ -28,4 +28,11 @@ using Json = nlohmann::basic_json<std::map, std::vector, std::string, bool, std:
 /// with the same value: 1 and 1.0 differ.
 [[nodiscard]] bool json_equal(const Json& a, const Json& b) noexcept;
 
+/// Empties `value`'s objects and arrays from the leaves up. The value library
+/// destroys a container by first moving all of its descendants into a stack it
+/// allocates, so that deep values cannot exhaust the call stack; a tree emptied
+/// this way is destroyed without that stack or those moves. Levels deeper than a
+/// bound are left to the library. `value` stays valid: an emptied container.
+void empty_from_leaves(Json& value) noexcept;
+
 }  // namespace zoret
