@@ -42,9 +42,17 @@ constexpr int hex_value(char c) noexcept {
 inline constexpr char kLowerHexDigits[] = "0123456789abcdef";
 inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 
-/// Appends the two hexadecimal digits of `byte` from `digits` (one of the tables above).
+/// Writes the two hexadecimal digits of `byte` from `digits` (one of the tables
+/// above) at `to`.
+inline void put_hex_byte(char* to, unsigned char byte, const char* digits) noexcept {
+  to[0] = digits[byte >> 4];
+  to[1] = digits[byte & 0xF];
+}
+
+/// Appends the two hexadecimal digits of `byte` from `digits`.
 inline void append_hex_byte(std::string& out, unsigned char byte, const char* digits) {
-  const char pair[2] = {digits[byte >> 4], digits[byte & 0xF]};
+  char pair[2];
+  put_hex_byte(pair, byte, digits);
   out.append(pair, 2);
 }
 
